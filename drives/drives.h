@@ -1,0 +1,18 @@
+// Drives and disk space: the drive list of an all-drives run, the selection
+// by drive type, and the classic and extended free-space queries.
+#pragma once
+
+#include <cstdint>
+
+// The drive loop of an all-drives run: progress messages, then for each
+// selected drive its page header, walk and totals block.
+void processDrives();
+// Moves rs.driveCursor to the next selected drive (or the last entry) and
+// leaves it in rs.curDrive and its letter in rs.driveLetter.
+void nextDrive();
+// Fixed drives with processLocalDrives 'Y', remote ones with processRemoteDrives 'Y'.
+bool driveSelected(uint32_t driveType);
+// Classic query of rs.driveLetter into usedBytes/freeBytes; 1 or 0.
+int queryFreeSpace();
+// Extended query of rs.driveLetter into the 64-bit figures; 1 or 0.
+int queryFreeSpaceEx();

@@ -1,0 +1,527 @@
+// The fake machine: an in-memory implementation of the platform seam for the
+// unit tests. It keeps a tree per drive letter, with Windows semantics for
+// the enumeration ("." and ".." first in every directory but a root, names
+// compared without regard to case), scripted console keys, a scripted clock
+// and files kept in the temporary folder so that the program can open, write
+// and close them like real ones.
+#include "platform/fake/fake.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Node {
+    std::string name;
+    std::string shortName;
+    bool isDir = false;
+    uint64_t size = 0;
+    std::vector<int> children;
+    int failAfter = -1;   // findFirstFile calls that succeed before failing; -1 never
+    int firstCalls = 0;
+};
+
+struct Drive {
+    uint32_t type = driveFixed;
+    int root = -1;
+    bool haveClassic = false, haveEx = false;
+    uint32_t spc = 0, bps = 0, freeClusters = 0, totalClusters = 0;
+    uint64_t toCaller = 0, total = 0, totalFree = 0;
+    uint32_t failCode = 0;
+};
+
+struct Enumeration {
+    bool open = false;
+    std::vector<std::string> names;  // "." and ".." or child names
+    std::vector<int> nodes;          // -1 for the dot entries
+    size_t next = 0;
+};
+
+struct FakeFile {
+    std::string diskPath;   // where the bytes live
+    bool failOpen = false;
+    bool full = false;
+};
+
+struct Machine {
+    std::vector<Node> nodes;
+    std::map<char, Drive> drives;
+    std::vector<Enumeration> enums;
+    int findFirstCalls = 0;
+    bool driveStringsSet = false, driveStringsFail = false;
+    std::string driveStrings;
+    bool exAvailable = true;
+    int diskQueries = 0;
+    uint32_t build = 1001;
+    bool versionFails = false;
+    bool cwdOnDrive = true;
+    std::string cwd = "C:\\";
+    std::deque<LocalTime> clock;
+    LocalTime lastTime{2008, 1, 18, 9, 5};
+    bool charDevice = false;
+    bool console = false;
+    std::deque<int> typed;                 // -2 marks a Shift press
+    std::deque<std::vector<int>> later;
+    int blockedReads = 0, keysRead = 0;
+    int clears = 0;
+    size_t lastClearOffset = 0;
+    bool haveInteger = false;
+    int integer = 0;
+    std::map<std::string, FakeFile> files;  // key: upper-cased Windows path
+    std::vector<std::string> tempPaths;
+    int tempCounter = 0;
+};
+
+Machine m;
+FILE *capturedStdout = nullptr;
+const int shiftAlone = -2;
+
+std::string upper(const std::string &s) {
+    std::string u = s;
+    for (char &c : u) c = (char)std::toupper((unsigned char)c);
+    return u;
+}
+
+bool sameName(const std::string &a, const std::string &b) { return upper(a) == upper(b); }
+
+std::string newTempPath() {
+    std::filesystem::path dir = std::filesystem::temp_directory_path();
+    std::string name = "folmar-fake-" + std::to_string((long)std::rand()) + "-" +
+                       std::to_string(m.tempCounter++) + ".tmp";
+    std::string path = (dir / name).string();
+    m.tempPaths.push_back(path);
+    return path;
+}
+
+// Splits "C:\A\B\*.*" into its drive letter and components; the pattern and
+// empty components (doubled backslashes) are dropped.
+bool splitPath(const char *path, char *letter, std::vector<std::string> *parts) {
+    if (!path || !std::isalpha((unsigned char)path[0]) || path[1] != ':') return false;
+    *letter = (char)std::toupper((unsigned char)path[0]);
+    std::string piece;
+    for (const char *p = path + 2;; ++p) {
+        if (*p == '\\' || *p == 0) {
+            if (!piece.empty() && piece != "*.*" && piece != "*") parts->push_back(piece);
+            piece.clear();
+            if (*p == 0) break;
+        } else {
+            piece += *p;
+        }
+    }
+    return true;
+}
+
+int childNamed(int dir, const std::string &name) {
+    for (int c : m.nodes[dir].children)
+        if (sameName(m.nodes[c].name, name)) return c;
+    return -1;
+}
+
+int resolve(const char *path, bool create, bool lastIsFile = false) {
+    char letter;
+    std::vector<std::string> parts;
+    if (!splitPath(path, &letter, &parts)) return -1;
+    auto d = m.drives.find(letter);
+    if (d == m.drives.end()) return -1;
+    int cur = d->second.root;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (!m.nodes[cur].isDir) return -1;
+        int next = childNamed(cur, parts[i]);
+        if (next < 0) {
+            if (!create) return -1;
+            Node n;
+            n.name = parts[i];
+            n.isDir = !(lastIsFile && i + 1 == parts.size());
+            m.nodes.push_back(n);
+            next = (int)m.nodes.size() - 1;
+            m.nodes[cur].children.push_back(next);
+        }
+        cur = next;
+    }
+    return cur;
+}
+
+void fill(const Enumeration &e, FindData *data) {
+    std::memset(data, 0, sizeof *data);
+    const std::string &name = e.names[e.next];
+    std::strncpy(data->cFileName, name.c_str(), sizeof data->cFileName - 1);
+    int n = e.nodes[e.next];
+    if (n < 0) {
+        data->attributes = fileAttributeDirectory;
+        return;
+    }
+    const Node &node = m.nodes[n];
+    data->attributes = node.isDir ? (uint32_t)fileAttributeDirectory : 0x20u;
+    data->nFileSizeHigh = (uint32_t)(node.size >> 32);
+    data->nFileSizeLow = (uint32_t)node.size;
+    std::strncpy(data->cAlternateFileName, node.shortName.c_str(),
+                 sizeof data->cAlternateFileName - 1);
+}
+
+FakeFile &fileRecord(const char *path) { return m.files[upper(path)]; }
+
+bool readWhole(const std::string &path, std::string *out) {
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char buf[4096];
+    size_t n;
+    out->clear();
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
+    std::fclose(f);
+    return true;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- control
+
+void fakeReset() {
+    for (auto &e : m.enums) e.open = false;
+    for (const std::string &p : m.tempPaths) std::remove(p.c_str());
+    m = Machine();
+    if (capturedStdout) std::fclose(capturedStdout);
+    capturedStdout = std::tmpfile();
+}
+
+void fakeAddDrive(char letter, uint32_t type) {
+    letter = (char)std::toupper((unsigned char)letter);
+    Drive &d = m.drives[letter];
+    d.type = type;
+    if (d.root < 0) {
+        Node root;
+        root.isDir = true;
+        root.name = std::string(1, letter) + ":";
+        m.nodes.push_back(root);
+        d.root = (int)m.nodes.size() - 1;
+    }
+}
+
+void fakeAddDir(const char *path, const char *shortName) {
+    int n = resolve(path, true);
+    if (n >= 0) m.nodes[n].shortName = shortName ? shortName : "";
+}
+
+void fakeAddFile(const char *path, uint64_t size, const char *shortName) {
+    int n = resolve(path, true, true);
+    if (n < 0) return;
+    m.nodes[n].isDir = false;
+    m.nodes[n].size = size;
+    m.nodes[n].shortName = shortName ? shortName : "";
+}
+
+void fakeFailDir(const char *path, int afterCalls) {
+    int n = resolve(path, false);
+    if (n >= 0) m.nodes[n].failAfter = afterCalls;
+}
+
+int fakeFindFirstCalls() { return m.findFirstCalls; }
+
+int fakeOpenFindHandles() {
+    int open = 0;
+    for (const auto &e : m.enums) open += e.open ? 1 : 0;
+    return open;
+}
+
+void fakeSetDriveStrings(const char *strings, uint32_t length) {
+    m.driveStringsSet = true;
+    m.driveStrings.assign(strings, length);
+}
+
+void fakeFailDriveStrings() { m.driveStringsFail = true; }
+
+void fakeSetDiskSpace(char letter, uint32_t spc, uint32_t bps, uint32_t freeClusters,
+                      uint32_t totalClusters) {
+    Drive &d = m.drives[(char)std::toupper((unsigned char)letter)];
+    d.haveClassic = true;
+    d.spc = spc;
+    d.bps = bps;
+    d.freeClusters = freeClusters;
+    d.totalClusters = totalClusters;
+}
+
+void fakeSetDiskSpaceEx(char letter, uint64_t toCaller, uint64_t total, uint64_t totalFree) {
+    Drive &d = m.drives[(char)std::toupper((unsigned char)letter)];
+    d.haveEx = true;
+    d.toCaller = toCaller;
+    d.total = total;
+    d.totalFree = totalFree;
+}
+
+void fakeFailDiskSpace(char letter, uint32_t errorCode) {
+    m.drives[(char)std::toupper((unsigned char)letter)].failCode = errorCode;
+}
+
+void fakeSetDiskSpaceExAvailable(bool available) { m.exAvailable = available; }
+int fakeDiskQueries() { return m.diskQueries; }
+void fakeSetBuild(uint32_t build) { m.build = build; }
+void fakeFailVersion() { m.versionFails = true; }
+
+void fakeSetCurrentDirectory(const char *windowsPath) {
+    m.cwdOnDrive = true;
+    m.cwd = windowsPath;
+}
+
+void fakeSetCurrentDirectoryOffDrive(const char *nativeText) {
+    m.cwdOnDrive = false;
+    m.cwd = nativeText;
+}
+
+void fakeSetClock(LocalTime first) {
+    m.clock.clear();
+    m.lastTime = first;
+}
+
+void fakeQueueClock(LocalTime next) { m.clock.push_back(next); }
+void fakeSetStdoutCharDevice(bool isCharDevice) { m.charDevice = isCharDevice; }
+void fakeSetConsole(bool present) { m.console = present; }
+void fakeTypeKey(int code) { m.typed.push_back(code); }
+
+void fakeTypeTwoPartKey(int scanCode) {
+    m.typed.push_back(0xE0);
+    m.typed.push_back(scanCode);
+}
+
+void fakeTypeShiftAlone() { m.typed.push_back(shiftAlone); }
+void fakePressLater(int code) { m.later.push_back({code}); }
+int fakeBlockedReads() { return m.blockedReads; }
+int fakeKeysRead() { return m.keysRead; }
+int fakeClearCount() { return m.clears; }
+size_t fakeLastClearOffset() { return m.lastClearOffset; }
+
+void fakeSetStdinInteger(int value) {
+    m.haveInteger = true;
+    m.integer = value;
+}
+
+std::string fakeStdoutText() {
+    std::string text;
+    if (!capturedStdout) return text;
+    std::fflush(capturedStdout);
+    long end = std::ftell(capturedStdout);
+    std::rewind(capturedStdout);
+    text.resize((size_t)end);
+    size_t got = std::fread(&text[0], 1, (size_t)end, capturedStdout);
+    text.resize(got);
+    std::fseek(capturedStdout, 0, SEEK_END);
+    return text;
+}
+
+void fakePutFile(const char *path, const std::string &content) {
+    FakeFile &f = fileRecord(path);
+    f.diskPath = newTempPath();
+    FILE *out = std::fopen(f.diskPath.c_str(), "wb");
+    if (out) {
+        std::fwrite(content.data(), 1, content.size(), out);
+        std::fclose(out);
+    }
+}
+
+std::string fakeFileText(const char *path) {
+    auto it = m.files.find(upper(path));
+    std::string text;
+    if (it != m.files.end() && !it->second.diskPath.empty()) readWhole(it->second.diskPath, &text);
+    return text;
+}
+
+bool fakeFileExists(const char *path) {
+    auto it = m.files.find(upper(path));
+    return it != m.files.end() && !it->second.diskPath.empty();
+}
+
+void fakeFailOpen(const char *path) { fileRecord(path).failOpen = true; }
+void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
+
+// ---------------------------------------------------------------- the seam
+
+FindHandle findFirstFile(const char *searchPath, FindData *data) {
+    ++m.findFirstCalls;
+    int n = resolve(searchPath, false);
+    if (n < 0 || !m.nodes[n].isDir) return invalidFindHandle;
+    Node &dir = m.nodes[n];
+    int call = dir.firstCalls++;
+    if (dir.failAfter >= 0 && call >= dir.failAfter) return invalidFindHandle;
+    Enumeration e;
+    e.open = true;
+    bool isRoot = false;
+    for (const auto &d : m.drives) isRoot = isRoot || d.second.root == n;
+    if (!isRoot) {
+        e.names = {".", ".."};
+        e.nodes = {-1, -1};
+    }
+    for (int c : dir.children) {
+        e.names.push_back(m.nodes[c].name);
+        e.nodes.push_back(c);
+    }
+    if (e.names.empty()) return invalidFindHandle;
+    fill(e, data);
+    e.next = 1;
+    m.enums.push_back(e);
+    return (FindHandle)(m.enums.size() - 1);
+}
+
+bool findNextFile(FindHandle handle, FindData *data) {
+    if (handle < 0 || (size_t)handle >= m.enums.size() || !m.enums[handle].open) return false;
+    Enumeration &e = m.enums[handle];
+    if (e.next >= e.names.size()) return false;
+    fill(e, data);
+    ++e.next;
+    return true;
+}
+
+void findClose(FindHandle handle) {
+    if (handle >= 0 && (size_t)handle < m.enums.size()) m.enums[handle].open = false;
+}
+
+uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
+    if (m.driveStringsFail) return 0;
+    std::string s;
+    if (m.driveStringsSet) {
+        s = m.driveStrings;
+    } else {
+        for (const auto &d : m.drives) {
+            if (d.second.root < 0) continue;
+            s += d.first;
+            s += ":\\";
+            s += '\0';
+        }
+        s += '\0';
+    }
+    if (s.size() > length) return (uint32_t)s.size();
+    std::memcpy(buffer, s.data(), s.size());
+    return s.empty() ? 0 : (uint32_t)s.size() - 1;
+}
+
+uint32_t getDriveType(const char *rootPath) {
+    if (!rootPath || !std::isalpha((unsigned char)rootPath[0]) || rootPath[1] != ':')
+        return driveNoRootDir;
+    auto d = m.drives.find((char)std::toupper((unsigned char)rootPath[0]));
+    if (d == m.drives.end() || d->second.root < 0) return driveNoRootDir;
+    return d->second.type;
+}
+
+static Drive *queryDrive(const char *rootPath, uint32_t *errorCode) {
+    ++m.diskQueries;
+    auto d = m.drives.find((char)std::toupper((unsigned char)rootPath[0]));
+    if (d == m.drives.end() || d->second.root < 0) {
+        *errorCode = 3;
+        return nullptr;
+    }
+    if (d->second.failCode) {
+        *errorCode = d->second.failCode;
+        return nullptr;
+    }
+    return &d->second;
+}
+
+bool getDiskFreeSpace(const char *rootPath, uint32_t *spc, uint32_t *bps, uint32_t *freeClusters,
+                      uint32_t *totalClusters, uint32_t *errorCode) {
+    Drive *d = queryDrive(rootPath, errorCode);
+    if (!d) return false;
+    *spc = d->spc;
+    *bps = d->bps;
+    *freeClusters = d->freeClusters;
+    *totalClusters = d->totalClusters;
+    return true;
+}
+
+static bool fakeDiskFreeSpaceEx(const char *rootPath, uint64_t *toCaller, uint64_t *total,
+                                uint64_t *totalFree, uint32_t *errorCode) {
+    Drive *d = queryDrive(rootPath, errorCode);
+    if (!d) return false;
+    *toCaller = d->toCaller;
+    *total = d->total;
+    *totalFree = d->totalFree;
+    return true;
+}
+
+DiskFreeSpaceExFn lookupDiskFreeSpaceEx() { return m.exAvailable ? fakeDiskFreeSpaceEx : nullptr; }
+
+bool getVersionBuild(uint32_t *buildNumber) {
+    if (m.versionFails) return false;
+    *buildNumber = m.build;
+    return true;
+}
+
+bool getCurrentDirectory(uint32_t length, char *buffer) {
+    std::strncpy(buffer, m.cwd.c_str(), length - 1);
+    buffer[length - 1] = 0;
+    return m.cwdOnDrive;
+}
+
+void getLocalTime(LocalTime *now) {
+    if (!m.clock.empty()) {
+        m.lastTime = m.clock.front();
+        m.clock.pop_front();
+    }
+    *now = m.lastTime;
+}
+
+bool stdoutIsCharDevice() { return m.charDevice; }
+
+void consoleClear(FILE *out) {
+    std::fflush(out);
+    if (!m.console) return;
+    ++m.clears;
+    m.lastClearOffset = fakeStdoutText().size();
+}
+
+int consoleGetKey() {
+    if (!m.console) return -1;
+    while (!m.typed.empty() && m.typed.front() == shiftAlone) m.typed.pop_front();
+    if (m.typed.empty()) {
+        ++m.blockedReads;
+        if (m.later.empty()) return -1;
+        for (int c : m.later.front()) m.typed.push_back(c);
+        m.later.pop_front();
+    }
+    int code = m.typed.front();
+    m.typed.pop_front();
+    ++m.keysRead;
+    return code;
+}
+
+bool consoleKeyWaiting() {
+    if (!m.console) return false;
+    for (int c : m.typed)
+        if (c != shiftAlone) return true;
+    return false;
+}
+
+void readIntegerFromStdin(int *value) {
+    if (m.haveInteger) *value = m.integer;
+}
+
+FILE *openFile(const char *path, const char *mode) {
+    auto it = m.files.find(upper(path));
+    if (it != m.files.end() && it->second.failOpen) return nullptr;
+    if (mode[0] == 'r') {
+        if (it == m.files.end() || it->second.diskPath.empty()) return nullptr;
+        return std::fopen(it->second.diskPath.c_str(), mode);
+    }
+    FakeFile &f = fileRecord(path);
+    if (f.diskPath.empty()) f.diskPath = newTempPath();
+    if (f.full) {
+        // Opened for reading only: every write fails as on a full disk.
+        FILE *create = std::fopen(f.diskPath.c_str(), "w");
+        if (create) std::fclose(create);
+        return std::fopen(f.diskPath.c_str(), "r");
+    }
+    return std::fopen(f.diskPath.c_str(), mode);
+}
+
+FILE *platformStdout() {
+    if (!capturedStdout) capturedStdout = std::tmpfile();
+    return capturedStdout;
+}
+
+void exitProcess(int code) {
+    if (capturedStdout) std::fflush(capturedStdout);
+    std::fflush(stdout);
+    std::exit(code);
+}

@@ -1,0 +1,90 @@
+// Control of the fake machine that the unit tests link instead of a real
+// platform: an in-memory tree of drives, directories and files, disk figures
+// and failures, the version, the clock, the current directory, a scripted
+// console and in-memory files. fakeReset() gives an empty machine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+// Empty machine: no drives, build 1001, clock 01-18-2008 09:05, current
+// directory "C:\", standard output redirected (not a character device), no
+// console (key reads fail at once), no integer on standard input. The
+// captured standard output is emptied.
+void fakeReset();
+
+// ---- drives and tree (paths in Windows form, compared without regard to case) ----
+void fakeAddDrive(char letter, uint32_t type);
+// Creates a directory (and its missing parents) such as "C:\A\B".
+void fakeAddDir(const char *path, const char *shortName = "");
+// Creates a file such as "C:\A\f.txt" of `size` bytes (parents created).
+void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
+// Enumerations of this directory fail from the `afterCalls`-th findFirstFile
+// of it on (0: every one; 1: the first succeeds, later ones fail).
+void fakeFailDir(const char *path, int afterCalls = 0);
+// Number of findFirstFile calls so far, all paths, and how many handles are open.
+int fakeFindFirstCalls();
+int fakeOpenFindHandles();
+// Replaces the logical-drive list (bytes as given, length with all NULs), or
+// makes it fail (returns 0).
+void fakeSetDriveStrings(const char *strings, uint32_t length);
+void fakeFailDriveStrings();
+
+// ---- disk space ----
+void fakeSetDiskSpace(char letter, uint32_t sectorsPerCluster, uint32_t bytesPerSector,
+                      uint32_t freeClusters, uint32_t totalClusters);
+void fakeSetDiskSpaceEx(char letter, uint64_t freeToCaller, uint64_t totalBytes,
+                        uint64_t totalFree);
+// Both queries of this letter fail with `errorCode`. (A letter that is no
+// drive fails with 3 without this.)
+void fakeFailDiskSpace(char letter, uint32_t errorCode);
+// The extended entry point cannot be found.
+void fakeSetDiskSpaceExAvailable(bool available);
+int fakeDiskQueries();  // classic and extended calls made so far
+
+// ---- system ----
+void fakeSetBuild(uint32_t build);
+void fakeFailVersion();
+void fakeSetCurrentDirectory(const char *windowsPath);
+// The working directory lies on no drive; `nativeText` is shown in the message.
+void fakeSetCurrentDirectoryOffDrive(const char *nativeText);
+// Successive getLocalTime calls return these in turn, the last one repeating.
+void fakeSetClock(LocalTime first);
+void fakeQueueClock(LocalTime next);
+
+// ---- console ----
+void fakeSetStdoutCharDevice(bool isCharDevice);
+// A console is present: key reads block (are counted) when no key is queued.
+void fakeSetConsole(bool present);
+// Keys typed ahead, before the next read.
+void fakeTypeKey(int code);
+void fakeTypeTwoPartKey(int scanCode);  // 0xE0 then the scan code
+void fakeTypeShiftAlone();              // a Shift press: no key press
+// Keys pressed while a read waits on an empty queue: each call adds one batch
+// that arrives when a read finds nothing typed.
+void fakePressLater(int code);
+// Reads that found no key at all (the wait would have blocked).
+int fakeBlockedReads();
+// Key codes handed out by consoleGetKey so far.
+int fakeKeysRead();
+// How many times the console was cleared, and the length of the captured
+// standard output at the latest clear.
+int fakeClearCount();
+size_t fakeLastClearOffset();
+// The integer the width question reads; without it nothing can be read.
+void fakeSetStdinInteger(int value);
+
+// ---- captured standard output and files ----
+// Everything written to platformStdout() since fakeReset().
+std::string fakeStdoutText();
+// A file that openFile() can read (e.g. "Folmar.ini", "C:\Orvan\Folmar.ini").
+void fakePutFile(const char *path, const std::string &content);
+// Content of a file written through openFile() (after it was closed or flushed).
+std::string fakeFileText(const char *path);
+bool fakeFileExists(const char *path);
+// openFile of this path fails.
+void fakeFailOpen(const char *path);
+// Writes to this file fail as on a full disk.
+void fakeFullDisk(const char *path);

@@ -1,0 +1,38 @@
+// Report layout: number fields, directory lines with their wrapping, page
+// headers and pagination, and the totals blocks.
+#pragma once
+
+#include <cstdint>
+
+// Plain unsigned decimal digits of `value` into `digits` (21 bytes).
+void u64Digits(uint64_t value, char *digits);
+// `digits` as a comma-grouped field of exactly `width` characters, blank
+// filled on the left, in the one shared field buffer (valid until the next
+// call). Too wide for the field: plain digits if they fit, else all '*'.
+char *formatGrouped(const char *digits, int width);
+// Turns the leading blanks of a field into dots, keeping one blank before
+// the number.
+void dotFillNumber(char *field);
+
+// The line(s) of one directory: path column, dot leader, size of
+// rs.i64DirAlloc; ends with addDirToTotal. Changes `path` (its final
+// backslash becomes a blank when it is longer than 4 characters).
+void printDirLine(char *path);
+
+// Page header of the report file (title block on a drive's first page,
+// form feed on later pages, then the column header).
+void writePageHeader();
+// The column header of a single-path report on standard output.
+void printStdoutHeader();
+// One finished line into the report file, with the page test.
+void writeReportLine(const char *line);
+// Counts a console directory line and pauses under /P every 23 lines.
+void screenPause();
+// rs.runDate into rs.dateTimeText.
+void formatDateTime();
+
+// Totals block of one drive or target (flush of the roll-up, disk query,
+// the block, foldDriveTotals).
+void printDriveTotals();
+// "Grand Totals for the system" block of an all-drives run.
+void printGrandTotals();

@@ -1,0 +1,29 @@
+// The directory walk, every counter and byte total, and the condensed
+// first-level roll-up.
+//
+// Walk order of processDirs for one directory D: the file pass lists and
+// counts D's files, then D's line is handed to the roll-up (and so to
+// printDirLine), then each subdirectory of D is walked in enumeration order.
+// A directory's line therefore follows the names of its own files and
+// precedes every line of its subtree. Names beginning with '.' are never
+// entered; a directory that cannot be enumerated gets no line.
+#pragma once
+
+// Walks rs.curPath (with or without its final backslash). Leaves rs.curPath
+// holding the last directory entered, with its final backslash.
+void processDirs();
+// The file pass over `lsPath` ("...\*.*"): counts files into rs.fileCount,
+// adds their sizes to rs.i64DirAlloc and lists names when rs.showFiles asks.
+void processFiles(const char *lsPath);
+// Adds rs.i64DirAlloc to the drive total and checks that the total never
+// decreases (else message, wait, exit code 1). `path` is used in the message.
+void addDirToTotal(const char *path);
+// Adds the drive's figures into the grand totals and zeroes them; reads the
+// clock again.
+void foldDriveTotals();
+// The roll-up between the walk and printDirLine. `path` ends in '\' and may
+// be changed (it is handed to printDirLine when nothing is condensed).
+void rollUpFirstLevel(char *path);
+// The number of leading characters of `path` that name its first-level
+// subtree: up to and including the second backslash, else 3.
+int prefixLength(const char *path);
