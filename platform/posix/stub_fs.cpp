@@ -1,4 +1,4 @@
-// Placeholder until the POSIX emulation lands.
+// Placeholder until the POSIX file system, drives and system services land.
 #include <cstdlib>
 #include "platform/platform.h"
 FindHandle findFirstFile(const char *, FindData *) { return invalidFindHandle; }
@@ -11,11 +11,4 @@ DiskFreeSpaceExFn lookupDiskFreeSpaceEx() { return nullptr; }
 bool getVersionBuild(uint32_t *b) { *b = 1001; return true; }
 bool getCurrentDirectory(uint32_t, char *b) { b[0] = 'C'; b[1] = ':'; b[2] = '\\'; b[3] = 0; return true; }
 void getLocalTime(LocalTime *t) { *t = LocalTime{2008, 1, 18, 9, 5}; }
-bool stdoutIsCharDevice() { return false; }
-void consoleClear(FILE *) {}
-int consoleGetKey() { return -1; }
-bool consoleKeyWaiting() { return false; }
-void readIntegerFromStdin(int *) {}
 FILE *openFile(const char *, const char *) { return nullptr; }
-FILE *platformStdout() { return stdout; }
-void exitProcess(int code) { std::fflush(stdout); std::exit(code); }
