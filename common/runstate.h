@@ -33,6 +33,7 @@ struct RunState {
     char driveLetter;           // letter shown in headers and totals
     LocalTime runDate;          // local date and time for the headers
     char targetArg[520];        // the target argument while it is normalised
+    bool targetTooLong;         // the target argument did not fit targetArg
 
     // ---- streams ----
     FILE *con;                  // standard output: console text and single-path report

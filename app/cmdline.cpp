@@ -1,0 +1,150 @@
+// The command line: the help test and help screen, the switches, and the
+// normalisation of the target argument into the starting directory.
+#include <cctype>
+#include <cstring>
+
+#include "app/app.h"
+#include "common/output.h"
+#include "common/runstate.h"
+#include "common/version.h"
+
+static void upperCaseInPlace(char *text) {
+    for (; *text != '\0'; ++text) *text = (char)std::toupper((unsigned char)*text);
+}
+
+bool isHelpRequest(int argc, char **argv) {
+    if (argc != 2) return false;
+    if (std::strncmp(argv[1], "/?", 2) == 0) return true;
+    upperCaseInPlace(argv[1]);
+    return std::strncmp(argv[1], "/H", 2) == 0;
+}
+
+void showHelp() {
+    conFormat("Folmar==>  Ver. %s of %s \n", FOLMAR_VERSION, FOLMAR_VERSION_DATE);
+    conText("\n");
+    conText("Folmar (Ver. ");
+    conText(FOLMAR_VERSION);
+    conText(") Usage:  Folmar  parm \n");
+    conText("   Where parm may be: \n");
+    conText("      /All  -- to list all the drives  \n");
+    conText("               output will be in C:FolmarAll.txt \n");
+    conText("      Drive -- A through Z or A: through Z: \n");
+    conText("      /C       Condensed Output (shows first level suddirectories only) \n");
+    conText("      /H    -- Help (this screen) \n");
+    conText("      /L       Use Long (Windows95+) Filenames \n");
+    conText("      /S       Use Short (DOS 8.3) Filenames \n");
+    conText("      /?    -- Help (this screen) \n");
+    conText("\n");
+    conText("Folmar==>  For the latest updates and product information: \n");
+    conText("Folmar==>  " MAKER_WEB " \n");
+    conText("Folmar==>  " MAKER_EMAIL " \n");
+    waitForKey();
+}
+
+// An all-drives request: the drive list of the settings is emptied so that
+// every drive of the machine is considered.
+static void requestAllDrives() {
+    rs.runMode = '~';
+    rs.driveList[0] = '\0';
+}
+
+void applySwitch(char *arg) {
+    upperCaseInPlace(arg);
+    std::memmove(arg, arg + 1, std::strlen(arg));
+    if (std::strncmp(arg, "ALL", 3) == 0 || arg[0] == '~') {
+        requestAllDrives();
+        return;
+    }
+    switch (arg[0]) {
+    case 'S': rs.showDirs = 'S'; break;
+    case 'L': rs.showDirs = 'L'; break;
+    case 'C': rs.condensed = true; rs.showDirs = 'L'; break;
+    case 'P': rs.pausePerScreen = true; break;
+    default: break;
+    }
+}
+
+void scanArguments(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '/') {
+            applySwitch(argv[i]);
+            continue;
+        }
+        size_t length = std::strlen(argv[i]);
+        rs.targetTooLong = length >= sizeof rs.targetArg;
+        if (rs.targetTooLong) length = sizeof rs.targetArg - 1;
+        std::memcpy(rs.targetArg, argv[i], length);
+        rs.targetArg[length] = '\0';
+    }
+}
+
+// "Folmar==>  Target path too long: " with the first 60 characters; exit code 1.
+static int rejectLongTarget() {
+    char shown[61];
+    std::memcpy(shown, rs.targetArg, 60);
+    shown[60] = '\0';
+    conText("Folmar==>  Target path too long: ");
+    conText(shown);
+    conText("...\n");
+    return 1;
+}
+
+// Inserts `text` at `offset` of rs.targetArg; false when it would not fit.
+static bool insertIntoTarget(size_t offset, const char *text) {
+    size_t length = std::strlen(rs.targetArg);
+    size_t add = std::strlen(text);
+    if (length + add >= sizeof rs.targetArg) return false;
+    std::memmove(rs.targetArg + offset + add, rs.targetArg + offset, length - offset + 1);
+    std::memcpy(rs.targetArg + offset, text, add);
+    return true;
+}
+
+// The current directory for a target that needs it; 0, or the exit code
+// after the message when the working directory lies on no drive.
+static int readCurrentDirectory(char *cwd) {
+    if (getCurrentDirectory(260, cwd)) return 0;
+    if (rs.runMode == '~') {
+        cwd[0] = '\0';
+        return 0;
+    }
+    conText("Folmar==>  The current directory is on no drive: ");
+    conText(cwd);
+    conText("\n");
+    return 1;
+}
+
+int normaliseTarget() {
+    char *target = rs.targetArg;
+    if (rs.targetTooLong) return rejectLongTarget();
+    if (target[0] == '~') {
+        requestAllDrives();
+    } else if (target[0] != '\0' && target[1] == ':' && target[2] != '\\') {
+        if (!insertIntoTarget(2, "\\")) return rejectLongTarget();
+    }
+    char cwd[260];
+    bool needsCwd = target[0] == '\0' || target[1] != ':';
+    if (needsCwd) {
+        int code = readCurrentDirectory(cwd);
+        if (code != 0) return code;
+    }
+    if (target[0] == '\0') {
+        std::snprintf(rs.curPath, sizeof rs.curPath, "%s", cwd);
+        rs.driveLetter = rs.curPath[0];
+        return 0;
+    }
+    if (target[1] != ':') {
+        char prefix[4] = {cwd[0], ':', '\\', '\0'};
+        if (!insertIntoTarget(0, prefix)) return rejectLongTarget();
+    }
+    char *pattern = std::strstr(target, "*.*");
+    if (pattern != nullptr) *pattern = '\0';
+    size_t length = std::strlen(target);
+    if (length > 0 && target[length - 1] == '\\') target[--length] = '\0';
+    if (length >= sizeof rs.curPath) {
+        if (rs.runMode == '~') return 0;
+        return rejectLongTarget();
+    }
+    std::memcpy(rs.curPath, target, length + 1);
+    rs.driveLetter = rs.curPath[0];
+    return 0;
+}

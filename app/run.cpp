@@ -1,0 +1,104 @@
+// The program's start-up and the single-path run: console, help, settings,
+// switches and target, banner, system level, clock, the nothing-to-do stop,
+// the line width and its derived columns, then one of the two runs.
+#include <cstring>
+
+#include "app/app.h"
+#include "common/output.h"
+#include "common/runstate.h"
+#include "common/version.h"
+#include "report/report.h"
+#include "scan/scan.h"
+#include "settings/settings.h"
+
+static void printBanner() {
+    conFormat("Folmar==>  Ver. %s   %s \n", FOLMAR_VERSION, FOLMAR_VERSION_DATE);
+    conText("Folmar==>  Directory Summary Report Generator \n");
+    conText("Folmar==>  from " MAKER_NAME " \n");
+    conText("Folmar==>  email: " MAKER_EMAIL " \n");
+}
+
+// osLevel from the build number; false (after the messages and a wait)
+// when the system will not say its version.
+static bool determineOsLevel() {
+    uint32_t build = 0;
+    if (!getVersionBuild(&build)) {
+        conText("Folmar==> GetVersionEx() failed in main() \n");
+        conText("Folmar==> Program will abort \n");
+        waitForKey();
+        return false;
+    }
+    rs.osLevel = (build & 0xFFFF) > 1000 ? 'N' : 'O';
+    return true;
+}
+
+// Both drive kinds switched off: the message, a wait; true when stopped.
+static bool nothingToDo() {
+    if (rs.processLocalDrives != 'N' || rs.processRemoteDrives != 'N') return false;
+    conText("Folmar==>  Nothing to do \n");
+    conText("Folmar==>  processLocalDrives and processRemoteDrives \n");
+    conText("Folmar==   ..are both set to (N)o in " FOLMAR_SETTINGS_SHARED_PATH "\n");
+    waitForKey();
+    return true;
+}
+
+void deriveLayout() {
+    rs.pathColumn = rs.lineWidth - 14;
+    rs.wrapFloor = (unsigned)rs.pathColumn / 2;
+    rs.cpi = 10;
+    if (rs.lineWidth > 75) rs.cpi = 12;
+    if (rs.lineWidth > 90) rs.cpi = 15;
+    if (rs.lineWidth > 112) rs.cpi = 17;
+}
+
+void closeFiles() {
+    if (rs.settingsFile != nullptr) {
+        std::fclose(rs.settingsFile);
+        rs.settingsFile = nullptr;
+    }
+    if (rs.outFile != nullptr) {
+        if (std::fclose(rs.outFile) != 0) rs.outFileWriteFailed = true;
+        rs.outFile = nullptr;
+    }
+    std::fflush(rs.con);
+}
+
+static int runSinglePath() {
+    conText("\n");
+    printStdoutHeader();
+    processDirs();
+    printDriveTotals();
+    closeFiles();
+    return 0;
+}
+
+// Ends a run early: files closed, output flushed, the code handed back.
+static int finish(int code) {
+    closeFiles();
+    return code;
+}
+
+int folmarMain(int argc, char **argv) {
+    resetRunState();
+    clearScreen();
+    rs.stdoutRedirected = !stdoutIsCharDevice();
+    if (isHelpRequest(argc, argv)) {
+        showHelp();
+        return finish(1);
+    }
+    readSettings();
+    std::strcpy(rs.searchPattern, "*.*");
+    scanArguments(argc, argv);
+    int code = normaliseTarget();
+    if (code != 0) return finish(code);
+    printBanner();
+    if (!determineOsLevel()) return finish(0);
+    getLocalTime(&rs.runDate);
+    if (nothingToDo()) return finish(0);
+    if (!rs.stdoutRedirected) rs.lineWidth = 78;
+    if (rs.runMode == '~' && !selectLineWidth()) return finish(0);
+    if (rs.lineWidth == 0) rs.lineWidth = 125;  // redirected, and no width given
+    deriveLayout();
+    if (rs.runMode == '~') return finish(runAllDrives());
+    return runSinglePath();
+}
