@@ -521,7 +521,9 @@ FILE *platformStdout() {
 }
 
 void exitProcess(int code) {
-    if (capturedStdout) std::fflush(capturedStdout);
+    // The process ends here: what it wrote is copied to standard error so
+    // that a death test can match it.
+    std::fputs(fakeStdoutText().c_str(), stderr);
     std::fflush(stdout);
     std::exit(code);
 }

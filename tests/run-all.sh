@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds Folmar and runs every test: the Linux build's unit and end-to-end
+# tests, then the Windows build's tests under Wine when the cross compiler
+# and Wine are installed (reported as skipped otherwise).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build -DFOLMAR_TESTS=ON
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+if [ -f tests/wine/run-wine-tests.sh ]; then
+    bash tests/wine/run-wine-tests.sh
+else
+    echo "Windows tests: SKIPPED (no Wine test script in this checkout)"
+fi
