@@ -1,5 +1,0 @@
-// Placeholder until the console waits land.
-#include "app/app.h"
-void clearScreen() {}
-void waitForKey() {}
-void readKeyAndDrain() {}
