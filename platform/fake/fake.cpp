@@ -120,6 +120,9 @@ bool splitPath(const char *path, char *letter, std::vector<std::string> *parts) 
 int childNamed(int dir, const std::string &name) {
     for (int c : m.nodes[dir].children)
         if (sameName(m.nodes[c].name, name)) return c;
+    // As on Windows, a path may name an entry by its short name too.
+    for (int c : m.nodes[dir].children)
+        if (!m.nodes[c].shortName.empty() && sameName(m.nodes[c].shortName, name)) return c;
     return -1;
 }
 
