@@ -1,0 +1,114 @@
+// The totals blocks: a drive's or target's block after its walk (on the
+// console in a single-path run, in the report file in an all-drives run),
+// and the grand totals over all drives at the end of the report file.
+// Every figure is written through a fixed-width grouped field.
+#include <cstdint>
+
+#include "common/output.h"
+#include "common/runstate.h"
+#include "drives/drives.h"
+#include "report/internal.h"
+#include "report/report.h"
+#include "scan/scan.h"
+
+// `text` on the console with any control character shown as '?'.
+static void conCleanText(const char *text) {
+    for (; *text != 0; ++text) conChar(printableChar(*text));
+}
+
+// The block of a single-path run, on the console; counts the target
+// directory itself into rs.dirCount.
+static void writeConsoleTotals() {
+    ++rs.dirCount;
+    if (rs.fileCount == 0) {
+        conText("File not found: ");
+        conCleanText(rs.curPath);
+        conText("\n");
+    }
+    conText("\n");
+    conFormat("   Number of Dirs.     = %s\n", groupedField(rs.dirCount, 15));
+    conFormat("   Number of Files     = %s\n", groupedField(rs.fileCount, 15));
+    conFormat("   Allocation          = %s  (File Sizes) \n", groupedField(rs.i64TotalAlloc, 15));
+    conText("\n");
+    if (rs.osLevel == 'O') {
+        conFormat("   Allocation          = %s  (Sectors) \n", groupedField(rs.usedBytes, 14));
+        conFormat("   Free space          = %s  (Free Space) \n", groupedField(rs.freeBytes, 14));
+        rs.capacityBytes = rs.usedBytes + rs.freeBytes;
+        conFormat("   Capacity            = %s  (Bytes) \n\n", groupedField(rs.capacityBytes, 14));
+    } else {
+        conFormat("   Free Space          = %s  (Sectors) \n", groupedField(rs.i64TotalFree, 15));
+        conFormat("   Free space Avail.   = %s  (Free Space) \n",
+                  groupedField(rs.i64FreeToCaller, 15));
+        conFormat("   Capacity            = %s  (Bytes) \n\n", groupedField(rs.i64TotalBytes, 15));
+    }
+}
+
+// The block of an all-drives run, in the report file: adds 8 to
+// rs.lineCount and ends with a form feed unless rs.showDirs is 'N'.
+static void writeFileTotals() {
+    fileText("\n");
+    fileFormat("Drive %c Totals: \n", printableChar(rs.curDrive[0]));
+    fileFormat("   Number of Dirs.   = %s \n", groupedField(rs.dirCount, 15));
+    fileFormat("   Number of Files   = %s \n", groupedField(rs.fileCount, 15));
+    fileFormat("   Allocation        = %s \n", groupedField(rs.i64TotalAlloc, 15));
+    fileText("\n");
+    if (rs.osLevel == 'O') {
+        fileFormat("   Allocation        = %s  (Sectors) \n", groupedField(rs.usedBytes, 14));
+        fileFormat("   Free space        = %s  (Free Space) \n", groupedField(rs.freeBytes, 14));
+        rs.capacityBytes = rs.usedBytes + rs.freeBytes;
+        fileFormat("   Capacity          = %s  (Bytes) \n\n", groupedField(rs.capacityBytes, 14));
+    } else {
+        fileFormat("   Total Free Space  = %s  (Bytes) \n", groupedField(rs.i64TotalFree, 15));
+        fileFormat("   Free space Avail. = %s  (Bytes) \n", groupedField(rs.i64FreeToCaller, 15));
+        fileFormat("   Capacity          = %s  (Bytes) \n\n", groupedField(rs.i64TotalBytes, 15));
+    }
+    rs.lineCount += 8;
+    if (rs.showDirs != 'N') fileText("\f");
+}
+
+// Closes the listing of rs.curPath's drive: the condensed roll-up's last
+// line, the disk-space query of rs.osLevel, the block of the run (after a
+// form feed when rs.showDirs is 'N' and the page is full), then the drive's
+// figures are folded into the grand totals.
+void printDriveTotals() {
+    if (rs.condensed) {
+        rs.rollUpFlush = true;
+        rollUpFirstLevel(rs.curPath);
+    }
+    if (rs.osLevel == 'O')
+        queryFreeSpace();
+    else
+        queryFreeSpaceEx();
+    if (rs.runMode == '~' && rs.showDirs == 'N' && rs.lineCount + 7 > (uint32_t)rs.pageSize) {
+        fileText("\f");
+        rs.lineCount = 0;
+    }
+    if (rs.runMode == '~')
+        writeFileTotals();
+    else
+        writeConsoleTotals();
+    foldDriveTotals();
+}
+
+// The grand totals of an all-drives run in the report file, in 16-wide
+// fields. Changes no counter.
+void printGrandTotals() {
+    fileText(" \n");
+    fileText("Grand Totals for the system: \n");
+    fileFormat("   Number of Dirs.   = %s \n", groupedField(rs.i64GrandDirs, 16));
+    fileFormat("   Number of Files   = %s \n", groupedField(rs.i64GrandFiles, 16));
+    fileFormat("   Allocation        = %s  (File Sizes) \n", groupedField(rs.i64GrandAlloc, 16));
+    if (rs.osLevel == 'O') {
+        fileFormat("   Allocation        = %s  (Sectors) \n", groupedField(rs.i64GrandUsed, 16));
+        fileFormat("   Free space        = %s  (Free Space) \n", groupedField(rs.i64GrandFree, 16));
+        fileFormat("   Capacity          = %s  (Bytes) \n\n",
+                   groupedField(rs.i64GrandCapacity, 16));
+    } else {
+        fileFormat("   Free Space        = %s  (Sectors) \n",
+                   groupedField(rs.i64GrandTotalFree, 16));
+        fileFormat("   Free space Avail. = %s  (Free Space) \n",
+                   groupedField(rs.i64GrandFreeToCaller, 16));
+        fileFormat("   Capacity          = %s  (Bytes) \n\n",
+                   groupedField(rs.i64GrandTotalBytes, 16));
+    }
+}
