@@ -1,0 +1,302 @@
+// Directory enumeration (findFirstFile / findNextFile / findClose). A
+// directory is read from the file system once, when its first enumeration
+// opens; a second enumeration of the same path while one is open is served
+// from what was read, and a subdirectory is opened relative to its open
+// parent. Only the directories of the current branch are held in memory.
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/platform.h"
+#include "platform/posix/posix.h"
+
+using namespace posix;
+
+namespace {
+
+enum : uint8_t { kindDirectory = 1, kindOther = 2 };
+enum : uint8_t { flagSizeKnown = 1, flagUnsafe = 2 };
+
+struct Entry {
+    uint32_t nameOffset;  // into OpenDir::names, NUL-terminated
+    uint16_t nameLength;
+    uint8_t kind;
+    uint8_t flags;
+    uint64_t size;        // st_size once flagSizeKnown is set
+};
+
+// A directory with open enumerations, and everything read from it.
+struct OpenDir {
+    std::string key;      // its path key; empty for a one-entry look-up
+    bool onDrive = false; // the key is on a drive, not relative
+    std::string native;   // its canonical native path
+    int fd = -1;
+    int users = 0;        // open enumerations
+    size_t hint = 0;      // the entry delivered last
+    std::vector<Entry> entries;  // "." first, then the directory's entries
+    std::vector<char> names;
+};
+
+struct Handle {
+    OpenDir *dir;         // nullptr when the slot is free
+    size_t next;
+};
+
+}  // namespace
+
+static std::vector<OpenDir *> openDirs;   // innermost last; one per open directory
+static std::vector<OpenDir *> spareDirs;  // released, kept for their buffers
+static std::vector<Handle> handles;       // indexed by FindHandle
+static const size_t maxSearchPath = 520;
+
+static const char *nameOf(const OpenDir *dir, const Entry &entry) {
+    return &dir->names[entry.nameOffset];
+}
+
+static OpenDir *takeDir() {
+    if (spareDirs.empty()) return new OpenDir();
+    OpenDir *dir = spareDirs.back();
+    spareDirs.pop_back();
+    return dir;
+}
+
+// Closes a directory whose last enumeration ended. Large buffers are given
+// back so that memory follows the directories open now, not the largest seen.
+static void releaseDir(OpenDir *dir) {
+    for (size_t i = openDirs.size(); i-- > 0;) {
+        if (openDirs[i] == dir) {
+            openDirs.erase(openDirs.begin() + (long)i);
+            break;
+        }
+    }
+    if (dir->fd >= 0) close(dir->fd);
+    dir->fd = -1;
+    dir->users = 0;
+    dir->hint = 0;
+    dir->entries.clear();
+    dir->names.clear();
+    if (dir->entries.capacity() > 4096) std::vector<Entry>().swap(dir->entries);
+    if (dir->names.capacity() > 65536) std::vector<char>().swap(dir->names);
+    if (spareDirs.size() < 16)
+        spareDirs.push_back(dir);
+    else
+        delete dir;
+}
+
+static void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
+                     uint64_t size) {
+    Entry entry = {(uint32_t)dir->names.size(), (uint16_t)length, kind, flags, size};
+    if (isUnsafeName(name)) entry.flags |= flagUnsafe;
+    dir->names.insert(dir->names.end(), name, name + length + 1);
+    dir->entries.push_back(entry);
+}
+
+// Takes one entry as read; the type comes from the directory itself and the
+// entry is stat'ed here only when the file system does not give it.
+static void takeEntry(void *context, const char *name, size_t length, unsigned char type) {
+    OpenDir *dir = (OpenDir *)context;
+    if (type == DT_DIR) {
+        addEntry(dir, name, length, kindDirectory, 0, 0);
+    } else if (type != DT_UNKNOWN) {
+        addEntry(dir, name, length, kindOther, 0, 0);
+    } else {
+        struct stat st;
+        bool known = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        bool isDir = known && S_ISDIR(st.st_mode);
+        addEntry(dir, name, length, isDir ? kindDirectory : kindOther,
+                 known ? flagSizeKnown : 0, known && !isDir ? (uint64_t)st.st_size : 0);
+    }
+}
+
+// Reads the whole directory open as dir->fd, "." first; registers it as
+// open under `key`. Releases it and returns nullptr on a read error.
+static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) {
+    dir->key = key;
+    dir->onDrive = onDrive;
+    addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0);
+    if (!readDirectory(dir->fd, takeEntry, dir)) {
+        releaseDir(dir);
+        return nullptr;
+    }
+    openDirs.push_back(dir);
+    return dir;
+}
+
+// The open directory whose key is the first `length` bytes of `key`.
+static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive) {
+    for (size_t i = openDirs.size(); i-- > 0;) {
+        const OpenDir *dir = openDirs[i];
+        if (dir->onDrive == onDrive && dir->key.compare(0, std::string::npos, key, 0, length) == 0)
+            return openDirs[i];
+    }
+    return nullptr;
+}
+
+// The name an entry is delivered under equals `name`.
+static bool shownNameEquals(const OpenDir *dir, const Entry &entry, const char *name) {
+    const char *real = nameOf(dir, entry);
+    if (!(entry.flags & flagUnsafe)) return std::strcmp(real, name) == 0;
+    size_t i = 0;
+    for (; real[i] != '\0' && safeNameByte(real[i]) == name[i]; ++i) {
+    }
+    return real[i] == '\0' && name[i] == '\0';
+}
+
+// The entry of `dir` that `name` names. The entry delivered last comes first:
+// it is the one the walk is entering, even when it was shown with '?' and a
+// sibling really has that name (then the unsafe entry is returned). Else
+// the exact name, else the first in byte order equal without regard to case.
+static const Entry *lookUpEntry(const OpenDir *dir, const char *name) {
+    if (dir->hint > 0 && dir->hint < dir->entries.size() &&
+        shownNameEquals(dir, dir->entries[dir->hint], name))
+        return &dir->entries[dir->hint];
+    const Entry *best = nullptr;
+    for (size_t i = 1; i < dir->entries.size(); ++i) {
+        const Entry &entry = dir->entries[i];
+        if (entry.flags & flagUnsafe) continue;
+        const char *real = nameOf(dir, entry);
+        if (std::strcmp(real, name) == 0) return &entry;
+        if (equalNoCase(real, name) && (best == nullptr || std::strcmp(real, nameOf(dir, *best)) < 0))
+            best = &entry;
+    }
+    return best;
+}
+
+// Opens subdirectory `name` of the open directory `parent`, relative to its
+// descriptor, never through a link; nullptr when it cannot be entered.
+static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key) {
+    const Entry *entry = lookUpEntry(parent, name);
+    if (entry == nullptr || (entry->flags & flagUnsafe) || entry->kind != kindDirectory) return nullptr;
+    const char *real = nameOf(parent, *entry);
+    OpenDir *dir = takeDir();
+    dir->native = parent->native;
+    if (dir->native != "/") dir->native += '/';
+    dir->native += real;
+    if (isPseudoMountPoint(dir->native)) {
+        releaseDir(dir);
+        return nullptr;
+    }
+    dir->fd = openat(parent->fd, real, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir->fd < 0) {
+        releaseDir(dir);
+        return nullptr;
+    }
+    return readOpenDir(dir, key.text, key.onDrive);
+}
+
+// Opens the directory of `key`: a child of an open directory when its parent
+// is open (the walk's case), else by resolving the whole path.
+static OpenDir *openDirectory(const PathKey &key) {
+    if (firstComponent(key) < key.text.size()) {
+        size_t last = key.text.rfind('\\');
+        size_t parentLength = last == std::string::npos ? 0 : last;
+        OpenDir *parent = findOpenDir(key.text, parentLength, key.onDrive);
+        size_t nameStart = last == std::string::npos ? 0 : last + 1;
+        if (parent != nullptr) return openChild(parent, key.text.c_str() + nameStart, key);
+    }
+    OpenDir *dir = takeDir();
+    dir->fd = openKeyDirectory(key, &dir->native);
+    if (dir->fd < 0) {
+        releaseDir(dir);
+        return nullptr;
+    }
+    return readOpenDir(dir, key.text, key.onDrive);
+}
+
+// Fills `data` with entry `index` of `dir`; a non-directory is stat'ed the
+// first time it is delivered, for its own size (a link is not followed).
+static void deliver(OpenDir *dir, size_t index, FindData *data) {
+    Entry &entry = dir->entries[index];
+    dir->hint = index;
+    const char *name = nameOf(dir, entry);
+    if (entry.kind != kindDirectory && !(entry.flags & flagSizeKnown)) {
+        struct stat st;
+        entry.size = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? (uint64_t)st.st_size : 0;
+        entry.flags |= flagSizeKnown;
+    }
+    data->attributes = entry.kind == kindDirectory ? (uint32_t)fileAttributeDirectory : 0u;
+    data->nFileSizeHigh = (uint32_t)(entry.size >> 32);
+    data->nFileSizeLow = (uint32_t)entry.size;
+    size_t length = entry.nameLength < sizeof data->cFileName ? entry.nameLength : sizeof data->cFileName - 1;
+    for (size_t i = 0; i < length; ++i) data->cFileName[i] = safeNameByte(name[i]);
+    data->cFileName[length] = '\0';
+    data->cAlternateFileName[0] = '\0';
+}
+
+static FindHandle newHandle(OpenDir *dir, FindData *data) {
+    size_t slot = 0;
+    while (slot < handles.size() && handles[slot].dir != nullptr) ++slot;
+    if (slot == handles.size()) handles.push_back(Handle{nullptr, 0});
+    handles[slot] = Handle{dir, 1};
+    dir->users += 1;
+    deliver(dir, 0, data);
+    return (FindHandle)slot;
+}
+
+// An enumeration of the single entry `name` of the open directory `dir`,
+// as for a search path without a pattern.
+static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
+    const Entry *entry = lookUpEntry(dir, name);
+    FindHandle handle = invalidFindHandle;
+    if (entry != nullptr && !(entry->flags & flagUnsafe)) {
+        OpenDir *one = takeDir();
+        addEntry(one, nameOf(dir, *entry), entry->nameLength, entry->kind, 0, 0);
+        deliver(dir, (size_t)(entry - dir->entries.data()), data);
+        one->entries[0].size = entry->size;
+        one->entries[0].flags |= flagSizeKnown;
+        handle = newHandle(one, data);
+    }
+    if (dir->users == 0) releaseDir(dir);
+    return handle;
+}
+
+// Splits a search path at its last separator: the directory part goes to
+// `dir`, the pattern or name is returned.
+static const char *splitSearchPath(const char *searchPath, std::string *dir) {
+    const char *tail = searchPath;
+    if (((searchPath[0] | 0x20) >= 'a' && (searchPath[0] | 0x20) <= 'z') && searchPath[1] == ':')
+        tail = searchPath + 2;
+    for (const char *c = tail; *c != '\0'; ++c)
+        if (*c == '\\' || *c == '/') tail = c + 1;
+    dir->assign(searchPath, (size_t)(tail - searchPath));
+    return tail;
+}
+
+FindHandle findFirstFile(const char *searchPath, FindData *data) {
+    if (searchPath == nullptr || std::strlen(searchPath) >= maxSearchPath) return invalidFindHandle;
+    static std::string dirPath;
+    static PathKey key;
+    const char *tail = splitSearchPath(searchPath, &dirPath);
+    if (*tail == '\0') return invalidFindHandle;
+    std::string current;
+    if (needsCurrentDirectory(dirPath.c_str())) current = currentWindowsDirectory();
+    if (!makePathKey(dirPath.c_str(), current.c_str(), &key)) return invalidFindHandle;
+    OpenDir *dir = findOpenDir(key.text, key.text.size(), key.onDrive);
+    if (dir == nullptr) dir = openDirectory(key);
+    if (dir == nullptr) return invalidFindHandle;
+    if (std::strcmp(tail, "*.*") == 0 || std::strcmp(tail, "*") == 0) return newHandle(dir, data);
+    return singleEntry(dir, tail, data);
+}
+
+static Handle *handleOf(FindHandle handle) {
+    if (handle < 0 || (size_t)handle >= handles.size() || handles[(size_t)handle].dir == nullptr)
+        return nullptr;
+    return &handles[(size_t)handle];
+}
+
+bool findNextFile(FindHandle handle, FindData *data) {
+    Handle *h = handleOf(handle);
+    if (h == nullptr || h->next >= h->dir->entries.size()) return false;
+    deliver(h->dir, h->next++, data);
+    return true;
+}
+
+void findClose(FindHandle handle) {
+    Handle *h = handleOf(handle);
+    if (h == nullptr) return;
+    if (--h->dir->users == 0) releaseDir(h->dir);
+    h->dir = nullptr;
+}

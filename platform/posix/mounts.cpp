@@ -1,0 +1,114 @@
+// The mount table, read once from /proc/self/mountinfo: which directories are
+// mount points of kernel pseudo file systems (they cannot be opened by the
+// walk) and which file system holds a path (for the drive type).
+#include <cstdio>
+#include <cstring>
+#include <unordered_set>
+
+#include "platform/posix/posix.h"
+
+namespace posix {
+
+// Decodes the octal escapes ("\040" for a blank) of a mountinfo field.
+static std::string decodeField(const char *begin, const char *end) {
+    std::string text;
+    for (const char *c = begin; c < end; ++c) {
+        if (*c == '\\' && end - c >= 4 && c[1] >= '0' && c[1] <= '3' && c[2] >= '0' && c[2] <= '7' &&
+            c[3] >= '0' && c[3] <= '7') {
+            text += (char)((c[1] - '0') * 64 + (c[2] - '0') * 8 + (c[3] - '0'));
+            c += 3;
+        } else {
+            text += *c;
+        }
+    }
+    return text;
+}
+
+// The fields of a line, split at blanks.
+static std::vector<std::pair<const char *, const char *>> fieldsOf(const char *line) {
+    std::vector<std::pair<const char *, const char *>> fields;
+    const char *c = line;
+    while (*c != '\0' && *c != '\n') {
+        while (*c == ' ') ++c;
+        const char *begin = c;
+        while (*c != '\0' && *c != ' ' && *c != '\n') ++c;
+        if (c > begin) fields.emplace_back(begin, c);
+    }
+    return fields;
+}
+
+bool parseMountInfoLine(const char *line, Mount *mount) {
+    auto fields = fieldsOf(line);
+    if (fields.size() < 7) return false;
+    for (size_t i = 6; i + 1 < fields.size(); ++i) {
+        if (fields[i].second - fields[i].first == 1 && *fields[i].first == '-') {
+            mount->path = decodeField(fields[4].first, fields[4].second);
+            mount->type = decodeField(fields[i + 1].first, fields[i + 1].second);
+            return !mount->path.empty() && mount->path[0] == '/';
+        }
+    }
+    return false;
+}
+
+bool isPseudoFileSystem(const char *type) {
+    static const char *const pseudo[] = {
+        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "debugfs",
+        "tracefs", "pstore", "bpf", "configfs", "efivarfs", "fusectl", "mqueue", "hugetlbfs",
+        "binfmt_misc", "autofs", "nsfs", "rpc_pipefs"};
+    for (const char *name : pseudo)
+        if (std::strcmp(type, name) == 0) return true;
+    return false;
+}
+
+struct MountTable {
+    std::vector<Mount> mounts;                    // in mount order; a later one covers an earlier
+    std::unordered_set<std::string> pseudoPoints; // mount points whose top mount is pseudo
+};
+
+static MountTable *readMountTable() {
+    MountTable *table = new MountTable();
+    FILE *file = std::fopen("/proc/self/mountinfo", "re");
+    if (file == nullptr) return table;
+    char line[8192];
+    Mount mount;
+    while (std::fgets(line, sizeof line, file) != nullptr)
+        if (parseMountInfoLine(line, &mount)) table->mounts.push_back(mount);
+    std::fclose(file);
+    for (const Mount &m : table->mounts) {
+        if (isPseudoFileSystem(m.type.c_str()))
+            table->pseudoPoints.insert(m.path);
+        else
+            table->pseudoPoints.erase(m.path);
+    }
+    return table;
+}
+
+static const MountTable &mountTable() {
+    static const MountTable *table = readMountTable();
+    return *table;
+}
+
+// `dir` is `path` or a directory above it.
+static bool holds(const std::string &dir, const std::string &path) {
+    if (dir == "/") return !path.empty() && path[0] == '/';
+    return path.compare(0, dir.size(), dir) == 0 && (path.size() == dir.size() || path[dir.size()] == '/');
+}
+
+const Mount *mountOf(const std::string &path) {
+    const Mount *best = nullptr;
+    for (const Mount &m : mountTable().mounts)
+        if (holds(m.path, path) && (best == nullptr || m.path.size() >= best->path.size())) best = &m;
+    return best;
+}
+
+bool isPseudoMountPoint(const std::string &path) {
+    const MountTable &table = mountTable();
+    return !table.pseudoPoints.empty() && table.pseudoPoints.count(path) != 0;
+}
+
+bool isOnPseudoFileSystem(const std::string &path) {
+    const Mount *mount = mountOf(path);
+    return mount != nullptr && isPseudoFileSystem(mount->type.c_str());
+}
+
+}  // namespace posix
