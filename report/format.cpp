@@ -93,13 +93,3 @@ char *groupedField(uint64_t value, int width) {
     u64Digits(value, digits);
     return formatGrouped(digits, width);
 }
-
-const char *blanks(int count) {
-    static const char run[] =
-        "                                                                "
-        "                                                                ";
-    const int longest = (int)sizeof run - 1;
-    if (count < 0) count = 0;
-    if (count > longest) count = longest;
-    return run + longest - count;
-}

@@ -13,6 +13,17 @@
 
 static const int longestFill = 50;  // lineWidth is at most 125
 
+// A text of `count` blanks (held to 0..128).
+static const char *blanks(int count) {
+    static const char run[] =
+        "                                                                "
+        "                                                                ";
+    const int longest = (int)sizeof run - 1;
+    if (count < 0) count = 0;
+    if (count > longest) count = longest;
+    return run + longest - count;
+}
+
 // rs.driveLetter as a text: empty when it is NUL, '?' for another control
 // character.
 static const char *driveLetterText() {

@@ -1,6 +1,6 @@
 // Helpers shared by the files of the report layout and by nothing else: a
-// figure as a grouped field in one call, runs of blanks for the headers, and
-// the guard that keeps control characters out of report text.
+// figure as a grouped field in one call, and the guard that keeps control
+// characters out of report text.
 #pragma once
 
 #include <cstdint>
@@ -8,9 +8,6 @@
 // `value` as a grouped field of `width` characters in the shared field
 // buffer (valid until the next formatGrouped call).
 char *groupedField(uint64_t value, int width);
-
-// A text of `count` blanks (0 to 128; held to that range).
-const char *blanks(int count);
 
 // `c` itself, or '?' when it is a control character (a name from a file
 // system or a command line must never put one into the report).
