@@ -72,8 +72,10 @@ bool crEndsLine() {
 // bytes: up to and including a line break ("\n" or "\r\n", one character),
 // at most 80 characters. The line break is not stored. The bytes are read one
 // by one so that the length stays known when the text holds NUL bytes (the
-// piece's text then ends at the first of them). False at the end of the file.
+// piece's text then ends at the first of them). False at the end of the file
+// or when no file is open.
 bool readPiece() {
+    if (rs.settingsFile == nullptr) return false;
     size_t count = 0;
     bool lineBreak = false;
     while (!lineBreak && count < sizeof rs.settingsLine - 1) {
