@@ -15,6 +15,11 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace {
 
 struct Node {
@@ -500,22 +505,27 @@ void readIntegerFromStdin(int *value) {
     if (m.haveInteger) *value = m.integer;
 }
 
+// Files live on the test machine's disk and are always opened in binary
+// mode, so that a test reads back exactly the bytes the program wrote on
+// every C runtime (a text mode would turn "\n" into "\r\n" on Windows).
 FILE *openFile(const char *path, const char *mode) {
+    std::string binary = mode;
+    if (binary.find('b') == std::string::npos) binary += 'b';
     auto it = m.files.find(upper(path));
     if (it != m.files.end() && it->second.failOpen) return nullptr;
     if (mode[0] == 'r') {
         if (it == m.files.end() || it->second.diskPath.empty()) return nullptr;
-        return std::fopen(it->second.diskPath.c_str(), mode);
+        return std::fopen(it->second.diskPath.c_str(), binary.c_str());
     }
     FakeFile &f = fileRecord(path);
     if (f.diskPath.empty()) f.diskPath = newTempPath();
     if (f.full) {
         // Opened for reading only: every write fails as on a full disk.
-        FILE *create = std::fopen(f.diskPath.c_str(), "w");
+        FILE *create = std::fopen(f.diskPath.c_str(), "wb");
         if (create) std::fclose(create);
-        return std::fopen(f.diskPath.c_str(), "r");
+        return std::fopen(f.diskPath.c_str(), "rb");
     }
-    return std::fopen(f.diskPath.c_str(), mode);
+    return std::fopen(f.diskPath.c_str(), binary.c_str());
 }
 
 FILE *platformStdout() {
@@ -523,10 +533,24 @@ FILE *platformStdout() {
     return capturedStdout;
 }
 
+// A stream that writes its bytes unchanged ("\n" stays "\n"); every stream
+// is such a stream outside Windows.
+static void setBinaryMode(FILE *stream) {
+#ifdef _WIN32
+    std::fflush(stream);
+    _setmode(_fileno(stream), _O_BINARY);
+#else
+    (void)stream;
+#endif
+}
+
 void exitProcess(int code) {
     // The process ends here: what it wrote is copied to standard error so
     // that a death test can match it.
-    std::fputs(fakeStdoutText().c_str(), stderr);
+    // Written as bytes, so a Windows C runtime adds no "\r" to them.
+    std::string text = fakeStdoutText();
+    setBinaryMode(stderr);
+    std::fputs(text.c_str(), stderr);
     std::fflush(stdout);
     std::exit(code);
 }

@@ -1,0 +1,33 @@
+# CMake toolchain file: cross-compile Folmar for 64-bit Windows with MinGW-w64
+# (Debian 12: apt-get install g++-mingw-w64-x86-64-win32), and run the
+# Windows tests under wine through tests/wine/wine-run.sh.
+#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(MINGW_TRIPLE x86_64-w64-mingw32)
+# Prefer the win32 thread flavour by its own name (no libwinpthread to ship);
+# the plain names are Debian alternatives that may point at either flavour.
+if(EXISTS /usr/bin/${MINGW_TRIPLE}-g++-win32)
+  set(CMAKE_C_COMPILER   ${MINGW_TRIPLE}-gcc-win32)
+  set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++-win32)
+else()
+  set(CMAKE_C_COMPILER   ${MINGW_TRIPLE}-gcc)
+  set(CMAKE_CXX_COMPILER ${MINGW_TRIPLE}-g++)
+endif()
+set(CMAKE_RC_COMPILER  ${MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# libgcc and libstdc++ linked in: the .exe imports only KERNEL32.dll and
+# msvcrt.dll and runs under wine (and on Windows) as it is.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+
+# add_test(NAME t COMMAND <exe target> ...) runs the .exe through wine; ctest
+# needs WINEPREFIX in its environment (tests/wine/run-wine-tests.sh sets it).
+get_filename_component(FOLMAR_WINE_RUN "${CMAKE_CURRENT_LIST_DIR}/../tests/wine/wine-run.sh" ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR "/bin/sh;${FOLMAR_WINE_RUN}")
