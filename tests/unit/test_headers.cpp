@@ -127,8 +127,8 @@ TEST_F(HeaderTest, ColumnHeadersFollowTheWidthTable) {
     };
     for (const Row &row : table) {
         SCOPED_TRACE(row.width);
-        resetRunState();
         fakeReset();
+        resetRunState();
         setWidth(row.width);
         rs.driveLetter = 'D';
         openReport();
