@@ -47,7 +47,8 @@ const SettingKey settingKeys[] = {
     {"outputFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr},
 };
 
-const int driveListEntries = 27;  // 4 bytes each, then the ending NUL: 109 bytes
+constexpr int driveListEntries = 27;  // 4 bytes each, then the ending NUL
+static_assert(sizeof RunState::driveList == 4 * driveListEntries + 1, "driveList size");
 
 char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c; }
 

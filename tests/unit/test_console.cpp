@@ -67,17 +67,16 @@ TEST_F(ConsoleTest, ShiftAloneNeitherEndsTheWaitNorCountsAsTypeAhead) {
     EXPECT_EQ(fakeBlockedReads(), 1);
 }
 
-TEST_F(ConsoleTest, WaitWithoutAConsoleReturnsAtOnce) {
+TEST_F(ConsoleTest, FailedReadEndsTheWaitAtOnce) {
+    waitForKey();  // nothing will be pressed: the read fails
+    EXPECT_EQ(fakeBlockedReads(), 1);
+    EXPECT_EQ(fakeKeysRead(), 0);
+
     fakeSetConsole(false);
     fakeTypeKey('a');
     waitForKey();
-    EXPECT_EQ(out(), "Folmar==>  Press Enter to continue \n");
-    EXPECT_EQ(fakeKeysRead(), 0);
-}
-
-TEST_F(ConsoleTest, ReadThatFindsNothingEndsTheWait) {
-    waitForKey();
-    EXPECT_EQ(fakeBlockedReads(), 1);
+    EXPECT_EQ(out(), "Folmar==>  Press Enter to continue \n"
+                     "Folmar==>  Press Enter to continue \n");
     EXPECT_EQ(fakeKeysRead(), 0);
 }
 

@@ -322,24 +322,4 @@ TEST_F(SettingsTest, BinaryGarbageAndThousandsOfLinesAreReadToTheEnd) {
     EXPECT_EQ(rs.settingsLineNumber, 10002);
 }
 
-TEST_F(SettingsTest, TrimLeftMovesTheTextWithItsTerminator) {
-    char text[16] = " \t \tab c\t";
-    trimLeft(text);
-    EXPECT_STREQ(text, "ab c\t");
-    char blanks[8] = " \t ";
-    trimLeft(blanks);
-    EXPECT_STREQ(blanks, "");
-}
-
-TEST_F(SettingsTest, SettingValueCutsTheValueInPlace) {
-    char line[32] = "outputFile =  x.txt\r\n";
-    char *value = settingValue(line);
-    ASSERT_NE(value, nullptr);
-    EXPECT_STREQ(value, "x.txt");
-    EXPECT_GT(value, line);
-    EXPECT_LT(value, line + sizeof line);
-    char empty[16] = "pageSize=\t\n";
-    EXPECT_EQ(settingValue(empty), nullptr);
-}
-
 }  // namespace
