@@ -126,10 +126,10 @@ class SinglePathReport(harness.TreeTest):
         lines = harness.report_lines(out)
         self.assertEqual(lines[2], dir_line("C:\\tree\\src", 5080))
         self.assertEqual(lines[3], "")
-        self.assertEqual(lines[4], "   Number of Dirs.     = " + "4".rjust(15))
+        self.assertEqual(lines[4], "   Number of Dirs.     = " + "3".rjust(15))
 
     def test_missing_target_reports_file_not_found_and_one_directory(self):
-        code, out, _ = harness.run_folmar(["C:\\no such dir"], drives={"C": self.tmp},
+        code, out, _ = harness.run_folmar(["/L", "C:\\no such dir"], drives={"C": self.tmp},
                                           cwd=self.tmp)
         self.assertEqual(code, 0)
         lines = harness.report_lines(out)
