@@ -36,20 +36,29 @@ def walk_order(native, windows):
     return result
 
 
-def totals_block(dirs, files, alloc, native):
+def free_figures(native):
     st = os.statvfs(native)
+    return (st.f_bfree * st.f_frsize, st.f_bavail * st.f_frsize, st.f_blocks * st.f_frsize)
+
+
+def totals_block(dirs, files, alloc, total_free, free_to_caller, capacity):
     return [
         "",
         "   Number of Dirs.     = " + grouped(dirs).rjust(15),
         "   Number of Files     = " + grouped(files).rjust(15),
         "   Allocation          = " + grouped(alloc).rjust(15) + "  (File Sizes) ",
         "",
-        "   Free Space          = " + grouped(st.f_bfree * st.f_frsize).rjust(15) + "  (Sectors) ",
-        "   Free space Avail.   = " + grouped(st.f_bavail * st.f_frsize).rjust(15) + "  (Free Space) ",
-        "   Capacity            = " + grouped(st.f_blocks * st.f_frsize).rjust(15) + "  (Bytes) ",
+        "   Free Space          = " + grouped(total_free).rjust(15) + "  (Sectors) ",
+        "   Free space Avail.   = " + grouped(free_to_caller).rjust(15) + "  (Free Space) ",
+        "   Capacity            = " + grouped(capacity).rjust(15) + "  (Bytes) ",
         "",
         "",
     ]
+
+
+def figure(line):
+    """The number in a totals line."""
+    return int(line.split("=")[1].split("(")[0].replace(",", ""))
 
 
 HEADER_125 = [
@@ -78,15 +87,23 @@ class SinglePathReport(harness.TreeTest):
         self.tree = os.path.join(self.tmp, "tree")
 
     def test_report_lists_every_directory_and_totals_exactly(self):
+        before = free_figures(self.tree)
         code, out, _ = harness.run_folmar(["/L", "C:\\tree"], drives={"C": self.tmp},
                                           cwd=self.tmp)
+        after = free_figures(self.tree)
         self.assertEqual(code, 0)
+        lines = harness.report_lines(out)
+        # Free space moves while other programs write: the program's figures
+        # must lie between the readings taken before and after its run.
+        shown = [figure(line) for line in lines[-5:-2]]
+        for got, low, high in zip(shown, before, after):
+            self.assertTrue(min(low, high) <= got <= max(low, high), (got, low, high))
         order = walk_order(self.tree, "C:\\tree")
         expected = HEADER_125 + [dir_line(p, b) for p, b in order]
         files = sum(1 for k, v in TREE.items() if v is not None and "/.git/" not in k)
         alloc = sum(v for k, v in TREE.items() if v is not None and "/.git/" not in k)
-        expected += totals_block(len(order), files, alloc, self.tree)
-        self.assertLinesEqual(harness.report_lines(out), expected)
+        expected += totals_block(len(order), files, alloc, *shown)
+        self.assertLinesEqual(lines, expected)
 
     def test_console_text_comes_first_and_in_order(self):
         _, out, _ = harness.run_folmar(["C:\\tree"], drives={"C": self.tmp}, cwd=self.tmp)
