@@ -49,11 +49,11 @@ def run_folmar(args, drives=None, cwd=None, stdin_data=None, env_extra=None,
         env["FOLMAR_DRIVES"] = ";".join(parts)
     if env_extra:
         env.update(env_extra)
-    stdin = subprocess.PIPE if stdin_data is not None else subprocess.DEVNULL
-    proc = subprocess.run([FOLMAR] + list(args), cwd=cwd, env=env, stdin=stdin,
-                          input=stdin_data.encode("latin-1") if stdin_data is not None else None,
+    feed = {"input": stdin_data.encode("latin-1")} if stdin_data is not None \
+        else {"stdin": subprocess.DEVNULL}
+    proc = subprocess.run([FOLMAR] + list(args), cwd=cwd, env=env,
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                          start_new_session=True, timeout=timeout)
+                          start_new_session=True, timeout=timeout, **feed)
     return (proc.returncode, proc.stdout.decode("latin-1"),
             proc.stderr.decode("latin-1"))
 
