@@ -22,7 +22,7 @@ class PtyRun:
     """The program started in a new session whose controlling terminal is a
     fresh pseudo-terminal; the test keeps both ends open."""
 
-    def __init__(self, cwd, drives):
+    def __init__(self, cwd, drives, args=()):
         self.master, self.slave = pty.openpty()
         env = dict(os.environ, FOLMAR_DRIVES=drives)
         self.pid = os.fork()
@@ -33,7 +33,7 @@ class PtyRun:
                 for fd in (0, 1, 2):
                     os.dup2(self.slave, fd)
                 os.chdir(cwd)
-                os.execve(FOLMAR, [FOLMAR], env)
+                os.execve(FOLMAR, [FOLMAR] + list(args), env)
             finally:
                 os._exit(127)
         self.output = b""
