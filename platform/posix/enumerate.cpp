@@ -45,11 +45,19 @@ struct Handle {
     size_t next;
 };
 
+struct Enumerations {
+    std::vector<OpenDir *> open;     // innermost last; one per open directory
+    std::vector<OpenDir *> spare;    // released, kept for their buffers
+    std::vector<Handle> handles;     // indexed by FindHandle
+};
+
 }  // namespace
 
-static std::vector<OpenDir *> openDirs;   // innermost last; one per open directory
-static std::vector<OpenDir *> spareDirs;  // released, kept for their buffers
-static std::vector<Handle> handles;       // indexed by FindHandle
+// Never destroyed: enumerations may still be open when the process ends.
+static Enumerations &state = *new Enumerations();
+static std::vector<OpenDir *> &openDirs = state.open;
+static std::vector<OpenDir *> &spareDirs = state.spare;
+static std::vector<Handle> &handles = state.handles;
 static const size_t maxSearchPath = 520;
 
 static const char *nameOf(const OpenDir *dir, const Entry &entry) {
