@@ -196,7 +196,8 @@ static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key)
 }
 
 // Opens the directory of `key`: a child of an open directory when its parent
-// is open (the walk's case), else by resolving the whole path.
+// is open (the walk's case), else by resolving the whole path. Nothing on a
+// kernel pseudo file system is opened.
 static OpenDir *openDirectory(const PathKey &key) {
     if (firstComponent(key) < key.text.size()) {
         size_t last = key.text.rfind('\\');
@@ -207,6 +208,10 @@ static OpenDir *openDirectory(const PathKey &key) {
     }
     OpenDir *dir = takeDir();
     dir->fd = openKeyDirectory(key, &dir->native);
+    if (dir->fd >= 0 && isOnPseudoFileSystem(dir->native)) {
+        close(dir->fd);
+        dir->fd = -1;
+    }
     if (dir->fd < 0) {
         releaseDir(dir);
         return nullptr;

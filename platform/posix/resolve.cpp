@@ -136,11 +136,6 @@ int openKeyDirectory(const PathKey &key, std::string *native) {
     }
     char canonical[PATH_MAX];
     if (realpath(native->c_str(), canonical) != nullptr) native->assign(canonical);
-    if (isOnPseudoFileSystem(*native)) {
-        close(fd);
-        errno = EACCES;
-        return -1;
-    }
     return fd;
 }
 
