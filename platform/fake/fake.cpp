@@ -12,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -97,7 +98,9 @@ bool sameName(const std::string &a, const std::string &b) { return upper(a) == u
 
 std::string newTempPath() {
     std::filesystem::path dir = std::filesystem::temp_directory_path();
-    std::string name = "folmar-fake-" + std::to_string((long)std::rand()) + "-" +
+    // Test programs run in parallel: each process draws its own name prefix.
+    static const unsigned long processTag = std::random_device{}();
+    std::string name = "folmar-fake-" + std::to_string(processTag) + "-" +
                        std::to_string(m.tempCounter++) + ".tmp";
     std::string path = (dir / name).string();
     m.tempPaths.push_back(path);
