@@ -84,10 +84,11 @@ static void releaseDir(OpenDir *dir) {
     dir->fd = -1;
     dir->users = 0;
     dir->hint = 0;
+    dir->key.clear();
     dir->entries.clear();
     dir->names.clear();
-    if (dir->entries.capacity() > 4096) std::vector<Entry>().swap(dir->entries);
-    if (dir->names.capacity() > 65536) std::vector<char>().swap(dir->names);
+    if (dir->entries.capacity() > 1024) std::vector<Entry>().swap(dir->entries);
+    if (dir->names.capacity() > 32768) std::vector<char>().swap(dir->names);
     if (spareDirs.size() < 16)
         spareDirs.push_back(dir);
     else
@@ -219,17 +220,24 @@ static OpenDir *openDirectory(const PathKey &key) {
     return readOpenDir(dir, key.text, key.onDrive);
 }
 
-// Fills `data` with entry `index` of `dir`; a non-directory is stat'ed the
-// first time it is delivered, for its own size (a link is not followed).
+// Size of an entry of `dir`: a non-directory is stat'ed the first time it is
+// asked for, for its own size (a link is not followed); directories are 0.
+static uint64_t entrySize(const OpenDir *dir, Entry &entry) {
+    if (entry.kind != kindDirectory && !(entry.flags & flagSizeKnown)) {
+        struct stat st;
+        bool known = fstatat(dir->fd, nameOf(dir, entry), &st, AT_SYMLINK_NOFOLLOW) == 0;
+        entry.size = known ? (uint64_t)st.st_size : 0;
+        entry.flags |= flagSizeKnown;
+    }
+    return entry.size;
+}
+
+// Fills `data` with entry `index` of `dir`, which becomes its last delivered.
 static void deliver(OpenDir *dir, size_t index, FindData *data) {
     Entry &entry = dir->entries[index];
     dir->hint = index;
     const char *name = nameOf(dir, entry);
-    if (entry.kind != kindDirectory && !(entry.flags & flagSizeKnown)) {
-        struct stat st;
-        entry.size = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 ? (uint64_t)st.st_size : 0;
-        entry.flags |= flagSizeKnown;
-    }
+    entrySize(dir, entry);
     data->attributes = entry.kind == kindDirectory ? (uint32_t)fileAttributeDirectory : 0u;
     data->nFileSizeHigh = (uint32_t)(entry.size >> 32);
     data->nFileSizeLow = (uint32_t)entry.size;
@@ -252,14 +260,13 @@ static FindHandle newHandle(OpenDir *dir, FindData *data) {
 // An enumeration of the single entry `name` of the open directory `dir`,
 // as for a search path without a pattern.
 static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
-    const Entry *entry = lookUpEntry(dir, name);
+    const Entry *found = lookUpEntry(dir, name);
     FindHandle handle = invalidFindHandle;
-    if (entry != nullptr && !(entry->flags & flagUnsafe)) {
+    if (found != nullptr && !(found->flags & flagUnsafe)) {
+        Entry &entry = dir->entries[(size_t)(found - dir->entries.data())];
         OpenDir *one = takeDir();
-        addEntry(one, nameOf(dir, *entry), entry->nameLength, entry->kind, 0, 0);
-        deliver(dir, (size_t)(entry - dir->entries.data()), data);
-        one->entries[0].size = entry->size;
-        one->entries[0].flags |= flagSizeKnown;
+        addEntry(one, nameOf(dir, entry), entry.nameLength, entry.kind, flagSizeKnown,
+                 entrySize(dir, entry));
         handle = newHandle(one, data);
     }
     if (dir->users == 0) releaseDir(dir);
