@@ -39,7 +39,8 @@ static bool parseDriveEntry(const std::string &entry, DriveMap *map) {
     size_t equals = entry.find('=');
     if (equals == std::string::npos) return false;
     std::string letter = trimmed(entry.substr(0, equals));
-    if (letter.size() != 1 || rootPathLetter((letter + ":").c_str()) == 0) return false;
+    char upper = letter.size() == 1 ? (char)(letter[0] & ~0x20) : 0;
+    if (upper < 'A' || upper > 'Z') return false;
     std::string dir = entry.substr(equals + 1);
     uint32_t type = 0;
     size_t comma = dir.rfind(',');
@@ -51,7 +52,7 @@ static bool parseDriveEntry(const std::string &entry, DriveMap *map) {
     dir = trimmed(dir);
     if (dir.empty() || dir[0] != '/') return false;
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    int index = rootPathLetter((letter + ":").c_str()) - 'A';
+    int index = upper - 'A';
     if (map->mapped[index]) return false;
     map->mapped[index] = true;
     map->dir[index] = dir;
