@@ -73,6 +73,12 @@ DiskFreeSpaceExFn lookupDiskFreeSpaceEx() {
 
 // ---- system ----
 
+// GetVersionExA is marked deprecated in newer Windows SDKs; it is the call
+// that answers with the build number on every Windows from 95 on.
+#ifdef _MSC_VER
+#pragma warning(push)
+#pragma warning(disable : 4996)
+#endif
 bool getVersionBuild(uint32_t *buildNumber) {
     OSVERSIONINFOA info;
     std::memset(&info, 0, sizeof info);
@@ -81,6 +87,9 @@ bool getVersionBuild(uint32_t *buildNumber) {
     *buildNumber = info.dwBuildNumber;
     return true;
 }
+#ifdef _MSC_VER
+#pragma warning(pop)
+#endif
 
 // A current directory that begins with a drive letter is on a drive; a UNC
 // directory ("\\server\share\dir") is on none, and its text is returned for
