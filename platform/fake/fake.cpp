@@ -85,7 +85,11 @@ struct Machine {
 };
 
 Machine m;
+// Standard output of the program under test: one stream for the whole test
+// process (a RunState may hold it across resets); a reset only moves the
+// point from which the captured text is read.
 FILE *capturedStdout = nullptr;
+long capturedStart = 0;
 const int shiftAlone = -2;
 
 std::string upper(const std::string &s) {
@@ -196,8 +200,10 @@ void fakeReset() {
     for (auto &e : m.enums) e.open = false;
     for (const std::string &p : m.tempPaths) std::remove(p.c_str());
     m = Machine();
-    if (capturedStdout) std::fclose(capturedStdout);
-    capturedStdout = std::tmpfile();
+    FILE *out = platformStdout();
+    std::fflush(out);
+    std::fseek(out, 0, SEEK_END);
+    capturedStart = std::ftell(out);
 }
 
 void fakeAddDrive(char letter, uint32_t type) {
@@ -314,10 +320,11 @@ std::string fakeStdoutText() {
     std::string text;
     if (!capturedStdout) return text;
     std::fflush(capturedStdout);
+    std::fseek(capturedStdout, 0, SEEK_END);
     long end = std::ftell(capturedStdout);
-    std::rewind(capturedStdout);
-    text.resize((size_t)end);
-    size_t got = std::fread(&text[0], 1, (size_t)end, capturedStdout);
+    std::fseek(capturedStdout, capturedStart, SEEK_SET);
+    text.resize((size_t)(end - capturedStart));
+    size_t got = std::fread(&text[0], 1, text.size(), capturedStdout);
     text.resize(got);
     std::fseek(capturedStdout, 0, SEEK_END);
     return text;
