@@ -1,6 +1,7 @@
 // The command line: help test, switches and the normalisation of the target
 // against the current directory.
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "tests/unit/fixture.h"
@@ -10,26 +11,17 @@ namespace {
 
 class CommandLineTest : public FolmarTest {
 protected:
-    // Runs the argument scan and the normalisation over a copy of `args`.
+    // Runs the argument scan and the normalisation over `args`.
     int parse(std::vector<std::string> args) {
-        storage = args;
-        storage.insert(storage.begin(), "folmar");
-        argv.clear();
-        for (std::string &s : storage) argv.push_back(&s[0]);
-        argv.push_back(nullptr);
-        scanArguments((int)storage.size(), argv.data());
+        line.reset(new CommandLine(std::move(args)));
+        scanArguments(line->argc(), line->argv());
         return normaliseTarget();
     }
     bool help(std::vector<std::string> args) {
-        storage = args;
-        storage.insert(storage.begin(), "folmar");
-        argv.clear();
-        for (std::string &s : storage) argv.push_back(&s[0]);
-        argv.push_back(nullptr);
-        return isHelpRequest((int)storage.size(), argv.data());
+        line.reset(new CommandLine(std::move(args)));
+        return isHelpRequest(line->argc(), line->argv());
     }
-    std::vector<std::string> storage;
-    std::vector<char *> argv;
+    std::unique_ptr<CommandLine> line;
 };
 
 TEST_F(CommandLineTest, HelpOnlyForALoneQuestionMarkOrH) {
@@ -44,7 +36,7 @@ TEST_F(CommandLineTest, HelpOnlyForALoneQuestionMarkOrH) {
 TEST_F(CommandLineTest, LoneTargetIsUpperCasedByTheHelpTest) {
     fakeSetCurrentDirectory("C:\\");
     help({"c:\\work"});
-    scanArguments(2, argv.data());
+    scanArguments(line->argc(), line->argv());
     ASSERT_EQ(normaliseTarget(), 0);
     EXPECT_STREQ(rs.curPath, "C:\\WORK");
     EXPECT_EQ(rs.driveLetter, 'C');

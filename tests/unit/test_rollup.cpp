@@ -13,9 +13,7 @@ protected:
     void SetUp() override {
         FolmarTest::SetUp();
         fakeAddDrive('C', driveFixed);
-        rs.lineWidth = 78;
-        rs.pathColumn = 64;
-        rs.wrapFloor = 32;
+        useConsoleWidth();
         rs.condensed = true;
     }
     void walkAndFlush(const char *target) {

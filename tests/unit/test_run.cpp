@@ -16,15 +16,9 @@ protected:
         fakeSetCurrentDirectory("C:\\");
     }
     int run(std::vector<std::string> args) {
-        storage = args;
-        storage.insert(storage.begin(), "folmar");
-        argv.clear();
-        for (std::string &s : storage) argv.push_back(&s[0]);
-        argv.push_back(nullptr);
-        return folmarMain((int)storage.size(), argv.data());
+        CommandLine line(std::move(args));
+        return folmarMain(line.argc(), line.argv());
     }
-    std::vector<std::string> storage;
-    std::vector<char *> argv;
 };
 
 TEST_F(RunTest, HelpScreenWaitsAndEndsWithExitCodeOne) {
