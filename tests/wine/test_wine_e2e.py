@@ -13,9 +13,12 @@ Run by run-wine-tests.sh (FOLMAR_WINE_ROOT and WINEPREFIX set)."""
 
 import datetime
 import os
+import pty
 import re
+import select
 import shutil
 import subprocess
+import time
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -507,6 +510,97 @@ class AllDrivesTest(WineTest):
         report = self.read_report()
         self.assertIn(dir_line("D:\\w\\", 1, 78), report)
         self.assertIn(file_header("D", 78)[0], report)
+
+
+# ---------------------------------------------------------------- the console
+
+class ConsoleRun:
+    """The program on a pseudo-terminal: wine gives it a console on that
+    terminal, so key reads really wait and keys typed into the terminal
+    arrive as console input events (an escape sequence as one cursor key)."""
+
+    def __init__(self, args, cwd):
+        self.pid, self.fd = pty.fork()
+        if self.pid == 0:  # the child: a new session with the terminal as its own
+            try:
+                os.chdir(cwd)
+                os.environ["TERM"] = "xterm"
+                os.execvp("/bin/sh", ["/bin/sh", WINE_RUN, EXE] + list(args))
+            finally:
+                os._exit(127)
+        self.status = None
+
+    def settle(self, quiet=1.0, at_least=3.0, limit=60.0):
+        """Reads the terminal until it has been quiet for `quiet` seconds, at
+        least `at_least` seconds after the call, or the program ended."""
+        start = last = time.time()
+        while time.time() - start < limit and self.running():
+            ready, _, _ = select.select([self.fd], [], [], 0.1)
+            if ready:
+                try:
+                    if os.read(self.fd, 65536):
+                        last = time.time()
+                except OSError:
+                    pass
+            elif time.time() - last >= quiet and time.time() - start >= at_least:
+                return
+
+    def running(self):
+        if self.status is None:
+            pid, status = os.waitpid(self.pid, os.WNOHANG)
+            if pid:
+                self.status = status
+        return self.status is None
+
+    def type(self, keys):
+        os.write(self.fd, keys)
+
+    def exit_code(self, limit=60.0):
+        """Waits for the end of the program; its exit code."""
+        self.settle(quiet=limit, at_least=0, limit=limit)
+        self.assert_ended()
+        return os.WEXITSTATUS(self.status)
+
+    def assert_ended(self):
+        if self.running():
+            raise AssertionError("the program still waits")
+
+    def close(self):
+        """Ends the program if it still runs; may be called more than once."""
+        if self.running():
+            os.kill(self.pid, 9)
+            self.status = os.waitpid(self.pid, 0)[1]
+        if self.fd >= 0:
+            os.close(self.fd)
+            self.fd = -1
+
+
+class ConsoleTest(WineTest):
+    def test_wait_blocks_until_a_key_is_pressed(self):
+        con = ConsoleRun(["/?"], cwd=self.d)
+        try:
+            con.settle()
+            self.assertTrue(con.running(), "the help screen did not wait for a key")
+            con.type(b"x")
+            self.assertEqual(con.exit_code(), 1)
+        finally:
+            con.close()
+
+    def test_cursor_key_ends_one_wait_and_leaves_nothing_for_the_next(self):
+        # No settings file: a wait after its messages; then /P pauses after 23
+        # directory lines. Both parts of the cursor key go to the first wait.
+        make_tree(self.d, {"p/d%02d" % i: None for i in range(25)})
+        con = ConsoleRun(["/P", "D:\\p"], cwd=self.d)
+        try:
+            con.settle()
+            self.assertTrue(con.running(), "no wait after the settings messages")
+            con.type(b"\x1b[A")
+            con.settle()
+            self.assertTrue(con.running(), "the /P pause did not wait: a key was left behind")
+            con.type(b"x")
+            self.assertEqual(con.exit_code(), 0)
+        finally:
+            con.close()
 
 
 # ---------------------------------------------------------------- exit codes
