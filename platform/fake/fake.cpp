@@ -100,15 +100,29 @@ std::string upper(const std::string &s) {
 
 bool sameName(const std::string &a, const std::string &b) { return upper(a) == upper(b); }
 
-std::string newTempPath() {
-    std::filesystem::path dir = std::filesystem::temp_directory_path();
-    // Test programs run in parallel: each process draws its own name prefix.
+// A file name in the temporary folder, unique to this process: test
+// programs run in parallel, so each process draws its own name prefix.
+std::string tempName(const std::string &what) {
     static const unsigned long processTag = std::random_device{}();
-    std::string name = "folmar-fake-" + std::to_string(processTag) + "-" +
-                       std::to_string(m.tempCounter++) + ".tmp";
-    std::string path = (dir / name).string();
+    std::string name = "folmar-fake-" + std::to_string(processTag) + "-" + what + ".tmp";
+    return (std::filesystem::temp_directory_path() / name).string();
+}
+
+// A temporary file for the current machine, removed by the next reset.
+std::string newTempPath() {
+    std::string path = tempName(std::to_string(m.tempCounter++));
     m.tempPaths.push_back(path);
     return path;
+}
+
+std::string capturedPath;
+
+// At exit: the captured output and the files of the last machine go.
+void removeTemporaryFiles() {
+    if (capturedStdout) std::fclose(capturedStdout);
+    capturedStdout = nullptr;
+    std::remove(capturedPath.c_str());
+    for (const std::string &p : m.tempPaths) std::remove(p.c_str());
 }
 
 // Splits "C:\A\B\*.*" into its drive letter and components; the pattern and
@@ -539,7 +553,13 @@ FILE *openFile(const char *path, const char *mode) {
 }
 
 FILE *platformStdout() {
-    if (!capturedStdout) capturedStdout = std::tmpfile();
+    if (!capturedStdout) {
+        // In the temporary folder: tmpfile() on Windows writes to the root
+        // of the current drive, which an ordinary user may not.
+        capturedPath = tempName("stdout");
+        capturedStdout = std::fopen(capturedPath.c_str(), "w+b");
+        std::atexit(removeTemporaryFiles);
+    }
     return capturedStdout;
 }
 
