@@ -11,34 +11,12 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
 
 using namespace posix;
 
 namespace {
-
-enum : uint8_t { kindDirectory = 1, kindOther = 2 };
-enum : uint8_t { flagSizeKnown = 1, flagUnsafe = 2 };
-
-struct Entry {
-    uint32_t nameOffset;  // into OpenDir::names, NUL-terminated
-    uint16_t nameLength;
-    uint8_t kind;
-    uint8_t flags;
-    uint64_t size;        // st_size once flagSizeKnown is set
-};
-
-// A directory with open enumerations, and everything read from it.
-struct OpenDir {
-    std::string key;      // its path key; empty for a one-entry look-up
-    bool onDrive = false; // the key is on a drive, not relative
-    std::string native;   // its canonical native path
-    int fd = -1;
-    int users = 0;        // open enumerations
-    size_t hint = 0;      // the entry delivered last
-    std::vector<Entry> entries;  // "." first, then the directory's entries
-    std::vector<char> names;
-};
 
 struct Handle {
     OpenDir *dir;         // nullptr when the slot is free
@@ -60,10 +38,6 @@ static std::vector<OpenDir *> &spareDirs = state.spare;
 static std::vector<Handle> &handles = state.handles;
 static const size_t maxSearchPath = 520;
 
-static const char *nameOf(const OpenDir *dir, const Entry &entry) {
-    return &dir->names[entry.nameOffset];
-}
-
 static OpenDir *takeDir() {
     if (spareDirs.empty()) return new OpenDir();
     OpenDir *dir = spareDirs.back();
@@ -71,8 +45,8 @@ static OpenDir *takeDir() {
     return dir;
 }
 
-// Closes a directory whose last enumeration ended. Large buffers are given
-// back so that memory follows the directories open now, not the largest seen.
+// Closes a directory whose last enumeration ended; whatever the read-ahead
+// still holds below it is dropped first. A few are kept for their buffers.
 static void releaseDir(OpenDir *dir) {
     for (size_t i = openDirs.size(); i-- > 0;) {
         if (openDirs[i] == dir) {
@@ -80,58 +54,30 @@ static void releaseDir(OpenDir *dir) {
             break;
         }
     }
-    if (dir->fd >= 0) close(dir->fd);
-    dir->fd = -1;
-    dir->users = 0;
-    dir->hint = 0;
-    dir->key.clear();
-    dir->entries.clear();
-    dir->names.clear();
-    if (dir->entries.capacity() > 1024) std::vector<Entry>().swap(dir->entries);
-    if (dir->names.capacity() > 32768) std::vector<char>().swap(dir->names);
+    readAheadReleased(dir);
+    clearDir(dir);
     if (spareDirs.size() < 16)
         spareDirs.push_back(dir);
     else
         delete dir;
 }
 
-static void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-                     uint64_t size) {
-    Entry entry = {(uint32_t)dir->names.size(), (uint16_t)length, kind, flags, size};
-    if (isUnsafeName(name)) entry.flags |= flagUnsafe;
-    dir->names.insert(dir->names.end(), name, name + length + 1);
-    dir->entries.push_back(entry);
-}
-
-// Takes one entry as read; the type comes from the directory itself and the
-// entry is stat'ed here only when the file system does not give it.
-static void takeEntry(void *context, const char *name, size_t length, unsigned char type) {
-    OpenDir *dir = (OpenDir *)context;
-    if (type == DT_DIR) {
-        addEntry(dir, name, length, kindDirectory, 0, 0);
-    } else if (type != DT_UNKNOWN) {
-        addEntry(dir, name, length, kindOther, 0, 0);
-    } else {
-        struct stat st;
-        bool known = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
-        bool isDir = known && S_ISDIR(st.st_mode);
-        addEntry(dir, name, length, isDir ? kindDirectory : kindOther,
-                 known ? flagSizeKnown : 0, known && !isDir ? (uint64_t)st.st_size : 0);
-    }
+// Registers `dir` as open under `key`.
+static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) {
+    dir->key = key;
+    dir->onDrive = onDrive;
+    openDirs.push_back(dir);
+    return dir;
 }
 
 // Reads the whole directory open as dir->fd, "." first; registers it as
 // open under `key`. Releases it and returns nullptr on a read error.
 static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) {
-    dir->key = key;
-    dir->onDrive = onDrive;
-    addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0);
-    if (!readDirectory(dir->fd, takeEntry, dir)) {
+    if (!readEntries(dir)) {
         releaseDir(dir);
         return nullptr;
     }
-    openDirs.push_back(dir);
-    return dir;
+    return registerDir(dir, key, onDrive);
 }
 
 // The open directory whose key is the first `length` bytes of `key`.
@@ -179,6 +125,8 @@ static const Entry *lookUpEntry(const OpenDir *dir, const char *name) {
 static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key) {
     const Entry *entry = lookUpEntry(parent, name);
     if (entry == nullptr || (entry->flags & flagUnsafe) || entry->kind != kindDirectory) return nullptr;
+    OpenDir *ahead = readAheadTake(parent, (size_t)(entry - parent->entries.data()));
+    if (ahead != nullptr) return registerDir(ahead, key.text, key.onDrive);
     const char *real = nameOf(parent, *entry);
     OpenDir *dir = takeDir();
     dir->native = parent->native;
@@ -218,18 +166,6 @@ static OpenDir *openDirectory(const PathKey &key) {
         return nullptr;
     }
     return readOpenDir(dir, key.text, key.onDrive);
-}
-
-// Size of an entry of `dir`: a non-directory is stat'ed the first time it is
-// asked for, for its own size (a link is not followed); directories are 0.
-static uint64_t entrySize(const OpenDir *dir, Entry &entry) {
-    if (entry.kind != kindDirectory && !(entry.flags & flagSizeKnown)) {
-        struct stat st;
-        bool known = fstatat(dir->fd, nameOf(dir, entry), &st, AT_SYMLINK_NOFOLLOW) == 0;
-        entry.size = known ? (uint64_t)st.st_size : 0;
-        entry.flags |= flagSizeKnown;
-    }
-    return entry.size;
 }
 
 // Fills `data` with entry `index` of `dir`, which becomes its last delivered.
@@ -273,6 +209,18 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
     return handle;
 }
 
+// A directory just opened for a whole enumeration, whose Windows path with
+// its final backslash is `windowsLength` long: the walk may enter its
+// subdirectories next, so they are handed to the read-ahead (unless it did
+// so itself, reading it ahead under a path of that length).
+static void prepareWalk(OpenDir *dir, size_t windowsLength) {
+    if (!readAheadOn() || dir->windowsLength == windowsLength) return;
+    if (dir->windowsLength != 0) readAheadReleased(dir);
+    dir->windowsLength = windowsLength;
+    findWalkSubdirs(dir);
+    readAheadScheduled(dir);
+}
+
 // Splits a search path at its last separator: the directory part goes to
 // `dir`, the pattern or name is returned.
 static const char *splitSearchPath(const char *searchPath, std::string *dir) {
@@ -295,10 +243,12 @@ FindHandle findFirstFile(const char *searchPath, FindData *data) {
     if (needsCurrentDirectory(dirPath.c_str())) current = currentWindowsDirectory();
     if (!makePathKey(dirPath.c_str(), current.c_str(), &key)) return invalidFindHandle;
     OpenDir *dir = findOpenDir(key.text, key.text.size(), key.onDrive);
-    if (dir == nullptr) dir = openDirectory(key);
+    bool opened = dir == nullptr;
+    if (opened) dir = openDirectory(key);
     if (dir == nullptr) return invalidFindHandle;
-    if (std::strcmp(tail, "*.*") == 0 || std::strcmp(tail, "*") == 0) return newHandle(dir, data);
-    return singleEntry(dir, tail, data);
+    if (std::strcmp(tail, "*.*") != 0 && std::strcmp(tail, "*") != 0) return singleEntry(dir, tail, data);
+    if (opened) prepareWalk(dir, dirPath.size());
+    return newHandle(dir, data);
 }
 
 static Handle *handleOf(FindHandle handle) {

@@ -21,7 +21,7 @@ static bool isDotOrDotDot(const char *name) {
 
 #ifdef __linux__
 bool readDirectory(int fd, EntryVisitor visit, void *context) {
-    alignas(8) static char buffer[32768];
+    alignas(8) static thread_local char buffer[32768];  // each reading thread its own
     for (;;) {
         ssize_t got = getdents64(fd, buffer, sizeof buffer);
         if (got < 0) return false;

@@ -147,13 +147,39 @@ class PseudoFileSystems(harness.TreeTest):
         self.assertGreaterEqual(totals(out)[0], 1 + len(children))
 
 
+CALL = re.compile(r"^(\d+)\s+(\w+)\((.*)")
+FIRST_NAME = re.compile(r'^[^"]*"((?:[^"\\]|\\.)*)"')
+
+
 class ReadOnce(harness.TreeTest):
     """Each directory is read from the file system once, whatever the
-    spelling of the target; each file is stat'ed once, directories never."""
+    spelling of the target; each file is stat'ed once. Without read-ahead
+    directories are never stat'ed; with it, a directory read ahead is
+    stat'ed once by the thread that read it and once by the walk, which
+    checks that it is still the same, and other threads do the reading."""
 
-    def syscalls(self, target):
+    def setUp(self):
+        super().setUp()
+        if shutil.which("strace") is None:
+            self.skipTest("strace is not installed")
+        spec = {"Empty": None}
+        for d in range(12):
+            for f in range(d % 4):
+                spec["Tree/d%02d/sub/f%02d_%d" % (d, d, f)] = 10 + f
+            spec["Tree/d%02d/sub/deeper" % d] = None
+        harness.make_tree(self.tmp, spec)
+        self.below, self.files = 12 * 3, sum(d % 4 for d in range(12))
+        self.file_names = ["f%02d_%d" % (d, f) for d in range(12) for f in range(d % 4)]
+
+    def syscalls(self, target, readahead):
+        """Counts of the traced calls, the names each call was given (by
+        call), and the threads that called getdents64."""
         log = os.path.join(self.tmp, "trace")
         env = dict(os.environ, FOLMAR_DRIVES="C=" + self.tmp)
+        if not readahead:
+            env["FOLMAR_READAHEAD"] = "0"
+        else:
+            env.pop("FOLMAR_READAHEAD", None)
         proc = subprocess.run(["strace", "-f", "-qq", "-o", log,
                                "-e", "trace=getdents64,newfstatat,fstatat64,statx,stat,lstat,openat",
                                harness.FOLMAR, "/L", target],
@@ -163,31 +189,31 @@ class ReadOnce(harness.TreeTest):
         if proc.returncode != 0:
             self.skipTest("strace cannot trace here")
         counts = {"getdents64": 0, "stat": 0, "openat": 0}
+        names = {"stat": [], "openat": []}
+        readers = set()
         with open(log) as f:
             for line in f:
-                call = line.split("(", 1)[0].split()[-1]
-                if call == "getdents64":
-                    counts["getdents64"] += 1
-                elif call == "openat":
-                    counts["openat"] += 1
-                elif "stat" in call:
-                    counts["stat"] += 1
+                match = CALL.match(line)
+                if not match:
+                    continue  # the second half of a call another thread interrupted
+                pid, call, args = match.groups()
+                kind = call if call in ("getdents64", "openat") else "stat" if "stat" in call else None
+                if kind is None:
+                    continue
+                counts[kind] += 1
+                if kind == "getdents64":
+                    readers.add(pid)
+                else:
+                    name = FIRST_NAME.match(args)
+                    names[kind].append(name.group(1) if name else None)
         os.remove(log)
-        return counts
+        return counts, names, readers
 
     def test_each_directory_is_read_once_however_the_target_is_spelled(self):
-        if shutil.which("strace") is None:
-            self.skipTest("strace is not installed")
-        spec = {"Empty": None}
-        for d in range(12):
-            for f in range(d % 4):
-                spec["Tree/d%02d/sub/f%d" % (d, f)] = 10 + f
-            spec["Tree/d%02d/sub/deeper" % d] = None
-        harness.make_tree(self.tmp, spec)
-        below, files = 12 * 3, sum(d % 4 for d in range(12))
-        base = self.syscalls("C:\\Empty")
-        exact = self.syscalls("C:\\Tree")
-        other = self.syscalls("c:\\TREE")
+        base, _, _ = self.syscalls("C:\\Empty", readahead=False)
+        exact, _, _ = self.syscalls("C:\\Tree", readahead=False)
+        other, _, _ = self.syscalls("c:\\TREE", readahead=False)
+        below, files = self.below, self.files
         # Beyond the run over an empty directory: per directory below the
         # target one open and two getdents64 (the last returns nothing), per
         # file one stat, per directory none.
@@ -196,6 +222,25 @@ class ReadOnce(harness.TreeTest):
         # Another spelling costs a constant: one look-up in the tree's parent.
         for call in exact:
             self.assertLessEqual(other[call] - exact[call], 3, (call, exact, other))
+
+    def test_read_ahead_reads_each_directory_once_and_stats_each_file_once(self):
+        base, base_names, _ = self.syscalls("C:\\Empty", readahead=True)
+        exact, names, readers = self.syscalls("C:\\Tree", readahead=True)
+        below, files = self.below, self.files
+        self.assertEqual(exact["getdents64"] - base["getdents64"], 2 * below)
+        self.assertEqual(exact["openat"] - base["openat"], below)
+        for name in ["d%02d" % d for d in range(12)] + ["sub", "deeper"]:
+            opened = names["openat"].count(name)
+            self.assertEqual(opened, 12 if name in ("sub", "deeper") else 1, name)
+        for name in self.file_names:
+            self.assertEqual(names["stat"].count(name), 1, name)
+        # Beyond the files: per directory at most the reading thread's look
+        # at what it opened and the walk's check by name.
+        def by_name(found):
+            return len([n for n in found["stat"] if n not in ("", None)])
+        self.assertLessEqual(by_name(names) - by_name(base_names) - files, below)
+        self.assertLessEqual(exact["stat"] - base["stat"], files + 2 * below)
+        self.assertGreater(len(readers), 1, "no directory was read by another thread")
 
 
 class AgreesWithOracle(harness.TreeTest):

@@ -1,0 +1,398 @@
+// Read-ahead of the walk. While the walker works through a directory, a few
+// threads read the directories it will enter next, in the order it will
+// enter them (entries, and the sizes of non-directories), so that its
+// enumerations find them ready. At most a fixed window of directories and
+// entries is held ahead. The walker takes a directory read ahead only when
+// the same directory, unchanged, is still there under its name; otherwise
+// it reads it afresh. Off with FOLMAR_READAHEAD=0.
+#include <condition_variable>
+#include <cstdlib>
+#include <fcntl.h>
+#include <list>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+#include "platform/posix/dirs.h"
+#include "platform/posix/posix.h"
+
+namespace posix {
+namespace {
+
+enum : uint8_t { stepRun, stepRead };
+enum : uint8_t { stateReading, stateReady, stateFailed, stateAbandoned };
+
+// One part of the walk still to come. The steps form a list in walk order:
+// a directory's read, then the reads of what lies below it, then its next
+// sibling's. A run stands for subdirectories nobody has started yet.
+struct Step {
+    uint8_t kind;         // stepRun or stepRead
+    uint8_t state;        // of a read
+    OpenDir *dir;         // a run: whose subdirectories; a read: the parent
+    size_t next, end;     // a run: dir->subdirs[next..end) not started
+    size_t entry;         // a read: the entry of dir being read
+    OpenDir *result;      // a read: the directory as read, once ready
+};
+
+typedef std::list<Step>::iterator StepRef;
+
+struct ReadAhead {
+    std::mutex lock;               // guards all below and OpenDir::pins, ::steps
+    std::condition_variable work;  // threads wait here for a run and room
+    std::condition_variable done;  // the walker's thread waits here for reads
+    std::list<Step> steps;         // in walk order
+    size_t reads = 0;              // read steps listed: the window's directories
+    size_t entries = 0;            // entries of the ready reads
+    size_t maxReads = 0;           // the window
+    size_t maxEntries = 0;
+    int idleThreads = 0;
+    bool walkerWaiting = false;
+    ReadAheadCounts counts = {0, 0, 0};
+};
+
+}  // namespace
+
+// The window: directories read ahead and not yet taken (each holds a
+// descriptor), and their entries (about 40 bytes each). One directory may
+// take the entries past the cap; the walker would hold it anyway.
+static const size_t windowDirs = 256;
+static const size_t windowEntries = 32768;
+static const int maxThreads = 16;
+
+static ReadAhead *ra = nullptr;  // never destroyed: its threads run until the process ends
+
+// One thread per core besides the walker's, whose thread reads too while
+// it would otherwise wait (more threads than cores only contend), at most 4.
+static int defaultThreads() {
+    unsigned cores = std::thread::hardware_concurrency();
+    if (cores <= 2) return 1;
+    return cores > 5 ? 4 : (int)cores - 1;
+}
+
+// FOLMAR_READAHEAD: 0 turns read-ahead off, a number from 1 sets the threads.
+static int threadsFromEnvironment() {
+    const char *text = std::getenv("FOLMAR_READAHEAD");
+    if (text == nullptr || *text == '\0') return defaultThreads();
+    char *end = nullptr;
+    long threads = std::strtol(text, &end, 10);
+    if (*end != '\0' || threads < 0) return defaultThreads();
+    return threads > maxThreads ? maxThreads : (int)threads;
+}
+
+// Directories the window may hold open: the walker keeps room for its own
+// branch (at most 130 deep within a 259-character path) and its files.
+static size_t windowForDescriptors() {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return windowDirs;
+    if (limit.rlim_cur < 256 + 16) return 0;
+    size_t spare = (size_t)limit.rlim_cur - 256;
+    return spare < windowDirs ? spare : windowDirs;
+}
+
+static int threadsWanted() {
+    static const int threads = threadsFromEnvironment();
+    return threads;
+}
+
+bool readAheadOn() {
+    static const bool on = threadsWanted() > 0 && windowForDescriptors() > 0;
+    return on;
+}
+
+static void eraseStep(StepRef step) {
+    step->dir->steps -= 1;
+    ra->steps.erase(step);
+}
+
+static void wakeThreads() {
+    if (ra->idleThreads > 0) ra->work.notify_all();
+}
+
+// Takes the first subdirectory in walk order that nobody has started: a
+// read step goes before its run, and its parent is pinned. False when there
+// is none or the window is full. Under the lock.
+static bool claim(StepRef *claimed) {
+    if (ra->reads >= ra->maxReads || ra->entries >= ra->maxEntries) return false;
+    for (StepRef run = ra->steps.begin(); run != ra->steps.end(); ++run) {
+        if (run->kind != stepRun) continue;
+        OpenDir *parent = run->dir;
+        Step read = {stepRead, stateReading, parent, 0, 0, parent->subdirs[run->next], nullptr};
+        *claimed = ra->steps.insert(run, read);
+        parent->steps += 1;
+        parent->pins += 1;
+        ra->reads += 1;
+        if (++run->next == run->end) eraseStep(run);
+        return true;
+    }
+    return false;
+}
+
+static void freeDir(OpenDir *dir) {
+    clearDir(dir);
+    delete dir;
+}
+
+// Opens and reads subdirectory `entry` of `parent` through the parent's
+// descriptor (pinned by the caller), never through a link and never onto a
+// pseudo file system; every non-directory is stat'ed once. Records what the
+// directory is, before reading it. nullptr when it cannot be read.
+static OpenDir *readChild(const OpenDir *parent, size_t entry) {
+    const Entry &child = parent->entries[entry];
+    const char *name = nameOf(parent, child);
+    OpenDir *dir = new OpenDir();
+    dir->native = parent->native;
+    if (dir->native != "/") dir->native += '/';
+    dir->native += name;
+    if (isPseudoMountPoint(dir->native)) {
+        freeDir(dir);
+        return nullptr;
+    }
+    dir->fd = openat(parent->fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (dir->fd < 0 || fstat(dir->fd, &st) != 0 || !readEntries(dir)) {
+        freeDir(dir);
+        return nullptr;
+    }
+    dir->identity.dev = st.st_dev;
+    dir->identity.ino = st.st_ino;
+    dir->identity.ctime = st.st_ctim;
+    for (Entry &each : dir->entries) entrySize(dir, each);
+    dir->windowsLength = parent->windowsLength + child.nameLength + 1;
+    findWalkSubdirs(dir);
+    return dir;
+}
+
+// Hands the result of a claimed read to the list: ready (its subdirectories
+// scheduled right after it), failed, or dropped when the walker no longer
+// wants it. Unpins the parent. Under the lock.
+static void publish(StepRef step, OpenDir *dir) {
+    step->dir->pins -= 1;
+    if (step->state == stateAbandoned) {
+        eraseStep(step);
+        ra->reads -= 1;
+        if (dir != nullptr) freeDir(dir);
+        wakeThreads();
+    } else if (dir == nullptr) {
+        step->state = stateFailed;
+    } else {
+        step->state = stateReady;
+        step->result = dir;
+        ra->entries += dir->entries.size();
+        ra->counts.read += 1;
+        if (!dir->subdirs.empty()) {
+            StepRef after = step;
+            ra->steps.insert(++after, Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
+            dir->steps += 1;
+            wakeThreads();
+        }
+    }
+    if (ra->walkerWaiting) ra->done.notify_one();
+}
+
+// Claims the next directory in walk order and reads it, unlocked; false
+// when there is none to start. Under the lock.
+static bool readNext(std::unique_lock<std::mutex> &lock) {
+    StepRef step;
+    if (!claim(&step)) return false;
+    const OpenDir *parent = step->dir;
+    size_t entry = step->entry;
+    lock.unlock();
+    OpenDir *dir = readChild(parent, entry);
+    lock.lock();
+    publish(step, dir);
+    return true;
+}
+
+static void threadMain() {
+    std::unique_lock<std::mutex> lock(ra->lock);
+    for (;;) {
+        if (readNext(lock)) continue;
+        ra->idleThreads += 1;
+        ra->work.wait(lock);
+        ra->idleThreads -= 1;
+    }
+}
+
+// The walker's thread waits for a read to be published. Under the lock.
+static void waitForThreads(std::unique_lock<std::mutex> &lock) {
+    ra->walkerWaiting = true;
+    ra->done.wait(lock);
+    ra->walkerWaiting = false;
+}
+
+static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir);
+
+// Drops one step: a run is forgotten, a read under way is abandoned (its
+// thread frees it), a finished read is freed with everything below it.
+static void dropStep(std::unique_lock<std::mutex> &lock, StepRef step) {
+    if (step->kind == stepRun) {
+        eraseStep(step);
+        return;
+    }
+    if (step->state == stateReading) {
+        step->state = stateAbandoned;
+        return;
+    }
+    OpenDir *result = step->state == stateReady ? step->result : nullptr;
+    if (result != nullptr) ra->entries -= result->entries.size();
+    eraseStep(step);
+    ra->reads -= 1;
+    wakeThreads();
+    if (result != nullptr) {
+        dropBelow(lock, result);
+        freeDir(result);
+    }
+}
+
+static bool isAbandoned(const Step &step) {
+    return step.kind == stepRead && step.state == stateAbandoned;
+}
+
+// Drops every step naming `dir`, and waits until no thread reads through
+// its descriptor. Under the lock; may wait.
+static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir) {
+    while (dir->steps > 0 || dir->pins > 0) {
+        StepRef step = ra->steps.begin();
+        while (step != ra->steps.end() && (step->dir != dir || isAbandoned(*step))) ++step;
+        if (step != ra->steps.end())
+            dropStep(lock, step);
+        else
+            waitForThreads(lock);
+    }
+}
+
+// The step that stands for subdirectory `entry` of `parent`: its read, or
+// the run holding it (then advanced past it: the walker reads it itself).
+// Steps before it are earlier in walk order and dropped. nullptr when none.
+static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, size_t entry) {
+    for (;;) {
+        StepRef step = ra->steps.begin();
+        for (; step != ra->steps.end(); ++step) {
+            if (step->dir != parent || isAbandoned(*step)) continue;
+            if (step->kind == stepRead && step->entry == entry) break;
+            if (step->kind != stepRun) continue;
+            size_t at = step->next;
+            while (at < step->end && parent->subdirs[at] != entry) ++at;
+            if (at < step->end) break;
+        }
+        if (step == ra->steps.end()) return step;
+        StepRef first = ra->steps.begin();
+        while (first != step && isAbandoned(*first)) ++first;
+        if (first == step) return step;
+        dropStep(lock, first);  // may wait; then look again
+    }
+}
+
+// The directory read ahead is still the one under its name in `parent`:
+// same file system, inode and status change time (entries, mode, owner).
+static bool stillThere(const OpenDir *parent, size_t entry, const OpenDir *dir) {
+    struct stat st;
+    if (fstatat(parent->fd, nameOf(parent, parent->entries[entry]), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_dev == dir->identity.dev && st.st_ino == dir->identity.ino &&
+           st.st_ctim.tv_sec == dir->identity.ctime.tv_sec &&
+           st.st_ctim.tv_nsec == dir->identity.ctime.tv_nsec;
+}
+
+OpenDir *readAheadTake(OpenDir *parent, size_t entry) {
+    if (ra == nullptr) return nullptr;
+    OpenDir *dir = nullptr;
+    {
+        std::unique_lock<std::mutex> lock(ra->lock);
+        StepRef step = findStep(lock, parent, entry);
+        if (step == ra->steps.end()) return nullptr;
+        if (step->kind == stepRun) {
+            while (parent->subdirs[step->next] != entry) ++step->next;
+            if (++step->next == step->end) eraseStep(step);
+            return nullptr;
+        }
+        // Rather than wait, the walker's thread reads what comes later.
+        while (step->state == stateReading)
+            if (!readNext(lock)) waitForThreads(lock);
+        if (step->state == stateReady) {
+            dir = step->result;
+            ra->entries -= dir->entries.size();
+        }
+        eraseStep(step);
+        ra->reads -= 1;
+        wakeThreads();
+        if (dir == nullptr) return nullptr;
+    }
+    if (stillThere(parent, entry, dir)) {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        ra->counts.taken += 1;
+        return dir;
+    }
+    {
+        std::unique_lock<std::mutex> lock(ra->lock);
+        ra->counts.rejected += 1;
+        dropBelow(lock, dir);
+    }
+    freeDir(dir);
+    return nullptr;
+}
+
+// Starts the threads; read-ahead stays off when none can be started.
+static void start() {
+    static bool tried = false;
+    if (tried) return;
+    tried = true;
+    isPseudoMountPoint("/");  // the mount table, read once, before the threads
+    ReadAhead *state = new ReadAhead();
+    state->maxReads = windowForDescriptors();
+    state->maxEntries = windowEntries;
+    ra = state;
+    int threads = threadsWanted();
+    int started = 0;
+    for (int i = 0; i < threads; ++i) {
+        try {
+            std::thread(threadMain).detach();
+            started += 1;
+        } catch (const std::system_error &) {
+            break;
+        }
+    }
+    if (started == 0) ra = nullptr;
+}
+
+void readAheadScheduled(OpenDir *dir) {
+    if (!readAheadOn() || dir->subdirs.empty()) return;
+    start();
+    if (ra == nullptr) return;
+    std::lock_guard<std::mutex> lock(ra->lock);
+    ra->steps.push_front(Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
+    dir->steps += 1;
+    wakeThreads();
+}
+
+void readAheadReleased(OpenDir *dir) {
+    if (ra == nullptr) return;
+    std::unique_lock<std::mutex> lock(ra->lock);
+    dropBelow(lock, dir);
+}
+
+void readAheadSettle() {
+    if (ra == nullptr) return;
+    std::unique_lock<std::mutex> lock(ra->lock);
+    for (;;) {
+        bool busy = false, startable = false;
+        for (const Step &step : ra->steps) {
+            busy = busy || (step.kind == stepRead && step.state == stateReading);
+            startable = startable || step.kind == stepRun;
+        }
+        startable = startable && ra->reads < ra->maxReads && ra->entries < ra->maxEntries;
+        if (!busy && !startable) return;
+        waitForThreads(lock);
+    }
+}
+
+ReadAheadCounts readAheadCounts() {
+    if (ra == nullptr) return ReadAheadCounts{0, 0, 0};
+    std::lock_guard<std::mutex> lock(ra->lock);
+    return ra->counts;
+}
+
+}  // namespace posix
