@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# run-tsan.sh: builds the program and the POSIX emulation's tests with
+# ThreadSanitizer in their own build folder, and runs the tests that drive
+# the read-ahead threads: the POSIX unit tests and the end-to-end tests of
+# the read-ahead and of the walk over a real tree. Any report of a race
+# fails the run.
+#
+# Usage: tests/tsan/run-tsan.sh   (from anywhere; BUILD_DIR, default
+#        <repo>/build-tsan, is the build folder)
+set -euo pipefail
+
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+BUILD=${BUILD_DIR:-$REPO/build-tsan}
+
+cmake -S "$REPO" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLMAR_TESTS=ON \
+    -DFOLMAR_SANITIZE=OFF \
+    -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
+cmake --build "$BUILD" -j2 --target folmar posix_tests
+
+# A race ends the program with exit code 66 at once; the tests see a
+# failure and the report on standard error.
+export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
+ctest --test-dir "$BUILD" --output-on-failure -j2 -R '^(posix\.|e2e\.test_readahead$|e2e\.test_posix_walk$)'
