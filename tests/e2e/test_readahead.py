@@ -113,6 +113,7 @@ class SameReport(harness.TreeTest):
             os.link(os.path.join(t, "sizes", "s%d" % (i % 7)),
                     os.path.join(t, "wide", "file %05d" % i))
         os.symlink("ok", os.path.join(t, "link"))
+        os.chmod(os.path.join(t, "long"), 0)   # shuts out all but root
         write_settings(self.tmp, "showFiles=L\n")
         out = self.assertSameInEveryMode(["/L", "C:\\t"], {"C": self.tmp}, self.tmp)
         self.assertIn("C:\\t\\wide\\dir 4999", out)
@@ -120,6 +121,7 @@ class SameReport(harness.TreeTest):
         self.assertNotIn("C:\\t\\.dot", out)
 
     def test_directory_holding_pseudo_file_systems(self):
+        self.assertSameInEveryMode(["/L", "Q:\\"], {"Q": "/proc"}, self.tmp)
         parent, points = pseudo_mount_parent()
         if parent is None:
             self.skipTest("no pseudo mount point below a small real directory here")
