@@ -1,13 +1,11 @@
 // Directory enumeration (findFirstFile / findNextFile / findClose). A
-// directory is read from the file system once, when its first enumeration
-// opens; a second enumeration of the same path while one is open is served
-// from what was read, and a subdirectory is opened relative to its open
-// parent. Only the directories of the current branch are held in memory.
-#include <cerrno>
+// directory is read from the file system once: when its first enumeration
+// opens, or before, by the read-ahead (readahead.cpp); a second enumeration
+// of the same path while one is open is served from what was read, and a
+// subdirectory is opened relative to its open parent. Only the directories
+// of the current branch and the read-ahead's window are held in memory.
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
