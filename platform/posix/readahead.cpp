@@ -315,19 +315,17 @@ OpenDir *readAheadTake(OpenDir *parent, size_t entry) {
         if (step->state == stateReady) {
             dir = step->result;
             ra->entries -= dir->entries.size();
+            ra->counts.taken += 1;
         }
         eraseStep(step);
         ra->reads -= 1;
         wakeThreads();
         if (dir == nullptr) return nullptr;
     }
-    if (stillThere(parent, entry, dir)) {
-        std::lock_guard<std::mutex> lock(ra->lock);
-        ra->counts.taken += 1;
-        return dir;
-    }
+    if (stillThere(parent, entry, dir)) return dir;
     {
         std::unique_lock<std::mutex> lock(ra->lock);
+        ra->counts.taken -= 1;
         ra->counts.rejected += 1;
         dropBelow(lock, dir);
     }
