@@ -1,90 +1,43 @@
 // The console waits: what ends a wait, that a wait leaves no key behind for
 // the next one, and that a console that cannot be read never blocks.
-#include "app/app.h"
-#include "common/output.h"
 #include "tests/unit/fixture.h"
 
 namespace {
 
-class ConsoleTest : public FolmarTest {
-protected:
-    void SetUp() override {
-        FolmarTest::SetUp();
-        fakeSetConsole(true);
-    }
+const int shift = -1;  // a Shift press alone, in the table below
+
+// Each row: the key codes typed before the wait (a two-part key is 0xE0 or 0
+// and its scan code), the keys pressed while the wait blocks, and how many
+// codes the wait reads and how often it finds nothing and blocks.
+struct Wait { const char *name; std::vector<int> typed, later; int keysRead, blockedReads; };
+const Wait waits[] = {
+    {"any key ends the wait", {}, {'q'}, 1, 1},
+    {"cursor key: both parts", {0xE0, 0x48}, {}, 2, 0},
+    {"type-ahead with a function key", {'a', 0, 0x3B, '\r'}, {}, 4, 0},
+    {"second part of 0xE0 never comes", {0xE0}, {}, 1, 1},
+    {"second part of 0 never comes", {0}, {}, 1, 1},
+    {"Shift alone does not end the wait", {shift}, {'x'}, 1, 1},
+    {"Shift alone is no type-ahead", {'y', shift}, {}, 1, 0},
+    {"failed read ends the wait", {}, {}, 0, 1},
 };
 
-TEST_F(ConsoleTest, AnyKeyEndsTheWaitAfterItsMessage) {
-    fakePressLater('q');
-    waitForKey();
-    EXPECT_EQ(out(), "Folmar==>  Press Enter to continue \n");
-    EXPECT_EQ(fakeBlockedReads(), 1);
-    EXPECT_EQ(fakeKeysRead(), 1);
-}
-
-TEST_F(ConsoleTest, TwoPartKeyIsReadWholeAndLeavesNothingBehind) {
-    fakeTypeTwoPartKey(0x48);  // cursor up: 0xE0, then its scan code
-    fakeTypeKey(0);            // F1: 0, then its scan code
-    fakeTypeKey(0x3B);
-    readKeyAndDrain();
-    EXPECT_EQ(fakeKeysRead(), 4);
-    EXPECT_EQ(fakeBlockedReads(), 0);
-    EXPECT_FALSE(consoleKeyWaiting());
-}
-
-TEST_F(ConsoleTest, SecondPartThatNeverComesEndsTheWait) {
-    fakeTypeKey(0xE0);
-    readKeyAndDrain();
-    EXPECT_EQ(fakeKeysRead(), 1);
-    EXPECT_EQ(fakeBlockedReads(), 1);
-}
-
-TEST_F(ConsoleTest, TypeAheadIsConsumedByOneWaitAndTheNextWaitBlocksAgain) {
-    fakeTypeKey('a');
-    fakeTypeTwoPartKey(0x50);
-    fakeTypeKey('\r');
-    waitForKey();
-    EXPECT_EQ(fakeKeysRead(), 4);
-    EXPECT_EQ(fakeBlockedReads(), 0);
-
-    fakePressLater('b');
-    waitForKey();
-    EXPECT_EQ(fakeBlockedReads(), 1);
-    EXPECT_EQ(fakeKeysRead(), 5);
-}
-
-TEST_F(ConsoleTest, ShiftAloneNeitherEndsTheWaitNorCountsAsTypeAhead) {
-    fakeTypeShiftAlone();
-    fakePressLater('x');
-    waitForKey();
-    EXPECT_EQ(fakeBlockedReads(), 1);
-    EXPECT_EQ(fakeKeysRead(), 1);
-
-    fakeTypeKey('y');
-    fakeTypeShiftAlone();
-    waitForKey();
-    EXPECT_EQ(fakeKeysRead(), 2);
-    EXPECT_EQ(fakeBlockedReads(), 1);
-}
-
-TEST_F(ConsoleTest, FailedReadEndsTheWaitAtOnce) {
-    waitForKey();  // nothing will be pressed: the read fails
-    EXPECT_EQ(fakeBlockedReads(), 1);
-    EXPECT_EQ(fakeKeysRead(), 0);
-
-    fakeSetConsole(false);
-    fakeTypeKey('a');
-    waitForKey();
-    EXPECT_EQ(out(), "Folmar==>  Press Enter to continue \n"
-                     "Folmar==>  Press Enter to continue \n");
-    EXPECT_EQ(fakeKeysRead(), 0);
-}
-
-TEST_F(ConsoleTest, ClearScreenComesAfterEverythingWrittenBefore) {
-    conText("before ");
-    clearScreen();
-    EXPECT_EQ(fakeClearCount(), 1);
-    EXPECT_EQ(fakeLastClearOffset(), 7u);
-}
-
 }  // namespace
+
+// After each wait a second one must block again: nothing was left behind.
+TEST_F(FolmarTest, WaitReadsOneKeyPressAndEverythingTypedAhead) {
+    for (const Wait &w : waits) {
+        SCOPED_TRACE(w.name);
+        fresh();
+        fakeSetConsole(true);
+        for (int code : w.typed) code == shift ? fakeTypeShiftAlone() : fakeTypeKey(code);
+        for (int code : w.later) fakePressLater(code);
+        waitForKey();
+        EXPECT_EQ(out(), "Folmar==>  Press Enter to continue \n");
+        EXPECT_EQ(fakeKeysRead(), w.keysRead);
+        EXPECT_EQ(fakeBlockedReads(), w.blockedReads);
+        fakePressLater('z');
+        waitForKey();
+        EXPECT_EQ(fakeKeysRead(), w.keysRead + 1);
+        EXPECT_EQ(fakeBlockedReads(), w.blockedReads + 1);
+    }
+}
