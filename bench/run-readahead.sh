@@ -3,7 +3,9 @@
 # against du -s, du -S and gdu (when installed), all commands alternating,
 # on the scale-1 tree with a warm cache and with a cold one (the page cache
 # dropped before every command; needs root) and on the scale-10 tree warm.
-# Prints median times, ratios to du -s and peak RSS, and checks the targets:
+# Prints median times, ratios to du -s and peak RSS, how busy the rest of
+# the machine kept its cores meanwhile (a shared machine skews a parallel
+# walker most), and checks the targets:
 # warm <= 0.6 x du -s, cold <= 0.7 x du -s and faster than gdu, scale 10
 # peak RSS <= 16 MiB. Folmar's totals are checked against make-tree's figures,
 # and its reports with read-ahead on and off must be the same.
@@ -53,8 +55,11 @@ trap 'rm -rf "$OUT"' EXIT
 export FOLMAR_DRIVES="C=$BENCH_DIR"   # C is the trees' parent
 
 drop_caches() { sync; echo 3 > /proc/sys/vm/drop_caches; }
+# CPU time of the whole machine so far, in clock ticks (iowait counts as idle).
+cpu_busy() { awk '/^cpu / { print $2 + $3 + $4 + $7 + $8 + $9 }' /proc/stat; }
 
-# run PHASE SCALE NAME [cold]: one timed run; appends "seconds peak-KiB" to $OUT/PHASE.NAME.
+# run PHASE SCALE NAME [cold]: one timed run; appends "microseconds peak-KiB
+# cpu-seconds" to $OUT/PHASE.NAME.
 run() {
     local phase=$1 scale=$2 name=$3 cold=${4:-} start end tree=$BENCH_DIR/tree-s$2
     local -a cmd
@@ -67,9 +72,9 @@ run() {
     esac
     [[ -n $cold ]] && drop_caches
     start=$(date +%s%N)
-    /usr/bin/time -f '%M' -o "$OUT/rss" "${cmd[@]}" < /dev/null > "$OUT/$phase.$name.out"
+    /usr/bin/time -f '%M %U %S' -o "$OUT/rss" "${cmd[@]}" < /dev/null > "$OUT/$phase.$name.out"
     end=$(date +%s%N)
-    echo "$(( (end - start) / 1000 )) $(cat "$OUT/rss")" >> "$OUT/$phase.$name"
+    echo "$(( (end - start) / 1000 )) $(awk '{ print $1, $2 + $3 }' "$OUT/rss")" >> "$OUT/$phase.$name"
 }
 
 # phase PHASE SCALE ROUNDS [cold]: every command once per round, the order
@@ -82,10 +87,12 @@ phase() {
         done
     fi
     for name in "${NAMES[@]}"; do : > "$OUT/$phase.$name"; done
+    local busy=$(cpu_busy) start=$(date +%s%N)
     for ((i = 0; i < rounds; i++)); do
         for ((j = 0; j < n; j++)); do run "$phase" "$scale" "${NAMES[(i + j) % n]}" "$cold"; done
     done
-    echo "$phase $scale $BENCH_DIR/tree-s$scale.made.txt" >> "$OUT/phases"
+    echo "$phase $scale $BENCH_DIR/tree-s$scale.made.txt $(( $(cpu_busy) - busy ))" \
+         "$(getconf CLK_TCK) $(( ($(date +%s%N) - start) / 1000 ))" >> "$OUT/phases"
 }
 
 make_tree 1
@@ -108,7 +115,7 @@ out, names = sys.argv[1], sys.argv[2:]
 FREE = re.compile(r"^(   (?:Total )?Free (?:S|s)pace(?: Avail\.)? *= *)[\d,]+", re.M)
 failed = False
 for line in open(out + "/phases"):
-    phase, scale, stamp = line.split()
+    phase, scale, stamp, busy, ticks, wall = line.split()
     made = dict(re.findall(r"^(directories|entries|bytes):\s+(\d+)", open(stamp).read(), re.M))
     want = {"Number of Dirs.": int(made["directories"]) + 1,
             "Number of Files": int(made["entries"]), "Allocation": int(made["bytes"])}
@@ -124,13 +131,16 @@ for line in open(out + "/phases"):
     if reports["folmar-ra"] != reports["folmar-off"]:
         print("%s: the reports with read-ahead on and off differ" % phase)
         failed = True
-    runs = {}
+    runs, own = {}, 0.0
     for name in names:
         rows = [r.split() for r in open("%s/%s.%s" % (out, phase, name))]
         runs[name] = ([int(r[0]) / 1e6 for r in rows], max(int(r[1]) for r in rows) / 1024)
+        own += sum(float(r[2]) for r in rows)
+    others = max(0.0, int(busy) / int(ticks) - own) / (int(wall) / 1e6)
     du = statistics.median(runs["du-s"][0])
     print("\n%s: scale-%s tree, %d rounds, commands alternating; folmar totals checked"
           % (phase, scale, len(runs["du-s"][0])))
+    print("other work kept %.2f cores busy on average meanwhile" % others)
     print("%-11s %9s %9s %9s %9s %10s" % ("command", "median s", "min s", "max s", "/ du -s", "peak RSS"))
     for name, (secs, rss) in runs.items():
         print("%-11s %9.3f %9.3f %9.3f %9.2f %6.1f MiB" % (
