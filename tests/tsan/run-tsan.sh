@@ -20,4 +20,11 @@ cmake --build "$BUILD" -j2 --target folmar posix_tests
 # A race ends the program with exit code 66 at once; the tests see a
 # failure and the report on standard error.
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
-ctest --test-dir "$BUILD" --output-on-failure -j2 -R '^(posix\.|e2e\.test_readahead$|e2e\.test_posix_walk$)'
+# Kernels that randomise mappings over more bits than this ThreadSanitizer
+# expects make it stop at start-up; the tests then run without randomisation.
+RUN=()
+if "$BUILD/tests/posix_tests" --gtest_list_tests 2>&1 | grep -q "unexpected memory mapping"; then
+    RUN=(setarch "$(uname -m)" -R)
+fi
+"${RUN[@]}" ctest --test-dir "$BUILD" --output-on-failure -j2 \
+    -R '^(posix\.|e2e\.test_readahead$|e2e\.test_posix_walk$)'
