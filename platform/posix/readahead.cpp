@@ -4,8 +4,11 @@
 // enumerations find them ready. At most a fixed window of directories and
 // entries is held ahead. The walker takes a directory read ahead only when
 // the same directory, unchanged, is still there under its name; otherwise
-// it reads it afresh. Off with FOLMAR_READAHEAD=0.
+// it reads it afresh. As many threads read at once as there are cores
+// besides the walker's, more while reads wait on the disk or the network.
+// Off with FOLMAR_READAHEAD=0.
 #include <condition_variable>
+#include <algorithm>
 #include <cstdlib>
 #include <fcntl.h>
 #include <list>
@@ -49,6 +52,10 @@ struct ReadAhead {
     size_t maxReads = 0;           // the window
     size_t maxEntries = 0;
     int idleThreads = 0;
+    int threadsReading = 0;        // of the pool, not counting the walker's thread
+    int cpuThreads = 1;            // may read at once while reads keep to the CPU
+    int poolThreads = 1;           // may read at once while reads wait on the disk
+    unsigned waitedShare = 0;      // of the recent reads, those that waited, in 1/1024
     bool walkerWaiting = false;
     ReadAheadCounts counts = {0, 0, 0};
 };
@@ -64,21 +71,24 @@ static const int maxThreads = 16;
 
 static ReadAhead *ra = nullptr;  // never destroyed: its threads run until the process ends
 
-// One thread per core besides the walker's, whose thread reads too while
-// it would otherwise wait (more threads than cores only contend), at most 4.
-static int defaultThreads() {
-    unsigned cores = std::thread::hardware_concurrency();
+// Threads reading at once while reads keep to the CPU: one per core besides
+// the walker's, whose thread reads too while it would otherwise wait (more
+// threads than cores only contend), at most 4.
+static int cpuThreads() {
+    static const unsigned cores = std::thread::hardware_concurrency();
     if (cores <= 2) return 1;
     return cores > 5 ? 4 : (int)cores - 1;
 }
 
-// FOLMAR_READAHEAD: 0 turns read-ahead off, a number from 1 sets the threads.
+// The threads of the pool: FOLMAR_READAHEAD, 0 for none (read-ahead off);
+// else three more than read at once while reads keep to the CPU.
 static int threadsFromEnvironment() {
+    int fallback = cpuThreads() + 3;
     const char *text = std::getenv("FOLMAR_READAHEAD");
-    if (text == nullptr || *text == '\0') return defaultThreads();
+    if (text == nullptr || *text == '\0') return fallback;
     char *end = nullptr;
     long threads = std::strtol(text, &end, 10);
-    if (*end != '\0' || threads < 0) return defaultThreads();
+    if (*end != '\0' || threads < 0) return fallback;
     return threads > maxThreads ? maxThreads : (int)threads;
 }
 
@@ -107,8 +117,34 @@ static void eraseStep(StepRef step) {
     ra->steps.erase(step);
 }
 
-static void wakeThreads() {
-    if (ra->idleThreads > 0) ra->work.notify_all();
+// Threads that may read at once now: more while most recent reads waited.
+static int threadsAllowed() {
+    return ra->waitedShare > 512 ? ra->poolThreads : ra->cpuThreads;
+}
+
+// Wakes one waiting thread when one more may read; it wakes the next.
+// `continuing`: the caller is a pool thread that goes on to read itself.
+static void wakeThreads(int continuing = 0) {
+    if (ra->idleThreads > 0 && ra->threadsReading + continuing < threadsAllowed())
+        ra->work.notify_one();
+}
+
+// Notes whether a read of a pool thread waited on the disk or the network.
+// Under the lock.
+static void noteRead(bool waited) {
+    int allowed = threadsAllowed();
+    ra->waitedShare = ra->waitedShare - ra->waitedShare / 8 + (waited ? 128 : 0);
+    if (threadsAllowed() > allowed) wakeThreads(1);
+}
+
+// The thread's voluntary context switches so far: it blocks in the kernel
+// for the disk or the network, not when it only waits for a core.
+static long voluntarySwitches() {
+#ifdef RUSAGE_THREAD
+    struct rusage usage;
+    if (getrusage(RUSAGE_THREAD, &usage) == 0) return usage.ru_nvcsw;
+#endif
+    return 0;
 }
 
 // Takes the first subdirectory in walk order that nobody has started: a
@@ -167,14 +203,14 @@ static OpenDir *readChild(const OpenDir *parent, size_t entry) {
 
 // Hands the result of a claimed read to the list: ready (its subdirectories
 // scheduled right after it), failed, or dropped when the walker no longer
-// wants it. Unpins the parent. Under the lock.
-static void publish(StepRef step, OpenDir *dir) {
+// wants it. Unpins the parent. `continuing` as for wakeThreads(). Under the lock.
+static void publish(StepRef step, OpenDir *dir, int continuing) {
     step->dir->pins -= 1;
     if (step->state == stateAbandoned) {
         eraseStep(step);
         ra->reads -= 1;
         if (dir != nullptr) freeDir(dir);
-        wakeThreads();
+        wakeThreads(continuing);
     } else if (dir == nullptr) {
         step->state = stateFailed;
     } else {
@@ -186,30 +222,42 @@ static void publish(StepRef step, OpenDir *dir) {
             StepRef after = step;
             ra->steps.insert(++after, Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
             dir->steps += 1;
-            wakeThreads();
+            wakeThreads(continuing);
         }
     }
     if (ra->walkerWaiting) ra->done.notify_one();
 }
 
 // Claims the next directory in walk order and reads it, unlocked; false
-// when there is none to start. Under the lock.
-static bool readNext(std::unique_lock<std::mutex> &lock) {
+// when there is none to start. `pooled`: a thread of the pool, not the
+// walker's. Under the lock.
+static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
     StepRef step;
     if (!claim(&step)) return false;
     const OpenDir *parent = step->dir;
     size_t entry = step->entry;
+    if (pooled) {
+        ra->threadsReading += 1;
+        wakeThreads();
+    }
     lock.unlock();
+    // One read in four of a pool thread is watched for waits.
+    static thread_local unsigned reads = 0;
+    bool watched = pooled && (++reads & 3) == 0;
+    long switches = watched ? voluntarySwitches() : 0;
     OpenDir *dir = readChild(parent, entry);
+    bool waited = watched && voluntarySwitches() > switches;
     lock.lock();
-    publish(step, dir);
+    if (pooled) ra->threadsReading -= 1;
+    if (watched) noteRead(waited);
+    publish(step, dir, pooled ? 1 : 0);
     return true;
 }
 
 static void threadMain() {
     std::unique_lock<std::mutex> lock(ra->lock);
     for (;;) {
-        if (readNext(lock)) continue;
+        if (ra->threadsReading < threadsAllowed() && readNext(lock, true)) continue;
         ra->idleThreads += 1;
         ra->work.wait(lock);
         ra->idleThreads -= 1;
@@ -311,7 +359,7 @@ OpenDir *readAheadTake(OpenDir *parent, size_t entry) {
         }
         // Rather than wait, the walker's thread reads what comes later.
         while (step->state == stateReading)
-            if (!readNext(lock)) waitForThreads(lock);
+            if (!readNext(lock, false)) waitForThreads(lock);
         if (step->state == stateReady) {
             dir = step->result;
             ra->entries -= dir->entries.size();
@@ -342,8 +390,10 @@ static void start() {
     ReadAhead *state = new ReadAhead();
     state->maxReads = windowForDescriptors();
     state->maxEntries = windowEntries;
-    ra = state;
     int threads = threadsWanted();
+    state->poolThreads = threads;
+    state->cpuThreads = std::min(threads, cpuThreads());
+    ra = state;
     int started = 0;
     for (int i = 0; i < threads; ++i) {
         try {
@@ -353,7 +403,13 @@ static void start() {
             break;
         }
     }
-    if (started == 0) ra = nullptr;
+    if (started == 0) {
+        ra = nullptr;
+        return;
+    }
+    std::lock_guard<std::mutex> lock(ra->lock);
+    ra->poolThreads = started;
+    ra->cpuThreads = std::min(started, ra->cpuThreads);
 }
 
 void readAheadScheduled(OpenDir *dir) {
