@@ -67,6 +67,15 @@ void findWalkSubdirs(OpenDir *dir) {
     }
 }
 
+bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
+    dir->native = parent->native;
+    if (dir->native != "/") dir->native += '/';
+    dir->native += name;
+    if (isPseudoMountPoint(dir->native)) return false;
+    dir->fd = openat(parent->fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return dir->fd >= 0;
+}
+
 void clearDir(OpenDir *dir) {
     if (dir->fd >= 0) close(dir->fd);
     dir->fd = -1;

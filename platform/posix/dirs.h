@@ -65,6 +65,11 @@ const size_t maxWalkPath = 259;
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
               uint64_t size);
+// Opens subdirectory `name` of the open directory `parent` into `dir`:
+// dir->native becomes its native path and dir->fd a descriptor opened
+// relative to the parent's, never through a link. False when the directory
+// is a pseudo file system's mount point or cannot be opened.
+bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // Reads the directory open as dir->fd into `dir` (which holds no entries):
 // "." first, then the entries in the order the file system gives them, the
 // type from the directory itself (stat'ed only when it does not say).

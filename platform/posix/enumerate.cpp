@@ -5,7 +5,6 @@
 // subdirectory is opened relative to its open parent. Only the directories
 // of the current branch and the read-ahead's window are held in memory.
 #include <cstring>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
@@ -127,15 +126,7 @@ static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key)
     if (ahead != nullptr) return registerDir(ahead, key.text, key.onDrive);
     const char *real = nameOf(parent, *entry);
     OpenDir *dir = takeDir();
-    dir->native = parent->native;
-    if (dir->native != "/") dir->native += '/';
-    dir->native += real;
-    if (isPseudoMountPoint(dir->native)) {
-        releaseDir(dir);
-        return nullptr;
-    }
-    dir->fd = openat(parent->fd, real, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir->fd < 0) {
+    if (!openChildDir(parent, real, dir)) {
         releaseDir(dir);
         return nullptr;
     }

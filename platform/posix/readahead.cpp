@@ -10,7 +10,6 @@
 #include <condition_variable>
 #include <algorithm>
 #include <cstdlib>
-#include <fcntl.h>
 #include <list>
 #include <mutex>
 #include <sys/resource.h>
@@ -179,16 +178,8 @@ static OpenDir *readChild(const OpenDir *parent, size_t entry) {
     const Entry &child = parent->entries[entry];
     const char *name = nameOf(parent, child);
     OpenDir *dir = new OpenDir();
-    dir->native = parent->native;
-    if (dir->native != "/") dir->native += '/';
-    dir->native += name;
-    if (isPseudoMountPoint(dir->native)) {
-        freeDir(dir);
-        return nullptr;
-    }
-    dir->fd = openat(parent->fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     struct stat st;
-    if (dir->fd < 0 || fstat(dir->fd, &st) != 0 || !readEntries(dir)) {
+    if (!openChildDir(parent, name, dir) || fstat(dir->fd, &st) != 0 || !readEntries(dir)) {
         freeDir(dir);
         return nullptr;
     }
