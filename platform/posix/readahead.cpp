@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <algorithm>
 #include <cstdlib>
+#include <fcntl.h>
 #include <list>
 #include <mutex>
 #include <sys/resource.h>
