@@ -111,17 +111,6 @@ class SinglePathReport(harness.TreeTest):
         expected += totals_block(len(order), files, alloc, *shown)
         self.assertLinesEqual(lines, expected)
 
-    def test_console_text_comes_first_and_in_order(self):
-        _, out, _ = harness.run_folmar(["C:\\tree"], drives={"C": self.tmp}, cwd=self.tmp)
-        lines = out.split("\n")
-        self.assertEqual(lines[0], "")
-        self.assertEqual(lines[1], "Folmar==>  C:\\Orvan\\Folmar.ini File Not Found ")
-        self.assertEqual(lines[2], "Folmar==>  Default Parameters will be used ")
-        self.assertEqual(lines[3], "Folmar==>  Press Enter to continue ")
-        self.assertEqual(lines[4], "Folmar==>  Ver. 5.1b   18 January, 2008 ")
-        self.assertEqual(lines[8], "")
-        self.assertTrue(lines[9].startswith("Directory Drive C   Page  1"))
-
     def test_condensed_report_of_a_drive_root(self):
         alloc = sum(v for k, v in TREE.items() if v is not None and "/.git/" not in k)
         code, out, _ = harness.run_folmar(["/C", "C:\\"], drives={"C": self.tree}, cwd=self.tree)
@@ -161,19 +150,6 @@ class SinglePathReport(harness.TreeTest):
         self.assertEqual(lines[4], "   Number of Dirs.     = " + "1".rjust(15))
         self.assertEqual(lines[5], "   Number of Files     = " + "0".rjust(15))
         self.assertEqual(lines[6], "   Allocation          = " + "0".rjust(15) + "  (File Sizes) ")
-
-    def test_current_directory_is_the_default_target(self):
-        code, out, _ = harness.run_folmar([], drives={"C": self.tmp},
-                                          cwd=os.path.join(self.tree, "src"))
-        self.assertEqual(code, 0)
-        lines = harness.report_lines(out)
-        self.assertEqual(lines[2], dir_line("C:\\tree\\src", 5000))
-
-    def test_names_are_text_never_formats(self):
-        _, out, _ = harness.run_folmar(["/L", "C:\\tree\\100% done"], drives={"C": self.tmp},
-                                       cwd=self.tmp)
-        lines = harness.report_lines(out)
-        self.assertEqual(lines[2], dir_line("C:\\tree\\100% done", 42))
 
 
 if __name__ == "__main__":
