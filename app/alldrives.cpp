@@ -12,6 +12,7 @@
 #include "drives/drives.h"
 #include "platform/platform.h"
 #include "report/report.h"
+#include "scan/scan.h"
 
 // The width used when neither the settings nor the answer gave one.
 static const int fallbackLineWidth = 125;
@@ -38,7 +39,7 @@ bool selectLineWidth() {
         return true;
     }
     askLineWidth();
-    std::fflush(rs.con);
+    conFlush();
     int answer = 0;
     readIntegerFromStdin(&answer);
     switch (answer) {
@@ -97,12 +98,16 @@ int runAllDrives() {
     }
     if (rs.showDirs == 'N') writeShortTitle();
     processDrives();
+    if (walkStopped()) {
+        finishReportFile();
+        return 1;
+    }
     if (rs.lineCount + 8 > (uint32_t)rs.pageSize) writePageHeader();
     printGrandTotals();
     writeClosingLines();
     if (!finishReportFile()) {
         conText("Folmar==>  Unable to write the output file ");
-        conText(rs.outputFile);
+        conClean(rs.outputFile);
         conText(" \n");
         conText("Folmar==>  Most likely the disk drive is full \n");
         return 1;
@@ -110,7 +115,7 @@ int runAllDrives() {
     conText("\n");
     conText("Folmar==>  Folmar Ver. " FOLMAR_VERSION " Completed \n");
     conText("Folmar==>  Output is in ");
-    conText(rs.outputFile);
+    conClean(rs.outputFile);
     conText("\n");
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/text.h"
 #include "common/version.h"
 
 static void upperCaseInPlace(char *text) {
@@ -78,16 +79,20 @@ void scanArguments(int argc, char **argv) {
     }
 }
 
-// "Folmar==>  Target path too long: " with the first 60 characters; exit code 1.
-static int rejectLongTarget() {
-    char shown[61];
-    std::memcpy(shown, rs.targetArg, 60);
-    shown[60] = '\0';
-    conText("Folmar==>  Target path too long: ");
-    conText(shown);
+// `message` followed by the first 60 characters of `text` and "...";
+// exit code 1.
+static int rejectLongPath(const char *message, const char *text) {
+    char shown[4 * 60 + 1];
+    size_t length = prefixBytes(text, 60);
+    std::memcpy(shown, text, length);
+    shown[length] = '\0';
+    conText(message);
+    conClean(shown);
     conText("...\n");
     return 1;
 }
+
+static int rejectLongTarget() { return rejectLongPath("Folmar==>  Target path too long: ", rs.targetArg); }
 
 // Inserts `text` at `offset` of rs.targetArg; false when it would not fit.
 static bool insertIntoTarget(size_t offset, const char *text) {
@@ -99,16 +104,21 @@ static bool insertIntoTarget(size_t offset, const char *text) {
     return true;
 }
 
-// The current directory for a target that needs it; 0, or the exit code
-// after the message when the working directory lies on no drive.
-static int readCurrentDirectory(char *cwd) {
-    if (getCurrentDirectory(260, cwd)) return 0;
+// The current directory for a target that needs it, in `cwd` (`size`
+// bytes); 0, or the exit code after the message when the working directory
+// lies on no drive or is longer than 259 characters. An all-drives run needs
+// none and goes on without it.
+static int readCurrentDirectory(char *cwd, uint32_t size) {
+    uint32_t length = getCurrentDirectory(size, cwd);
+    bool tooLong = length >= size || (length > 0 && utf8Chars(cwd) > maxPathChars);
+    if (length > 0 && !tooLong) return 0;
     if (rs.runMode == '~') {
         cwd[0] = '\0';
         return 0;
     }
+    if (tooLong) return rejectLongPath("Folmar==>  The current directory path is too long: ", cwd);
     conText("Folmar==>  The current directory is on no drive: ");
-    conText(cwd);
+    conClean(cwd);
     conText("\n");
     return 1;
 }
@@ -121,10 +131,10 @@ int normaliseTarget() {
     } else if (target[0] != '\0' && target[1] == ':' && target[2] != '\\') {
         if (!insertIntoTarget(2, "\\")) return rejectLongTarget();
     }
-    char cwd[260];
+    char cwd[sizeof rs.curPath];
     bool needsCwd = target[0] == '\0' || target[1] != ':';
     if (needsCwd) {
-        int code = readCurrentDirectory(cwd);
+        int code = readCurrentDirectory(cwd, sizeof cwd);
         if (code != 0) return code;
     }
     if (target[0] == '\0') {
@@ -140,7 +150,7 @@ int normaliseTarget() {
     if (pattern != nullptr) *pattern = '\0';
     size_t length = std::strlen(target);
     if (length > 0 && target[length - 1] == '\\') target[--length] = '\0';
-    if (length >= sizeof rs.curPath) {
+    if (utf8Chars(target) > maxPathChars) {
         if (rs.runMode == '~') return 0;
         return rejectLongTarget();
     }

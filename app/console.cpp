@@ -31,7 +31,7 @@ void clearScreen() { consoleClear(rs.con); }
 // far is seen, and waits for a key.
 void waitForKey() {
     conText("Folmar==>  Press Enter to continue \n");
-    std::fflush(rs.con);
+    conFlush();
     readKeyAndDrain();
 }
 

@@ -60,25 +60,31 @@ void closeFiles() {
         if (std::fclose(rs.outFile) != 0) rs.outFileWriteFailed = true;
         rs.outFile = nullptr;
     }
-    std::fflush(rs.con);
+    conFlush();
 }
 
+// The single-path run; 1 when the walk ran out of memory or open files.
 static int runSinglePath() {
     conText("\n");
     printStdoutHeader();
     processDirs();
+    if (walkStopped()) return 1;
     printDriveTotals();
-    closeFiles();
     return 0;
 }
 
-// Ends a run early: files closed, output flushed, the code handed back.
+// Every run ends here: files closed, output flushed, the code handed back;
+// 1 when standard output could not be written, whatever the run said.
 static int finish(int code) {
     closeFiles();
-    return code;
+    if (!rs.stdoutFailed) return code;
+    errText("Folmar==>  Unable to write to standard output \n");
+    errText("Folmar==>  Most likely the disk drive is full \n");
+    return 1;
 }
 
 int folmarMain(int argc, char **argv) {
+    platformStartUp(&argc, &argv);
     resetRunState();
     clearScreen();
     rs.stdoutRedirected = !stdoutIsCharDevice();
@@ -100,5 +106,5 @@ int folmarMain(int argc, char **argv) {
     if (rs.lineWidth == 0) rs.lineWidth = 125;  // redirected, and no width given
     deriveLayout();
     if (rs.runMode == '~') return finish(runAllDrives());
-    return runSinglePath();
+    return finish(runSinglePath());
 }

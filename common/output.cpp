@@ -1,30 +1,85 @@
-// Plain and formatted writes to the console stream and the report file.
+// Plain, clean and formatted writes to the console stream and the report
+// file. Every write goes through the platform's writeText, which gives each
+// sink the encoding its reader expects; a write that fails is remembered in
+// RunState so that the run is never called complete after it.
 #include "common/output.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "common/runstate.h"
+#include "common/text.h"
 
-void conText(const char *text) { std::fputs(text, rs.con); }
+namespace {
 
-void conChar(char c) { std::fputc(c, rs.con); }
+// A formatted text: the longest is a message with a path of 259 characters.
+char formatted[2048];
+
+void conWrite(const char *text) {
+    if (!writeText(rs.con, text)) rs.stdoutFailed = true;
+}
+
+void fileWrite(const char *text) {
+    if (rs.outFile == nullptr) return;
+    if (!writeText(rs.outFile, text)) rs.outFileWriteFailed = true;
+}
+
+// Writes the display form of `text` through `write`, a piece at a time.
+void writeClean(const char *text, void (*write)(const char *)) {
+    char piece[256];
+    size_t used = 0;
+    while (*text != '\0') {
+        uint32_t code;
+        int length = displayChar(text, &code);
+        if (code == '?') {
+            piece[used++] = '?';
+        } else {
+            std::memcpy(piece + used, text, (size_t)length);
+            used += (size_t)length;
+        }
+        text += length;
+        if (used > sizeof piece - 8 || *text == '\0') {
+            piece[used] = '\0';
+            write(piece);
+            used = 0;
+        }
+    }
+}
+
+}  // namespace
+
+void conText(const char *text) { conWrite(text); }
+
+void conChar(char c) {
+    char text[2] = {c, '\0'};
+    conWrite(text);
+}
 
 void conFormat(const char *format, ...) {
     va_list args;
     va_start(args, format);
-    std::vfprintf(rs.con, format, args);
+    std::vsnprintf(formatted, sizeof formatted, format, args);
     va_end(args);
+    conWrite(formatted);
 }
 
-void fileText(const char *text) {
-    if (rs.outFile == nullptr) return;
-    if (std::fputs(text, rs.outFile) < 0) rs.outFileWriteFailed = true;
+void conClean(const char *text) { writeClean(text, conWrite); }
+
+void conFlush() {
+    if (std::fflush(rs.con) != 0) rs.stdoutFailed = true;
 }
+
+void fileText(const char *text) { fileWrite(text); }
 
 void fileFormat(const char *format, ...) {
     if (rs.outFile == nullptr) return;
     va_list args;
     va_start(args, format);
-    if (std::vfprintf(rs.outFile, format, args) < 0) rs.outFileWriteFailed = true;
+    std::vsnprintf(formatted, sizeof formatted, format, args);
     va_end(args);
+    fileWrite(formatted);
 }
+
+void fileClean(const char *text) { writeClean(text, fileWrite); }
+
+void errText(const char *text) { std::fputs(text, stderr); }

@@ -1,7 +1,9 @@
-// The two sinks of the program's text: the console stream (standard output,
-// which also carries the single-path report) and the report file of an
-// all-drives run. Text from outside (paths, names, settings values) is always
-// written with the plain-text calls, never used as a format.
+// The sinks of the program's text: the console stream (standard output,
+// which also carries the single-path report), the report file of an
+// all-drives run, and standard error for the failure of standard output
+// itself. Text from outside (paths, names, settings values) is written with
+// the clean calls, which show each control character and each invalid byte
+// as '?', and is never used as a format.
 #pragma once
 
 #include <cstdarg>
@@ -13,11 +15,17 @@
 #define FOLMAR_PRINTF_FORMAT
 #endif
 
-// Console stream rs.con.
+// Console stream rs.con; a failed write sets rs.stdoutFailed.
 void conText(const char *text);
 void conChar(char c);
 void conFormat(const char *format, ...) FOLMAR_PRINTF_FORMAT;
+void conClean(const char *text);
+// Flushes rs.con (before a wait or a read); a failure sets rs.stdoutFailed.
+void conFlush();
 // Report file rs.outFile; a failed write sets rs.outFileWriteFailed. Nothing
 // is written when the file is not open.
 void fileText(const char *text);
 void fileFormat(const char *format, ...) FOLMAR_PRINTF_FORMAT;
+void fileClean(const char *text);
+// Standard error, unbuffered: only for a standard output that failed.
+void errText(const char *text);

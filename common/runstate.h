@@ -28,15 +28,16 @@ struct RunState {
     int pathColumn;             // lineWidth - 14: first column of the size text
     unsigned wrapFloor;         // pathColumn / 2: breaks are searched above it
     int cpi;                    // characters per inch advised for printing
-    char curPath[260];          // directory being processed (259 characters)
+    char curPath[maxPathBytes + 1]; // directory being processed (259 characters, UTF-8)
     char searchPattern[4];      // "*.*"
     char driveLetter;           // letter shown in headers and totals
     LocalTime runDate;          // local date and time for the headers
-    char targetArg[520];        // the target argument while it is normalised
+    char targetArg[4 * 520];    // the target argument while it is normalised (520 characters)
     bool targetTooLong;         // the target argument did not fit targetArg
 
     // ---- streams ----
     FILE *con;                  // standard output: console text and single-path report
+    bool stdoutFailed;          // a write or flush of standard output failed
     FILE *outFile;              // report file of an all-drives run, or null
     bool outFileWriteFailed;    // a write, flush or close of the report file failed
 
@@ -49,10 +50,11 @@ struct RunState {
     uint64_t i64DirAlloc;       // bytes of the files directly in the current directory
     uint32_t dirCount;          // subdirectories found below the start, per drive
     uint32_t fileCount;         // files found, per drive
-    uint64_t i64TotalAlloc;     // running byte total of the drive
+    uint64_t i64TotalAlloc;     // running byte total of the drive (saturates)
     uint64_t i64SaveTotalAlloc; // i64TotalAlloc after the previous line
-    char linePath[521];         // copy of curPath handed to the roll-up
-    uint64_t i64GrandDirs;
+    char linePath[maxPathBytes + 5]; // copy of curPath handed to the roll-up
+    bool walkFailed;            // the walk ran out of memory or open files
+    uint64_t i64GrandDirs;      // grand totals, each saturating
     uint64_t i64GrandFiles;
     uint64_t i64GrandAlloc;
     uint64_t i64GrandUsed;      // osLevel 'O'
@@ -65,8 +67,8 @@ struct RunState {
     // ---- condensed roll-up ----
     bool rollUpFirst;           // nothing is pending; the next call starts afresh
     bool rollUpFlush;           // the next call is the end-of-drive flush
-    char pendingPath[521];      // pending first-level path, the comparison key
-    char pendingPrintPath[521]; // copy of it handed to printDirLine
+    char pendingPath[maxPathBytes + 5]; // pending first-level path, the comparison key
+    char pendingPrintPath[maxPathBytes + 5]; // copy of it handed to printDirLine
     uint64_t i64PendingAlloc;   // bytes accumulated for the pending line
 
     // ---- page bookkeeping (report layout) ----

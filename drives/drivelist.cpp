@@ -65,10 +65,10 @@ static void announceRun() {
     conText("\n");
     conText("Folmar==>  Processing multiple drives \n");
     conText("Folmar==>  Output will be in ");
-    conText(rs.outputFile);
+    conClean(rs.outputFile);
     conText("\n");
     conText("Folmar==>  To print ");
-    conText(rs.outputFile);
+    conClean(rs.outputFile);
     conText(", use a ");
     conFormat("%d", rs.cpi);
     conText(" CPI, fixed pitch font \n\n");
@@ -92,6 +92,7 @@ void processDrives() {
         rs.pageNumber = 0;
         writePageHeader();
         processDirs();
+        if (walkStopped()) return;
         printDriveTotals();
     }
 }

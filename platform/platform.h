@@ -3,7 +3,8 @@
 // the meaning of the Win32 call it stands for. Three implementations exist:
 // posix/ (Linux emulation of drives and console), win32/ (the real calls) and
 // fake/ (an in-memory machine for the tests). Nothing outside platform/ may
-// depend on which one is linked.
+// depend on which one is linked. Every name and path that crosses the seam is
+// UTF-8 text; the platform converts to and from what its system uses.
 #pragma once
 
 #include <cstdint>
@@ -13,29 +14,45 @@
 
 enum : uint32_t { fileAttributeDirectory = 0x10 };
 
-// The find record, the fields of WIN32_FIND_DATAA that the walk uses.
+// The longest path the walk builds, in characters, and the bytes that many
+// characters can take in UTF-8.
+enum : int { maxPathChars = 259, maxPathBytes = 4 * maxPathChars };
+
+// The find record, the fields of WIN32_FIND_DATA that the walk uses, names in
+// UTF-8 (a name of 259 characters fits whatever its characters).
 struct FindData {
     uint32_t attributes;          // only the directory bit is tested
     uint32_t nFileSizeHigh;       // high 32 bits of the size
     uint32_t nFileSizeLow;        // low 32 bits of the size
-    char cFileName[260];          // long name, NUL-terminated
-    char cAlternateFileName[14];  // short 8.3 name, empty when there is none
+    char cFileName[maxPathBytes + 1];  // long name, NUL-terminated
+    char cAlternateFileName[48];  // short 8.3 name, empty when there is none
 };
 
 typedef intptr_t FindHandle;
 const FindHandle invalidFindHandle = -1;
 
 // Opens an enumeration of `searchPath` (a directory path followed by "*.*")
-// and fills `data` with its first entry. Returns invalidFindHandle when the
-// directory cannot be enumerated (missing, denied, not ready, too long) or
-// holds no entry at all. As on Windows, a directory other than a drive root
-// lists "." and ".." (directory bit set) before its own entries; the POSIX
+// and fills `data` with its first entry. Short names are filled only when
+// `shortNames` asks for them (the enumeration may be faster without). Returns
+// invalidFindHandle when the directory cannot be enumerated (missing, denied,
+// not ready, too long, out of memory or handles: see getLastError) or holds
+// no entry at all. As on Windows, a directory other than a drive root lists
+// "." and ".." (directory bit set) before its own entries; the POSIX
 // emulation lists "." in every directory, so an empty directory that can be
 // opened still gives a handle.
-FindHandle findFirstFile(const char *searchPath, FindData *data);
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames);
 // Fills `data` with the next entry; false when none is left.
 bool findNextFile(FindHandle handle, FindData *data);
 void findClose(FindHandle handle);
+
+// Windows error codes of a failed findFirstFile that the walk tells apart.
+enum : uint32_t { errorTooManyOpenFiles = 4, errorNotEnoughMemory = 8 };
+// The error code of the latest failed findFirstFile (GetLastError).
+uint32_t getLastError();
+// The long names of this enumeration may be look-alikes of the real ones
+// (Windows 9x, ANSI code page): an entry with a short name is then entered
+// by its short name, so that the walk never leads into a sibling.
+bool enterByShortNames();
 
 // ---- Drives (GetLogicalDriveStringsA / GetDriveTypeA) ----
 
@@ -70,15 +87,25 @@ DiskFreeSpaceExFn lookupDiskFreeSpaceEx();
 bool getVersionBuild(uint32_t *buildNumber);
 
 // Writes the current directory in Windows form ("C:\WORK", "C:\" at a root)
-// into `buffer` (`length` bytes, 260 in use) and returns true. Returns false
+// into `buffer` (`length` bytes) and returns its length in bytes. When it
+// does not fit, `buffer` holds as much of it as fits, cut at a character,
+// and the length it needs (more than `length` - 1) is returned. Returns 0
 // when the working directory lies on no drive; `buffer` then holds the
 // system's own text of the directory, for the message.
-bool getCurrentDirectory(uint32_t length, char *buffer);
+uint32_t getCurrentDirectory(uint32_t length, char *buffer);
 
 struct LocalTime {
     int year, month, day, hour, minute;
 };
 void getLocalTime(LocalTime *now);
+
+// ---- Process ----
+
+// Prepares the process before anything else runs, and hands over the
+// arguments as UTF-8 (argv may be replaced). POSIX: descriptors 0 to 2 that
+// are closed are opened on /dev/null, and the soft limit of open files is
+// raised to the hard one.
+void platformStartUp(int *argc, char ***argv);
 
 // ---- Console ----
 
@@ -97,14 +124,21 @@ bool consoleKeyWaiting();
 // scanf("%d"); *value is left unchanged when no number can be read.
 void readIntegerFromStdin(int *value);
 
-// ---- Files ----
+// ---- Files and text ----
 
 // fopen() of a Windows path ("Folmar.ini", "C:\Orvan\Folmar.ini",
 // "C:\FolmarAll.txt"): a name with a drive letter names a file of that
-// drive, one without is relative to the current directory.
+// drive, one without is relative to the current directory. Only a regular
+// file is opened (for writing: or one created anew); a FIFO, a device or a
+// directory of that name gives nullptr, and opening never blocks. A file
+// opened for writing is never reached through a symbolic link.
 FILE *openFile(const char *path, const char *mode);
 
-// ---- Process ----
+// Writes the UTF-8 `text` to `stream` (standard output or a report file) in
+// the encoding its reader expects: unchanged on POSIX; on Windows the real
+// characters on a console, else the ANSI code page with '?' for what it
+// cannot hold. False when the write failed.
+bool writeText(FILE *stream, const char *text);
 
 // The program's own standard output stream, set up for the platform
 // (fully buffered when it is not a terminal).

@@ -2,82 +2,142 @@
 // byte total of the directory's own files in the 14-character size column at
 // the right edge. Owns the wrapping of a long path over continuation lines
 // (indented by three blanks, the size on the last of them) and the one line
-// buffer in which every line is assembled.
+// buffer in which every line is assembled. Paths are measured in the columns
+// a terminal gives their characters, so a line that carries a size is
+// exactly lineWidth columns whatever the script of its names, and a line is
+// never broken inside a character.
 #include <cstring>
 
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/text.h"
 #include "report/internal.h"
 #include "report/report.h"
 #include "scan/scan.h"
 
 static const int sizeWidth = 14;   // the size column
 static const int indentWidth = 3;  // blanks before a continuation piece
-static char lineBuffer[128];       // one line: at most 125 characters, "\n", terminator
 static const char dotLeader[] =
     "................................................................"
     "..........................................................";  // 122 dots
 
-// Line geometry from rs.lineWidth. A width outside 24..125 is held to that
-// range, so that no line outgrows the line buffer and every piece has room.
+// The path being laid out, in its display form, with the byte offset and the
+// column of each character (from the start of the path); entry `count` holds
+// the end of the last character.
+static const int maxChars = (int)sizeof rs.linePath;
+static struct {
+    char text[sizeof rs.linePath];
+    int count;
+    short byteAt[maxChars + 1];
+    short columnAt[maxChars + 1];
+} laid;
+
+// One line: at most 125 columns, each piece's bytes (zero-width characters
+// take bytes but no column), the line break and the terminator.
+static char lineBuffer[sizeof laid.text + 128];
+
+// Line geometry from rs.lineWidth, rs.pathColumn and rs.wrapFloor, held to
+// the widths the line buffer serves, so that every piece has room.
 struct LineGeometry {
     int lineWidth;
     int pathColumn;  // first column of the size text
-    int wrapFloor;   // breaks are searched above this position
+    int wrapFloor;   // breaks are searched above this column
 };
 
 static LineGeometry lineGeometry() {
     LineGeometry g;
-    g.lineWidth = rs.lineWidth < 24 ? 24 : (rs.lineWidth > 125 ? 125 : rs.lineWidth);
-    g.pathColumn = g.lineWidth - sizeWidth;
-    g.wrapFloor = g.pathColumn / 2;
+    g.pathColumn = rs.pathColumn < 10 ? 10 : (rs.pathColumn > 111 ? 111 : rs.pathColumn);
+    g.lineWidth = g.pathColumn + sizeWidth;
+    g.wrapFloor = (int)rs.wrapFloor < g.pathColumn ? (int)rs.wrapFloor : g.pathColumn / 2;
     return g;
 }
 
-// Rightmost break in rest[low..high]: backslash first, then blank, then
-// underscore, then hyphen, a kind tried only when no earlier kind is in the
-// range. Returns the position, or -1 when there is none.
-static int findBreak(const char *rest, int high, int low) {
+// Fills `laid` with the display form of the first `length` bytes of `path`.
+static void layPath(const char *path, size_t length) {
+    int count = 0, column = 0;
+    size_t used = 0;
+    for (size_t at = 0; at < length && count < maxChars;) {
+        uint32_t code;
+        int bytes = displayChar(path + at, &code);
+        laid.byteAt[count] = (short)used;
+        laid.columnAt[count] = (short)column;
+        if (code == '?') {
+            laid.text[used++] = '?';
+        } else {
+            std::memcpy(laid.text + used, path + at, (size_t)bytes);
+            used += (size_t)bytes;
+        }
+        at += (size_t)bytes;
+        column += charColumns(code);
+        ++count;
+    }
+    laid.text[used] = '\0';
+    laid.count = count;
+    laid.byteAt[count] = (short)used;
+    laid.columnAt[count] = (short)column;
+}
+
+// Columns of characters [first, end) of the laid path.
+static int columnsOf(int first, int end) { return laid.columnAt[end] - laid.columnAt[first]; }
+
+// Rightmost break among characters [first, last] whose column (from `first`)
+// lies in [low, high]: backslash first, then blank, then underscore, then
+// hyphen, a kind tried only when no earlier kind is in the range. Returns the
+// character's index, or -1 when there is none.
+static int findBreak(int first, int last, int high, int low) {
     static const char kinds[] = "\\ _-";
-    for (const char *kind = kinds; *kind != 0; ++kind)
-        for (int p = high; p >= low; --p)
-            if (rest[p] == *kind) return p;
+    for (const char *kind = kinds; *kind != 0; ++kind) {
+        for (int i = last; i >= first; --i) {
+            int column = columnsOf(first, i);
+            if (column > high) continue;
+            if (column < low) break;
+            if (laid.text[laid.byteAt[i]] == *kind) return i;
+        }
+    }
     return -1;
 }
 
-// Number of characters of `rest` (`length` of them, at least 1) that go on
-// the next line; *last says whether that line ends the directory and carries
-// the size. A piece with the size must stay left of the size column; when
-// the rest would not (a continuation line), or a break would leave nothing
-// for the size line, the path is broken once more, so that every break
-// leaves at least one character and the size always has a last line.
-static int nextPiece(const char *rest, int length, bool firstLine, const LineGeometry &g,
-                     bool *last) {
+// The end (exclusive character index) of the piece that starts at character
+// `first` of a rest ending at `end`; *last says whether that line ends the
+// directory and carries the size. A piece with the size must stay left of
+// the size column; when the rest would not (a continuation line), or a break
+// would leave nothing for the size line, the path is broken once more, so
+// that every break leaves at least one character and the size always has a
+// last line. A hard break takes the characters that fit whole.
+static int nextPiece(int first, int end, bool firstLine, const LineGeometry &g, bool *last) {
+    int length = columnsOf(first, end);
     int room = firstLine ? g.pathColumn : g.pathColumn - indentWidth;
     *last = length <= room;
-    if (*last) return length;
+    if (*last) return end;
     bool fitsColumn = length <= g.pathColumn;  // only a continuation line gets here so
     int high = fitsColumn ? room - 1 : g.pathColumn;
-    if (high > length - 2) high = length - 2;
-    int p = findBreak(rest, high, g.wrapFloor + 1);
+    int p = findBreak(first, end - 2, high, g.wrapFloor + 1);
     if (p >= 0) return p + 1;
-    return fitsColumn ? room : g.pathColumn;  // hard break
+    int limit = fitsColumn ? room : g.pathColumn;  // hard break
+    int cut = first + 1;
+    while (cut < end - 1 && columnsOf(first, cut + 1) <= limit) ++cut;
+    return cut;
 }
 
 // Assembles one line in lineBuffer: the indent of a continuation line, the
-// piece (control characters shown as '?'), and on the last line the dot
-// leader and `sizeText` so that the line is exactly lineWidth characters.
-static void buildLine(const char *piece, int length, bool firstLine, bool last,
-                      const char *sizeText, const LineGeometry &g) {
-    int at = 0;
+// piece (characters [first, end) of the laid path), and on the last line the
+// dot leader and `sizeText` so that the line is exactly lineWidth columns.
+static void buildLine(int first, int end, bool firstLine, bool last, const char *sizeText,
+                      const LineGeometry &g) {
+    int at = 0, column = 0;
     if (!firstLine)
         for (; at < indentWidth; ++at) lineBuffer[at] = ' ';
-    for (int i = 0; i < length; ++i) lineBuffer[at++] = printableChar(piece[i]);
+    column = at;
+    int bytes = laid.byteAt[end] - laid.byteAt[first];
+    std::memcpy(lineBuffer + at, laid.text + laid.byteAt[first], (size_t)bytes);
+    at += bytes;
+    column += columnsOf(first, end);
     if (last) {
-        int dots = g.pathColumn - at;
+        int dots = g.pathColumn - column;
         std::memcpy(lineBuffer + at, dotLeader, (size_t)dots);
-        std::memcpy(lineBuffer + g.pathColumn, sizeText, sizeWidth);
-        at = g.lineWidth;
+        at += dots;
+        std::memcpy(lineBuffer + at, sizeText, sizeWidth);
+        at += sizeWidth;
     }
     lineBuffer[at++] = '\n';
     lineBuffer[at] = 0;
@@ -99,24 +159,22 @@ static void emitLine() {
 // than 4 characters has its final backslash replaced by a blank, in place.
 void printDirLine(char *path) {
     size_t pathLength = std::strlen(path);
-    if (pathLength > 4) path[pathLength - 1] = ' ';
+    if (utf8Chars(path) > 4) path[pathLength - 1] = ' ';
     char sizeText[sizeWidth + 1];
     char *field = groupedField(rs.i64DirAlloc, sizeWidth);
     dotFillNumber(field);
     std::memcpy(sizeText, field, sizeof sizeText);
 
     LineGeometry g = lineGeometry();
-    const char *rest = path;
-    int length = (int)pathLength;
-    while (length > 0 && rest[length - 1] == ' ') --length;
+    while (pathLength > 0 && path[pathLength - 1] == ' ') --pathLength;
+    layPath(path, pathLength);
     bool firstLine = true;
-    while (length > 0) {
+    for (int first = 0; first < laid.count;) {
         bool last = false;
-        int piece = nextPiece(rest, length, firstLine, g, &last);
-        buildLine(rest, piece, firstLine, last, sizeText, g);
+        int end = nextPiece(first, laid.count, firstLine, g, &last);
+        buildLine(first, end, firstLine, last, sizeText, g);
         emitLine();
-        rest += piece;
-        length -= piece;
+        first = end;
         firstLine = false;
     }
     addDirToTotal(path);

@@ -121,7 +121,7 @@ void screenPause() {
     if (!rs.pausePerScreen || rs.screenLines <= 22) return;
     conText("\n");
     conText("Folmar==>  Press Enter to continue");
-    std::fflush(rs.con);
+    conFlush();
     readKeyAndDrain();
     clearScreen();
     rs.screenLines = 0;

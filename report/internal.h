@@ -9,9 +9,9 @@
 // buffer (valid until the next formatGrouped call).
 char *groupedField(uint64_t value, int width);
 
-// `c` itself, or '?' when it is a control character (a name from a file
-// system or a command line must never put one into the report).
+// A lone byte (a drive letter) as it is shown: itself, or '?' when it is a
+// control character or no character on its own (a byte of a UTF-8 sequence).
 inline char printableChar(char c) {
     unsigned char u = (unsigned char)c;
-    return (u < 0x20 || u == 0x7F) ? '?' : c;
+    return (u < 0x20 || u >= 0x7F) ? '?' : c;
 }

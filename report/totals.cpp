@@ -11,18 +11,13 @@
 #include "report/report.h"
 #include "scan/scan.h"
 
-// `text` on the console with any control character shown as '?'.
-static void conCleanText(const char *text) {
-    for (; *text != 0; ++text) conChar(printableChar(*text));
-}
-
 // The block of a single-path run, on the console; counts the target
 // directory itself into rs.dirCount.
 static void writeConsoleTotals() {
     ++rs.dirCount;
     if (rs.fileCount == 0) {
         conText("File not found: ");
-        conCleanText(rs.curPath);
+        conClean(rs.curPath);
         conText("\n");
     }
     conText("\n");

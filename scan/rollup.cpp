@@ -9,14 +9,9 @@
 #include "report/report.h"
 #include "scan/scan.h"
 
-// Copies `text` into `target` (521 bytes), cut to fit.
+// Copies `text` into `target`, one of the roll-up's path buffers.
 static void copyPath(char *target, const char *text) {
-    std::snprintf(target, 521, "%s", text);
-}
-
-static uint64_t addSaturating(uint64_t a, uint64_t b) {
-    uint64_t sum = a + b;
-    return sum < a ? UINT64_MAX : sum;
+    std::snprintf(target, sizeof rs.pendingPath, "%s", text);
 }
 
 int prefixLength(const char *path) {

@@ -9,6 +9,8 @@
 // entered; a directory that cannot be enumerated gets no line.
 #pragma once
 
+#include <cstdint>
+
 // Walks rs.curPath (with or without its final backslash). Leaves rs.curPath
 // holding the last directory entered, with its final backslash.
 void processDirs();
@@ -21,6 +23,12 @@ void addDirToTotal(const char *path);
 // Adds the drive's figures into the grand totals and zeroes them; reads the
 // clock again.
 void foldDriveTotals();
+// a + b, held at the largest value instead of wrapping: a total past 2^64 - 1
+// must never show a small, plausible figure.
+uint64_t addSaturating(uint64_t a, uint64_t b);
+// The walk stops early: it ran out of memory or open files, or standard
+// output can no longer be written.
+bool walkStopped();
 // The roll-up between the walk and printDirLine. `path` ends in '\' and may
 // be changed (it is handed to printDirLine when nothing is condensed).
 void rollUpFirstLevel(char *path);

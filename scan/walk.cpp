@@ -1,30 +1,54 @@
 // The directory walk and every counter and byte total: the file pass and the
 // directory pass of each directory, the per-directory and per-drive totals,
 // the never-decreasing check and the fold of a drive into the grand totals.
+#include <cstdio>
 #include <cstring>
 
 #include "app/app.h"
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/text.h"
 #include "report/report.h"
 #include "scan/scan.h"
 
-// a + b, held at the largest value instead of wrapping: a directory whose
-// files add up past 2^64 - 1 must never show a small, plausible total.
-static uint64_t addSaturating(uint64_t a, uint64_t b) {
+uint64_t addSaturating(uint64_t a, uint64_t b) {
     uint64_t sum = a + b;
     return sum < a ? UINT64_MAX : sum;
 }
 
+// Short names are asked of the enumeration only when something uses them:
+// paths built from them, files listed by them, or long names that may be
+// look-alikes.
+static bool shortNamesWanted() {
+    return rs.showDirs != 'L' || rs.showFiles == 'S' || enterByShortNames();
+}
+
+// A directory that could not be enumerated because the machine ran out of
+// memory or open files: the walk cannot be complete, so it stops, and the
+// run ends as a failure instead of passing over the directory.
+static bool walkOutOfResources(const char *lsPath) {
+    uint32_t code = getLastError();
+    if (code != errorTooManyOpenFiles && code != errorNotEnoughMemory) return false;
+    conText("Folmar==>  Unable to read ");
+    conClean(lsPath);
+    conText(" \n");
+    conFormat("Folmar==>  Out of memory or open files (Error Code %lu) \n", (unsigned long)code);
+    rs.walkFailed = true;
+    return true;
+}
+
 void processFiles(const char *lsPath) {
     FindData entry;
-    FindHandle handle = findFirstFile(lsPath, &entry);
-    if (handle == invalidFindHandle) return;
+    FindHandle handle = findFirstFile(lsPath, &entry, shortNamesWanted());
+    if (handle == invalidFindHandle) {
+        walkOutOfResources(lsPath);
+        return;
+    }
     do {
         if (entry.attributes & fileAttributeDirectory) continue;
         if (rs.showFiles == 'S' || rs.showFiles == 'L') {
             bool useShort = rs.showFiles == 'S' && entry.cAlternateFileName[0] != '\0';
-            conText(useShort ? entry.cAlternateFileName : entry.cFileName);
+            conClean(useShort ? entry.cAlternateFileName : entry.cFileName);
             conChar('\n');
         }
         rs.fileCount += 1;
@@ -34,14 +58,16 @@ void processFiles(const char *lsPath) {
     findClose(handle);
 }
 
-// Sets rs.curPath to `parentPath` followed by the child's name. False when
-// the result would not fit rs.curPath: the child is then not entered.
-static bool enterChildPath(const char *parentPath, const FindData &entry) {
+// Sets rs.curPath to `parentPath` (of `parentChars` characters) followed by
+// the child's name. False when the result would be longer than 259
+// characters: the child is then not entered.
+static bool enterChildPath(const char *parentPath, size_t parentChars, const FindData &entry) {
     const char *name = entry.cFileName;
-    if (rs.showDirs != 'L' && entry.cAlternateFileName[0] != '\0') name = entry.cAlternateFileName;
+    bool useShort = rs.showDirs != 'L' || enterByShortNames();
+    if (useShort && entry.cAlternateFileName[0] != '\0') name = entry.cAlternateFileName;
     size_t parentLength = std::strlen(parentPath);
     size_t nameLength = std::strlen(name);
-    if (parentLength + nameLength >= sizeof rs.curPath) return false;
+    if (parentChars + utf8Chars(name) > maxPathChars) return false;
     std::memcpy(rs.curPath, parentPath, parentLength);
     std::memcpy(rs.curPath + parentLength, name, nameLength + 1);
     return true;
@@ -54,35 +80,41 @@ static void reportDirectory() {
     if (rs.showDirs == 'S' || rs.showDirs == 'L') {
         rollUpFirstLevel(rs.linePath);
     } else {
-        rs.i64TotalAlloc += rs.i64DirAlloc;
+        rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, rs.i64DirAlloc);
         rs.i64DirAlloc = 0;
     }
 }
 
+bool walkStopped() { return rs.walkFailed || rs.stdoutFailed; }
+
 void processDirs() {
-    char parentPath[520];
-    char lsPath[520];
+    char parentPath[sizeof rs.curPath];
+    char lsPath[sizeof rs.curPath + 4];
     FindData entry;
 
     size_t length = std::strlen(rs.curPath);
+    size_t chars = utf8Chars(rs.curPath);
     if (length == 0 || rs.curPath[length - 1] != '\\') {
-        if (length + 1 >= sizeof rs.curPath) return;  // no room for the backslash
+        if (chars + 1 > maxPathChars) return;  // no room for the backslash
         rs.curPath[length] = '\\';
         rs.curPath[length + 1] = '\0';
+        chars += 1;
     }
     std::strcpy(parentPath, rs.curPath);
-    std::strcpy(lsPath, rs.curPath);
-    std::strcat(lsPath, rs.searchPattern);
+    std::snprintf(lsPath, sizeof lsPath, "%s%s", rs.curPath, rs.searchPattern);
 
-    FindHandle handle = findFirstFile(lsPath, &entry);
-    if (handle == invalidFindHandle) return;
+    FindHandle handle = findFirstFile(lsPath, &entry, shortNamesWanted());
+    if (handle == invalidFindHandle) {
+        walkOutOfResources(lsPath);
+        return;
+    }
     processFiles(lsPath);
     reportDirectory();
     do {
         if (!(entry.attributes & fileAttributeDirectory) || entry.cFileName[0] == '.') continue;
         rs.dirCount += 1;
-        if (enterChildPath(parentPath, entry)) processDirs();
-    } while (findNextFile(handle, &entry));
+        if (enterChildPath(parentPath, chars, entry)) processDirs();
+    } while (!walkStopped() && findNextFile(handle, &entry));
     findClose(handle);
 }
 
@@ -95,36 +127,38 @@ static void abortDecreasingTotal(const char *path) {
     conFormat("i64TotalAlloc     = %s \n", formatGrouped(digits, 16));
     u64Digits(rs.i64SaveTotalAlloc, digits);
     conFormat("i64SaveTotalAlloc = %s \n", formatGrouped(digits, 16));
-    conFormat("path              = %s \n", path);
+    conText("path              = ");
+    conClean(path);
+    conText(" \n");
     conText("Folmar==>  Program will abort \n");
     waitForKey();
     if (rs.outFile != nullptr) {
         std::fclose(rs.outFile);
         rs.outFile = nullptr;
     }
-    std::fflush(rs.con);
+    conFlush();
     exitProcess(1);
 }
 
 void addDirToTotal(const char *path) {
-    rs.i64TotalAlloc += rs.i64DirAlloc;
+    rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, rs.i64DirAlloc);
     if (rs.i64TotalAlloc < rs.i64SaveTotalAlloc) abortDecreasingTotal(path);
     rs.i64SaveTotalAlloc = rs.i64TotalAlloc;
     rs.i64DirAlloc = 0;
 }
 
 void foldDriveTotals() {
-    rs.i64GrandDirs += rs.dirCount;
-    rs.i64GrandFiles += rs.fileCount;
-    rs.i64GrandAlloc += rs.i64TotalAlloc;
+    rs.i64GrandDirs = addSaturating(rs.i64GrandDirs, rs.dirCount);
+    rs.i64GrandFiles = addSaturating(rs.i64GrandFiles, rs.fileCount);
+    rs.i64GrandAlloc = addSaturating(rs.i64GrandAlloc, rs.i64TotalAlloc);
     if (rs.osLevel == 'O') {
-        rs.i64GrandUsed += rs.usedBytes;
-        rs.i64GrandFree += rs.freeBytes;
-        rs.i64GrandCapacity += rs.capacityBytes;
+        rs.i64GrandUsed = addSaturating(rs.i64GrandUsed, rs.usedBytes);
+        rs.i64GrandFree = addSaturating(rs.i64GrandFree, rs.freeBytes);
+        rs.i64GrandCapacity = addSaturating(rs.i64GrandCapacity, rs.capacityBytes);
     } else if (rs.osLevel == 'N') {
-        rs.i64GrandTotalFree += rs.i64TotalFree;
-        rs.i64GrandFreeToCaller += rs.i64FreeToCaller;
-        rs.i64GrandTotalBytes += rs.i64TotalBytes;
+        rs.i64GrandTotalFree = addSaturating(rs.i64GrandTotalFree, rs.i64TotalFree);
+        rs.i64GrandFreeToCaller = addSaturating(rs.i64GrandFreeToCaller, rs.i64FreeToCaller);
+        rs.i64GrandTotalBytes = addSaturating(rs.i64GrandTotalBytes, rs.i64TotalBytes);
     }
     rs.dirCount = 0;
     rs.fileCount = 0;

@@ -30,6 +30,7 @@ struct Node {
     uint64_t size = 0;
     std::vector<int> children;
     int failAfter = -1;   // findFirstFile calls that succeed before failing; -1 never
+    uint32_t failCode = 0;
     int firstCalls = 0;
 };
 
@@ -44,6 +45,7 @@ struct Drive {
 
 struct Enumeration {
     bool open = false;
+    bool shortNames = true;
     std::vector<std::string> names;  // "." and ".." or child names
     std::vector<int> nodes;          // -1 for the dot entries
     size_t next = 0;
@@ -60,6 +62,8 @@ struct Machine {
     std::map<char, Drive> drives;
     std::vector<Enumeration> enums;
     int findFirstCalls = 0;
+    uint32_t lastError = 0;
+    bool enterByShortNames = false;
     bool driveStringsSet = false, driveStringsFail = false;
     std::string driveStrings;
     bool exAvailable = true;
@@ -176,7 +180,7 @@ int resolve(const char *path, bool create, bool lastIsFile = false) {
     return cur;
 }
 
-void fill(const Enumeration &e, FindData *data) {
+void fill(const Enumeration &e, FindData *data, bool shortNames) {
     std::memset(data, 0, sizeof *data);
     const std::string &name = e.names[e.next];
     std::strncpy(data->cFileName, name.c_str(), sizeof data->cFileName - 1);
@@ -189,8 +193,9 @@ void fill(const Enumeration &e, FindData *data) {
     data->attributes = node.isDir ? (uint32_t)fileAttributeDirectory : 0x20u;
     data->nFileSizeHigh = (uint32_t)(node.size >> 32);
     data->nFileSizeLow = (uint32_t)node.size;
-    std::strncpy(data->cAlternateFileName, node.shortName.c_str(),
-                 sizeof data->cAlternateFileName - 1);
+    if (shortNames)
+        std::strncpy(data->cAlternateFileName, node.shortName.c_str(),
+                     sizeof data->cAlternateFileName - 1);
 }
 
 FakeFile &fileRecord(const char *path) { return m.files[upper(path)]; }
@@ -246,10 +251,14 @@ void fakeAddFile(const char *path, uint64_t size, const char *shortName) {
     m.nodes[n].shortName = shortName ? shortName : "";
 }
 
-void fakeFailDir(const char *path, int afterCalls) {
+void fakeFailDir(const char *path, int afterCalls, uint32_t errorCode) {
     int n = resolve(path, false);
-    if (n >= 0) m.nodes[n].failAfter = afterCalls;
+    if (n < 0) return;
+    m.nodes[n].failAfter = afterCalls;
+    m.nodes[n].failCode = errorCode;
 }
+
+void fakeSetEnterByShortNames(bool enter) { m.enterByShortNames = enter; }
 
 int fakeFindFirstCalls() { return m.findFirstCalls; }
 
@@ -371,15 +380,18 @@ void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
 
 // ---------------------------------------------------------------- the seam
 
-FindHandle findFirstFile(const char *searchPath, FindData *data) {
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
     ++m.findFirstCalls;
+    m.lastError = 3;
     int n = resolve(searchPath, false);
     if (n < 0 || !m.nodes[n].isDir) return invalidFindHandle;
     Node &dir = m.nodes[n];
     int call = dir.firstCalls++;
+    m.lastError = dir.failCode;
     if (dir.failAfter >= 0 && call >= dir.failAfter) return invalidFindHandle;
     Enumeration e;
     e.open = true;
+    e.shortNames = shortNames;
     bool isRoot = false;
     for (const auto &d : m.drives) isRoot = isRoot || d.second.root == n;
     if (!isRoot) {
@@ -390,8 +402,9 @@ FindHandle findFirstFile(const char *searchPath, FindData *data) {
         e.names.push_back(m.nodes[c].name);
         e.nodes.push_back(c);
     }
+    m.lastError = 2;
     if (e.names.empty()) return invalidFindHandle;
-    fill(e, data);
+    fill(e, data, shortNames);
     e.next = 1;
     m.enums.push_back(e);
     return (FindHandle)(m.enums.size() - 1);
@@ -401,7 +414,7 @@ bool findNextFile(FindHandle handle, FindData *data) {
     if (handle < 0 || (size_t)handle >= m.enums.size() || !m.enums[handle].open) return false;
     Enumeration &e = m.enums[handle];
     if (e.next >= e.names.size()) return false;
-    fill(e, data);
+    fill(e, data, e.shortNames);
     ++e.next;
     return true;
 }
@@ -409,6 +422,9 @@ bool findNextFile(FindHandle handle, FindData *data) {
 void findClose(FindHandle handle) {
     if (handle >= 0 && (size_t)handle < m.enums.size()) m.enums[handle].open = false;
 }
+
+uint32_t getLastError() { return m.lastError; }
+bool enterByShortNames() { return m.enterByShortNames; }
 
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
     if (m.driveStringsFail) return 0;
@@ -480,10 +496,11 @@ bool getVersionBuild(uint32_t *buildNumber) {
     return true;
 }
 
-bool getCurrentDirectory(uint32_t length, char *buffer) {
+uint32_t getCurrentDirectory(uint32_t length, char *buffer) {
     std::strncpy(buffer, m.cwd.c_str(), length - 1);
     buffer[length - 1] = 0;
-    return m.cwdOnDrive;
+    if (!m.cwdOnDrive) return 0;
+    return m.cwd.size() < length ? (uint32_t)m.cwd.size() : (uint32_t)m.cwd.size() + 1;
 }
 
 void getLocalTime(LocalTime *now) {
@@ -551,6 +568,10 @@ FILE *openFile(const char *path, const char *mode) {
     }
     return std::fopen(f.diskPath.c_str(), binary.c_str());
 }
+
+void platformStartUp(int *, char ***) {}
+
+bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }
 
 FILE *platformStdout() {
     if (!capturedStdout) {

@@ -22,8 +22,11 @@ void fakeAddDir(const char *path, const char *shortName = "");
 // Creates a file such as "C:\A\f.txt" of `size` bytes (parents created).
 void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 // Enumerations of this directory fail from the `afterCalls`-th findFirstFile
-// of it on (0: every one; 1: the first succeeds, later ones fail).
-void fakeFailDir(const char *path, int afterCalls = 0);
+// of it on (0: every one; 1: the first succeeds, later ones fail), with
+// `errorCode` for getLastError (5: access denied).
+void fakeFailDir(const char *path, int afterCalls = 0, uint32_t errorCode = 5);
+// The enumeration's long names may be look-alikes (Windows 9x).
+void fakeSetEnterByShortNames(bool enter);
 // Number of findFirstFile calls so far, all paths, and how many handles are open.
 int fakeFindFirstCalls();
 int fakeOpenFindHandles();

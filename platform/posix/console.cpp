@@ -152,6 +152,9 @@ bool stdoutIsCharDevice() {
     return fstat(1, &info) == 0 && S_ISCHR(info.st_mode);
 }
 
+// Text crosses the seam as UTF-8, which is what a POSIX reader expects.
+bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }
+
 // stdout, made fully buffered with a large buffer on the first call when it
 // is no terminal.
 FILE *platformStdout() {

@@ -2,6 +2,7 @@
 // order, their kinds and sizes, and which subdirectories the walk will
 // enter. Used by the walker's own enumerations and by the read-ahead
 // threads alike; nothing here touches shared state.
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 
 #include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
+#include "platform/utf8.h"
 
 namespace posix {
 
@@ -37,17 +39,35 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
     }
 }
 
-bool readEntries(OpenDir *dir) {
+// Stats a non-directory through its directory, without following a link;
+// its size is known unless the stat failed (errno then says why).
+static void statEntry(const OpenDir *dir, Entry &entry) {
+    struct stat st;
+    if (fstatat(dir->fd, nameOf(dir, entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    entry.size = (uint64_t)st.st_size;
+    entry.flags |= flagSizeKnown;
+}
+
+bool readEntries(OpenDir *dir, bool searchable) {
     addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0);
-    return readDirectory(dir->fd, takeEntry, dir);
+    if (!readDirectory(dir->fd, takeEntry, dir)) return false;
+    bool searched = searchable;
+    for (Entry &entry : dir->entries) {
+        if (entry.kind == kindDirectory) continue;
+        if (!(entry.flags & flagSizeKnown)) statEntry(dir, entry);
+        if (!(entry.flags & flagSizeKnown) && errno == EACCES) return false;
+        searched = searched || (entry.flags & flagSizeKnown);
+    }
+    // Listed but not searchable: no size in it could be read. As on Windows,
+    // access to such a directory is denied.
+    struct stat st;
+    return searched || fstatat(dir->fd, ".", &st, 0) == 0;
 }
 
 uint64_t entrySize(const OpenDir *dir, Entry &entry) {
     if (entry.kind != kindDirectory && !(entry.flags & flagSizeKnown)) {
-        struct stat st;
-        bool known = fstatat(dir->fd, nameOf(dir, entry), &st, AT_SYMLINK_NOFOLLOW) == 0;
-        entry.size = known ? (uint64_t)st.st_size : 0;
-        entry.flags |= flagSizeKnown;
+        if (dir->fd >= 0) statEntry(dir, entry);
+        entry.flags |= flagSizeKnown;  // a file that vanished counts 0
     }
     return entry.size;
 }
@@ -62,7 +82,8 @@ void findWalkSubdirs(OpenDir *dir) {
         const Entry &entry = dir->entries[i];
         if (entry.kind != kindDirectory || (entry.flags & flagUnsafe)) continue;
         if (nameOf(dir, entry)[0] == '.') continue;
-        if (dir->windowsLength + entry.nameLength + 1 > maxWalkPath) continue;
+        if (dir->windowsLength + utf8CharsIn(nameOf(dir, entry), entry.nameLength) + 1 > maxWalkPath)
+            continue;
         dir->subdirs.push_back((uint32_t)i);
     }
 }
@@ -71,7 +92,10 @@ bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
     dir->native = parent->native;
     if (dir->native != "/") dir->native += '/';
     dir->native += name;
-    if (isPseudoMountPoint(dir->native)) return false;
+    if (isPseudoMountPoint(dir->native)) {
+        errno = EACCES;
+        return false;
+    }
     dir->fd = openat(parent->fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     return dir->fd >= 0;
 }

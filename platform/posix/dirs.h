@@ -48,7 +48,7 @@ struct OpenDir {
     std::vector<char> names;
     size_t windowsLength = 0;      // its Windows path with the final '\'; 0 if unknown
     std::vector<uint32_t> subdirs; // entries the walk will enter, in order
-    DirIdentity identity;          // set when read ahead
+    DirIdentity identity;          // set when read ahead, or when fd is given up
     int pins = 0;         // read-ahead reads of a child through fd (under its lock)
     int steps = 0;        // read-ahead steps naming this directory (under its lock)
 };
@@ -72,9 +72,13 @@ void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // Reads the directory open as dir->fd into `dir` (which holds no entries):
 // "." first, then the entries in the order the file system gives them, the
-// type from the directory itself (stat'ed only when it does not say).
-// False on a read error. Safe on any thread for a directory it owns.
-bool readEntries(OpenDir *dir);
+// type from the directory itself (stat'ed only when it does not say), and
+// the size of every non-directory. False (errno set) on a read error, and
+// when the directory can be listed but not searched, so that no size in it
+// could be read; `searchable` says the caller has already found that it can
+// be (else a directory without files is stat'ed to know). Safe on any
+// thread for a directory it owns.
+bool readEntries(OpenDir *dir, bool searchable);
 // Size of a non-directory, stat'ed the first time it is asked for (a link
 // is not followed; a failed stat gives 0); directories are 0.
 uint64_t entrySize(const OpenDir *dir, Entry &entry);
@@ -104,6 +108,10 @@ OpenDir *readAheadTake(OpenDir *parent, size_t entry);
 // The walker is done with `dir`: whatever is still scheduled below it is
 // dropped, and no read-ahead thread uses its descriptor any more.
 void readAheadReleased(OpenDir *dir);
+
+// Memory or a thread could not be had: the read-ahead stops for the rest of
+// the run and gives back what it holds; the walk goes on without it.
+void readAheadStop();
 
 // For tests: waits until the read-ahead threads have nothing left to do
 // (no read under way; nothing to start, or the window is full).

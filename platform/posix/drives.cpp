@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
+#include "platform/utf8.h"
 
 namespace posix {
 
@@ -72,6 +73,22 @@ void parseDriveSpec(const char *text, DriveMap *map, std::vector<std::string> *m
     }
 }
 
+// `text` as it may be shown on a terminal: each control character and each
+// byte that is no UTF-8 becomes '?'.
+static std::string shownText(const std::string &text) {
+    std::string shown;
+    for (const char *c = text.c_str(); *c != '\0';) {
+        uint32_t code;
+        int length = decodeUtf8(c, &code);
+        if (code == invalidCode || isControlCode(code))
+            shown += '?';
+        else
+            shown.append(c, (size_t)length);
+        c += length;
+    }
+    return shown;
+}
+
 // The table from the environment, each existing directory made canonical
 // so that it compares with the working directory and the mount table.
 static DriveMap *buildDriveMap() {
@@ -87,7 +104,7 @@ static DriveMap *buildDriveMap() {
     parseDriveSpec(spec, map, &malformed);
     for (const std::string &entry : malformed) {
         std::fputs("Folmar: FOLMAR_DRIVES entry ignored: ", stderr);
-        std::fputs(entry.c_str(), stderr);
+        std::fputs(shownText(entry).c_str(), stderr);
         std::fputs("\n", stderr);
     }
     for (int i = 0; i < 26; ++i) {

@@ -3,13 +3,23 @@
 // opens, or before, by the read-ahead (readahead.cpp); a second enumeration
 // of the same path while one is open is served from what was read, and a
 // subdirectory is opened relative to its open parent. Only the directories
-// of the current branch and the read-ahead's window are held in memory.
+// of the current branch and the read-ahead's window are held in memory, and
+// only the innermost few of the branch keep a descriptor, so that no depth
+// of tree runs out of them: an outer one gives its descriptor up and is
+// opened again by its path, and checked to be the same, when the walk comes
+// back to it.
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
 #include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
+#include "platform/utf8.h"
 
 using namespace posix;
 
@@ -33,7 +43,30 @@ static Enumerations &state = *new Enumerations();
 static std::vector<OpenDir *> &openDirs = state.open;
 static std::vector<OpenDir *> &spareDirs = state.spare;
 static std::vector<Handle> &handles = state.handles;
-static const size_t maxSearchPath = 520;
+static const size_t maxSearchPath = maxPathBytes + 8;
+static uint32_t lastError = 0;  // of the latest findFirstFile that failed
+
+// The Windows error code of a failed open or read.
+static uint32_t errorCodeOf(int err) {
+    switch (err) {
+    case EMFILE: case ENFILE: return errorTooManyOpenFiles;
+    case ENOMEM: return errorNotEnoughMemory;
+    case EACCES: case EPERM: return 5;  // access denied
+    default: return 3;                  // path not found
+    }
+}
+
+// Directories of the branch that keep their descriptor: as many as the
+// limit of open files leaves room for, at most 32, at least 2.
+static size_t heldLimit() {
+    static const size_t limit = [] {
+        struct rlimit r;
+        if (getrlimit(RLIMIT_NOFILE, &r) != 0 || r.rlim_cur == RLIM_INFINITY) return (size_t)32;
+        size_t room = r.rlim_cur > 12 ? (size_t)(r.rlim_cur - 12) / 2 : 0;
+        return room < 2 ? (size_t)2 : room > 32 ? (size_t)32 : room;
+    }();
+    return limit;
+}
 
 static OpenDir *takeDir() {
     if (spareDirs.empty()) return new OpenDir();
@@ -59,19 +92,78 @@ static void releaseDir(OpenDir *dir) {
         delete dir;
 }
 
-// Registers `dir` as open under `key`.
+// An outer directory of the branch gives up its descriptor: nothing is read
+// ahead through it any more, and what it is is noted for when it is opened
+// again. Its entries and their sizes are all known by now.
+static void giveUpDescriptor(OpenDir *dir) {
+    readAheadReleased(dir);
+    struct stat st;
+    if (fstat(dir->fd, &st) == 0) {
+        dir->identity.dev = st.st_dev;
+        dir->identity.ino = st.st_ino;
+    }
+    for (Entry &entry : dir->entries) entrySize(dir, entry);
+    close(dir->fd);
+    dir->fd = -1;
+}
+
+// Keeps at most heldLimit() descriptors among the open directories, giving
+// up the outermost ones first.
+static void boundDescriptors() {
+    size_t held = 0;
+    for (const OpenDir *dir : openDirs) held += dir->fd >= 0 ? 1 : 0;
+    for (size_t i = 0; held > heldLimit() && i + 1 < openDirs.size(); ++i) {
+        if (openDirs[i]->fd < 0) continue;
+        giveUpDescriptor(openDirs[i]);
+        --held;
+    }
+}
+
+// Opens again, by its path, a directory that gave up its descriptor; false
+// (errno set) when that path no longer leads to the same directory.
+static bool reopenDir(OpenDir *dir) {
+    int fd = open(dir->native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || st.st_dev != dir->identity.dev || st.st_ino != dir->identity.ino) {
+        close(fd);
+        errno = ENOENT;
+        return false;
+    }
+    dir->fd = fd;
+    boundDescriptors();
+    return true;
+}
+
+// Registers `dir` as open under `key`; releases it when that fails.
 static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) {
-    dir->key = key;
-    dir->onDrive = onDrive;
-    openDirs.push_back(dir);
+    try {
+        dir->key = key;
+        dir->onDrive = onDrive;
+        openDirs.push_back(dir);
+    } catch (const std::bad_alloc &) {
+        releaseDir(dir);
+        throw;
+    }
+    boundDescriptors();
     return dir;
 }
 
 // Reads the whole directory open as dir->fd, "." first; registers it as
-// open under `key`. Releases it and returns nullptr on a read error.
+// open under `key`. Releases it and returns nullptr (errno set) on a read
+// error or when it is not searchable.
 static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) {
-    if (!readEntries(dir)) {
+    bool read = false;
+    try {
+        read = readEntries(dir, false);
+    } catch (const std::bad_alloc &) {
         releaseDir(dir);
+        throw;
+    }
+    if (!read) {
+        int err = errno;
+        releaseDir(dir);
+        errno = err;
         return nullptr;
     }
     return registerDir(dir, key, onDrive);
@@ -87,6 +179,20 @@ static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive)
     return nullptr;
 }
 
+// The exact name, else the first in byte order equal without regard to case.
+static const Entry *lookUpName(const OpenDir *dir, const char *name) {
+    const Entry *best = nullptr;
+    for (size_t i = 1; i < dir->entries.size(); ++i) {
+        const Entry &entry = dir->entries[i];
+        if (entry.flags & flagUnsafe) continue;
+        const char *real = nameOf(dir, entry);
+        if (std::strcmp(real, name) == 0) return &entry;
+        if (equalNoCase(real, name) && (best == nullptr || std::strcmp(real, nameOf(dir, *best)) < 0))
+            best = &entry;
+    }
+    return best;
+}
+
 // The name an entry is delivered under equals `name`.
 static bool shownNameEquals(const OpenDir *dir, const Entry &entry, const char *name) {
     const char *real = nameOf(dir, entry);
@@ -100,34 +206,32 @@ static bool shownNameEquals(const OpenDir *dir, const Entry &entry, const char *
 // The entry of `dir` that `name` names. The entry delivered last comes first:
 // it is the one the walk is entering, even when it was shown with '?' and a
 // sibling really has that name (then the unsafe entry is returned). Else
-// the exact name, else the first in byte order equal without regard to case.
+// the exact name, else the first in byte order equal without regard to
+// case; else the same for the name without its trailing dots and blanks.
 static const Entry *lookUpEntry(const OpenDir *dir, const char *name) {
     if (dir->hint > 0 && dir->hint < dir->entries.size() &&
         shownNameEquals(dir, dir->entries[dir->hint], name))
         return &dir->entries[dir->hint];
-    const Entry *best = nullptr;
-    for (size_t i = 1; i < dir->entries.size(); ++i) {
-        const Entry &entry = dir->entries[i];
-        if (entry.flags & flagUnsafe) continue;
-        const char *real = nameOf(dir, entry);
-        if (std::strcmp(real, name) == 0) return &entry;
-        if (equalNoCase(real, name) && (best == nullptr || std::strcmp(real, nameOf(dir, *best)) < 0))
-            best = &entry;
-    }
-    return best;
+    const Entry *found = lookUpName(dir, name);
+    std::string trimmed;
+    if (found == nullptr && trimmedWindowsName(name, &trimmed)) found = lookUpName(dir, trimmed.c_str());
+    return found;
 }
-
 // Opens subdirectory `name` of the open directory `parent`, relative to its
 // descriptor, never through a link; nullptr when it cannot be entered.
 static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key) {
     const Entry *entry = lookUpEntry(parent, name);
+    errno = ENOENT;
     if (entry == nullptr || (entry->flags & flagUnsafe) || entry->kind != kindDirectory) return nullptr;
+    if (parent->fd < 0 && !reopenDir(parent)) return nullptr;
     OpenDir *ahead = readAheadTake(parent, (size_t)(entry - parent->entries.data()));
     if (ahead != nullptr) return registerDir(ahead, key.text, key.onDrive);
     const char *real = nameOf(parent, *entry);
     OpenDir *dir = takeDir();
     if (!openChildDir(parent, real, dir)) {
+        int err = errno;
         releaseDir(dir);
+        errno = err;
         return nullptr;
     }
     return readOpenDir(dir, key.text, key.onDrive);
@@ -149,9 +253,12 @@ static OpenDir *openDirectory(const PathKey &key) {
     if (dir->fd >= 0 && isOnPseudoFileSystem(dir->native)) {
         close(dir->fd);
         dir->fd = -1;
+        errno = EACCES;
     }
     if (dir->fd < 0) {
+        int err = errno;
         releaseDir(dir);
+        errno = err;
         return nullptr;
     }
     return readOpenDir(dir, key.text, key.onDrive);
@@ -187,6 +294,7 @@ static FindHandle newHandle(OpenDir *dir, FindData *data) {
 static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
     const Entry *found = lookUpEntry(dir, name);
     FindHandle handle = invalidFindHandle;
+    errno = ENOENT;
     if (found != nullptr && !(found->flags & flagUnsafe)) {
         Entry &entry = dir->entries[(size_t)(found - dir->entries.data())];
         OpenDir *one = takeDir();
@@ -195,13 +303,14 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
         handle = newHandle(one, data);
     }
     if (dir->users == 0) releaseDir(dir);
+    errno = ENOENT;
     return handle;
 }
 
 // A directory just opened for a whole enumeration, whose Windows path with
-// its final backslash is `windowsLength` long: the walk may enter its
-// subdirectories next, so they are handed to the read-ahead (unless it did
-// so itself, reading it ahead under a path of that length).
+// its final backslash is `windowsLength` characters long: the walk may
+// enter its subdirectories next, so they are handed to the read-ahead
+// (unless it did so itself, reading it ahead under a path of that length).
 static void prepareWalk(OpenDir *dir, size_t windowsLength) {
     if (!readAheadOn() || dir->windowsLength == windowsLength) return;
     if (dir->windowsLength != 0) readAheadReleased(dir);
@@ -222,22 +331,42 @@ static const char *splitSearchPath(const char *searchPath, std::string *dir) {
     return tail;
 }
 
-FindHandle findFirstFile(const char *searchPath, FindData *data) {
-    if (searchPath == nullptr || std::strlen(searchPath) >= maxSearchPath) return invalidFindHandle;
+// findFirstFile without the care for memory; errno says why it failed.
+static FindHandle openEnumeration(const char *searchPath, FindData *data) {
     static std::string dirPath;
     static PathKey key;
+    errno = ENOENT;
     const char *tail = splitSearchPath(searchPath, &dirPath);
     if (*tail == '\0') return invalidFindHandle;
     std::string current;
     if (needsCurrentDirectory(dirPath.c_str())) current = currentWindowsDirectory();
+    errno = ENOENT;
     if (!makePathKey(dirPath.c_str(), current.c_str(), &key)) return invalidFindHandle;
     OpenDir *dir = findOpenDir(key.text, key.text.size(), key.onDrive);
     bool opened = dir == nullptr;
     if (opened) dir = openDirectory(key);
     if (dir == nullptr) return invalidFindHandle;
     if (std::strcmp(tail, "*.*") != 0 && std::strcmp(tail, "*") != 0) return singleEntry(dir, tail, data);
-    if (opened) prepareWalk(dir, dirPath.size());
+    if (opened) prepareWalk(dir, utf8Chars(dirPath.c_str()));
     return newHandle(dir, data);
+}
+
+// Memory that cannot be had first stops the read-ahead, which gives back
+// what it holds; the enumeration is then tried once more.
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool) {
+    lastError = errorCodeOf(ENOENT);
+    if (searchPath == nullptr || std::strlen(searchPath) >= maxSearchPath) return invalidFindHandle;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            FindHandle handle = openEnumeration(searchPath, data);
+            if (handle == invalidFindHandle) lastError = errorCodeOf(errno);
+            return handle;
+        } catch (const std::bad_alloc &) {
+            readAheadStop();
+        }
+    }
+    lastError = errorNotEnoughMemory;
+    return invalidFindHandle;
 }
 
 static Handle *handleOf(FindHandle handle) {
@@ -259,3 +388,9 @@ void findClose(FindHandle handle) {
     if (--h->dir->users == 0) releaseDir(h->dir);
     h->dir = nullptr;
 }
+
+uint32_t getLastError() { return lastError; }
+
+// Names come from the file system as they are: a long name is never a
+// look-alike here.
+bool enterByShortNames() { return false; }

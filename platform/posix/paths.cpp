@@ -25,6 +25,14 @@ bool equalNoCase(const char *a, const char *b) {
     return lowerAscii(*a) == lowerAscii(*b);
 }
 
+bool trimmedWindowsName(const char *name, std::string *trimmed) {
+    size_t length = std::strlen(name);
+    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ')) --length;
+    if (length == 0 || name[length] == '\0') return false;
+    trimmed->assign(name, length);
+    return true;
+}
+
 static bool isLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
@@ -32,13 +40,13 @@ static bool isLetter(char c) {
 static bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 bool needsCurrentDirectory(const char *path) {
-    if (isSeparator(path[0])) return true;
-    return isLetter(path[0]) && path[1] == ':' && !isSeparator(path[2]);
+    return !(isLetter(path[0]) && path[1] == ':' && isSeparator(path[2]));
 }
 
 // Appends the components of `path` to key->text, folding "." and "..".
 // `floor` is the length below which ".." removes nothing (2 for the drive,
-// 0 for a relative key); false on a control character.
+// 0 for a relative key): ".." never climbs above the drive's root, nor
+// above the working directory. False on a control character.
 static bool appendComponents(const char *path, size_t floor, PathKey *key) {
     std::string &text = key->text;
     while (*path != '\0') {
@@ -49,14 +57,12 @@ static bool appendComponents(const char *path, size_t floor, PathKey *key) {
         if (length == 0) break;
         for (const char *c = path; c < end; ++c)
             if ((unsigned char)*c < 0x20 || *c == 0x7F) return false;
-        size_t last = text.rfind('\\');
-        size_t lastStart = last == std::string::npos ? 0 : last + 1;
         bool dot = length == 1 && path[0] == '.';
         bool dotDot = length == 2 && path[0] == '.' && path[1] == '.';
-        bool canPop = text.size() > floor && text.compare(lastStart, std::string::npos, "..") != 0;
-        if (dot || (dotDot && !canPop && key->onDrive)) {
-            // the same directory; ".." of a drive root is the root
-        } else if (dotDot && canPop) {
+        if (dot || (dotDot && text.size() <= floor)) {
+            // the same directory; ".." of the top is the top
+        } else if (dotDot) {
+            size_t last = text.rfind('\\');
             text.resize(last == std::string::npos ? 0 : last);
         } else {
             if (key->onDrive || !text.empty()) text += '\\';
@@ -70,6 +76,8 @@ static bool appendComponents(const char *path, size_t floor, PathKey *key) {
 bool makePathKey(const char *path, const char *currentDir, PathKey *key) {
     key->text.clear();
     key->onDrive = true;
+    if (path[0] != '\0' && !isSeparator(path[0]) && path[1] == ':' && !isLetter(path[0]))
+        return false;  // a drive that is not a letter does not exist
     if (isLetter(path[0]) && path[1] == ':') {
         char letter = (char)(path[0] & ~0x20);
         key->text.assign(1, letter).append(1, ':');
@@ -82,6 +90,10 @@ bool makePathKey(const char *path, const char *currentDir, PathKey *key) {
         if (currentDir[0] == '\0') return false;
         key->text.assign(currentDir, 2);
         return appendComponents(path, 2, key);
+    }
+    if (currentDir[0] != '\0') {  // relative to a working directory on a drive
+        key->text.assign(currentDir, 2);
+        return appendComponents(currentDir + 2, 2, key) && appendComponents(path, 2, key);
     }
     key->onDrive = false;
     return appendComponents(path, 0, key);
@@ -139,19 +151,22 @@ std::string currentWindowsDirectory() {
 
 }  // namespace posix
 
-bool getCurrentDirectory(uint32_t length, char *buffer) {
+uint32_t getCurrentDirectory(uint32_t length, char *buffer) {
     char native[4096];
-    if (length == 0) return false;
+    if (length == 0) return 0;
     std::string text;
     bool onDrive = false;
     if (getcwd(native, sizeof native) == nullptr) {
         text = "(unreadable)";
     } else {
-        onDrive = posix::windowsFormOf(native, posix::driveMap(), &text) && text.size() < length;
+        onDrive = posix::windowsFormOf(native, posix::driveMap(), &text);
         if (!onDrive) text = native;
     }
     size_t copied = text.size() < length ? text.size() : length - 1;
+    while (copied > 0 && copied < text.size() && ((unsigned char)text[copied] & 0xC0) == 0x80)
+        --copied;  // cut at a character
     for (size_t i = 0; i < copied; ++i) buffer[i] = onDrive ? text[i] : posix::safeNameByte(text[i]);
     buffer[copied] = '\0';
-    return onDrive;
+    if (!onDrive) return 0;
+    return text.size() < length ? (uint32_t)text.size() : (uint32_t)text.size() + 1;
 }

@@ -47,6 +47,10 @@ inline char safeNameByte(char c) {
     return (u < 0x20 || u == 0x7F || c == '\\') ? '?' : c;
 }
 bool equalNoCase(const char *a, const char *b);
+// `name` without its trailing dots and blanks, which Windows drops from a
+// path's components (so "a." and "a " name "a"); false when it has none, or
+// nothing else.
+bool trimmedWindowsName(const char *name, std::string *trimmed);
 
 // A Windows path brought to one spelling per directory: "C:" followed by
 // "\name" for each component, or, for a path relative to the working
@@ -100,7 +104,8 @@ bool readDirectory(int fd, EntryVisitor visit, void *context);
 
 // Looks `name` up in the directory open as `dirFd`: exactly, else the first
 // entry in byte order that matches without regard to ASCII case, ignoring
-// unsafe names. Puts the entry's real name into `realName`; false if none.
+// unsafe names; when none matches, the same for `name` without its trailing
+// dots and blanks. Puts the entry's real name into `realName`; false if none.
 bool findNameIn(int dirFd, const char *name, std::string *realName);
 // Opens the directory reached from `startFd` through the components of `key`
 // from `offset` on, each looked up as findNameIn does. Appends the real names

@@ -6,6 +6,8 @@
 // the same directory, unchanged, is still there under its name; otherwise
 // it reads it afresh. As many threads read at once as there are cores
 // besides the walker's, more while reads wait on the disk or the network.
+// Memory or a thread that cannot be had stops the read-ahead for good; the
+// walk then reads every directory itself and finds the same figures.
 // Off with FOLMAR_READAHEAD=0.
 #include <condition_variable>
 #include <algorithm>
@@ -13,14 +15,16 @@
 #include <fcntl.h>
 #include <list>
 #include <mutex>
+#include <new>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <thread>
 #include <unistd.h>
 
 #include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
+#include "platform/utf8.h"
 
 namespace posix {
 namespace {
@@ -57,6 +61,7 @@ struct ReadAhead {
     int poolThreads = 1;           // may read at once while reads wait on the disk
     unsigned waitedShare = 0;      // of the recent reads, those that waited, in 1/1024
     bool walkerWaiting = false;
+    bool stopped = false;          // memory ran short: nothing more is started
     ReadAheadCounts counts = {0, 0, 0};
 };
 
@@ -68,6 +73,7 @@ struct ReadAhead {
 static const size_t windowDirs = 256;
 static const size_t windowEntries = 32768;
 static const int maxThreads = 16;
+static const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB each would crowd memory
 
 static ReadAhead *ra = nullptr;  // never destroyed: its threads run until the process ends
 
@@ -92,13 +98,13 @@ static int threadsFromEnvironment() {
     return threads > maxThreads ? maxThreads : (int)threads;
 }
 
-// Directories the window may hold open: the walker keeps room for its own
-// branch (at most 130 deep within a 259-character path) and its files.
+// Directories the window may hold open: the walker keeps room for the
+// descriptors of its own branch (at most 32) and its files.
 static size_t windowForDescriptors() {
     struct rlimit limit;
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return windowDirs;
-    if (limit.rlim_cur < 256 + 16) return 0;
-    size_t spare = (size_t)limit.rlim_cur - 256;
+    if (limit.rlim_cur < 64 + 16) return 0;
+    size_t spare = (size_t)limit.rlim_cur - 64;
     return spare < windowDirs ? spare : windowDirs;
 }
 
@@ -151,12 +157,17 @@ static long voluntarySwitches() {
 // read step goes before its run, and its parent is pinned. False when there
 // is none or the window is full. Under the lock.
 static bool claim(StepRef *claimed) {
-    if (ra->reads >= ra->maxReads || ra->entries >= ra->maxEntries) return false;
+    if (ra->stopped || ra->reads >= ra->maxReads || ra->entries >= ra->maxEntries) return false;
     for (StepRef run = ra->steps.begin(); run != ra->steps.end(); ++run) {
         if (run->kind != stepRun) continue;
         OpenDir *parent = run->dir;
         Step read = {stepRead, stateReading, parent, 0, 0, parent->subdirs[run->next], nullptr};
-        *claimed = ra->steps.insert(run, read);
+        try {
+            *claimed = ra->steps.insert(run, read);
+        } catch (const std::bad_alloc &) {
+            ra->stopped = true;
+            return false;
+        }
         parent->steps += 1;
         parent->pins += 1;
         ra->reads += 1;
@@ -174,23 +185,34 @@ static void freeDir(OpenDir *dir) {
 // Opens and reads subdirectory `entry` of `parent` through the parent's
 // descriptor (pinned by the caller), never through a link and never onto a
 // pseudo file system; every non-directory is stat'ed once. Records what the
-// directory is, before reading it. nullptr when it cannot be read.
-static OpenDir *readChild(const OpenDir *parent, size_t entry) {
+// directory is, before reading it. nullptr when it cannot be read, and when
+// memory runs short (which stops the read-ahead). Under no lock.
+static OpenDir *readChild(const OpenDir *parent, size_t entry, bool *outOfMemory) {
     const Entry &child = parent->entries[entry];
     const char *name = nameOf(parent, child);
-    OpenDir *dir = new OpenDir();
-    struct stat st;
-    if (!openChildDir(parent, name, dir) || fstat(dir->fd, &st) != 0 || !readEntries(dir)) {
-        freeDir(dir);
+    OpenDir *dir = new (std::nothrow) OpenDir();
+    if (dir == nullptr) {
+        *outOfMemory = true;
         return nullptr;
     }
-    dir->identity.dev = st.st_dev;
-    dir->identity.ino = st.st_ino;
-    dir->identity.ctime = st.st_ctim;
-    for (Entry &each : dir->entries) entrySize(dir, each);
-    dir->windowsLength = parent->windowsLength + child.nameLength + 1;
-    findWalkSubdirs(dir);
-    return dir;
+    try {
+        struct stat st;  // through its descriptor's own ".", so it must be searchable
+        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 ||
+            !readEntries(dir, true)) {
+            freeDir(dir);
+            return nullptr;
+        }
+        dir->identity.dev = st.st_dev;
+        dir->identity.ino = st.st_ino;
+        dir->identity.ctime = st.st_ctim;
+        dir->windowsLength = parent->windowsLength + utf8CharsIn(name, child.nameLength) + 1;
+        findWalkSubdirs(dir);
+        return dir;
+    } catch (const std::bad_alloc &) {
+        freeDir(dir);
+        *outOfMemory = true;
+        return nullptr;
+    }
 }
 
 // Hands the result of a claimed read to the list: ready (its subdirectories
@@ -210,11 +232,15 @@ static void publish(StepRef step, OpenDir *dir, int continuing) {
         step->result = dir;
         ra->entries += dir->entries.size();
         ra->counts.read += 1;
-        if (!dir->subdirs.empty()) {
+        if (!dir->subdirs.empty() && !ra->stopped) {
             StepRef after = step;
-            ra->steps.insert(++after, Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
-            dir->steps += 1;
-            wakeThreads(continuing);
+            try {
+                ra->steps.insert(++after, Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
+                dir->steps += 1;
+                wakeThreads(continuing);
+            } catch (const std::bad_alloc &) {
+                ra->stopped = true;  // the walker reads them itself
+            }
         }
     }
     if (ra->walkerWaiting) ra->done.notify_one();
@@ -237,16 +263,18 @@ static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
     static thread_local unsigned reads = 0;
     bool watched = pooled && (++reads & 3) == 0;
     long switches = watched ? voluntarySwitches() : 0;
-    OpenDir *dir = readChild(parent, entry);
+    bool outOfMemory = false;
+    OpenDir *dir = readChild(parent, entry, &outOfMemory);
     bool waited = watched && voluntarySwitches() > switches;
     lock.lock();
+    if (outOfMemory) ra->stopped = true;
     if (pooled) ra->threadsReading -= 1;
     if (watched) noteRead(waited);
     publish(step, dir, pooled ? 1 : 0);
     return true;
 }
 
-static void threadMain() {
+static void *threadMain(void *) {
     std::unique_lock<std::mutex> lock(ra->lock);
     for (;;) {
         if (ra->threadsReading < threadsAllowed() && readNext(lock, true)) continue;
@@ -254,6 +282,7 @@ static void threadMain() {
         ra->work.wait(lock);
         ra->idleThreads -= 1;
     }
+    return nullptr;
 }
 
 // The walker's thread waits for a read to be published. Under the lock.
@@ -386,15 +415,19 @@ static void start() {
     state->poolThreads = threads;
     state->cpuThreads = std::min(threads, cpuThreads());
     ra = state;
-    int started = 0;
-    for (int i = 0; i < threads; ++i) {
-        try {
-            std::thread(threadMain).detach();
-            started += 1;
-        } catch (const std::system_error &) {
-            break;
-        }
+    pthread_attr_t attributes;
+    bool small = pthread_attr_init(&attributes) == 0;
+    if (small) {
+        pthread_attr_setstacksize(&attributes, threadStack);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     }
+    int started = 0;
+    for (int i = 0; small && i < threads; ++i) {
+        pthread_t thread;
+        if (pthread_create(&thread, &attributes, threadMain, nullptr) != 0) break;
+        started += 1;
+    }
+    if (small) pthread_attr_destroy(&attributes);
     if (started == 0) {
         ra = nullptr;
         return;
@@ -406,12 +439,34 @@ static void start() {
 
 void readAheadScheduled(OpenDir *dir) {
     if (!readAheadOn() || dir->subdirs.empty()) return;
-    start();
+    try {
+        start();
+    } catch (const std::bad_alloc &) {
+        return;  // no state could be had: the walk goes on without
+    }
     if (ra == nullptr) return;
     std::lock_guard<std::mutex> lock(ra->lock);
-    ra->steps.push_front(Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
+    if (ra->stopped) return;
+    try {
+        ra->steps.push_front(Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
+    } catch (const std::bad_alloc &) {
+        ra->stopped = true;
+        return;
+    }
     dir->steps += 1;
     wakeThreads();
+}
+
+void readAheadStop() {
+    if (ra == nullptr) return;
+    std::unique_lock<std::mutex> lock(ra->lock);
+    ra->stopped = true;
+    for (;;) {
+        StepRef step = ra->steps.begin();
+        while (step != ra->steps.end() && isAbandoned(*step)) ++step;
+        if (step == ra->steps.end()) return;
+        dropStep(lock, step);
+    }
 }
 
 void readAheadReleased(OpenDir *dir) {

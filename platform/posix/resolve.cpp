@@ -82,7 +82,9 @@ bool findNameIn(int dirFd, const char *name, std::string *realName) {
     NameSearch search = {name, realName, false};
     bool read = readDirectory(fd, considerName, &search);
     close(fd);
-    return read && search.found;
+    if (read && search.found) return true;
+    std::string trimmed;
+    return read && trimmedWindowsName(name, &trimmed) && findNameIn(dirFd, trimmed.c_str(), realName);
 }
 
 static void appendNative(std::string *native, const std::string &name) {
@@ -119,7 +121,10 @@ static int openKeyStart(const PathKey &key, std::string *native) {
         return open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     const char *dir = driveDirectory(key.text[0]);
-    if (dir == nullptr) return -1;
+    if (dir == nullptr) {
+        errno = ENOENT;
+        return -1;
+    }
     native->assign(dir);
     return open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
@@ -155,6 +160,27 @@ static bool splitFileKey(const PathKey &key, PathKey *dirKey, std::string *name)
     return *name != ".." && *name != ".";
 }
 
+// Opens `name` of the directory open as `dirFd` as a stream of `mode`, when
+// it is a regular file or, for writing, when it is not there yet and can be
+// created. Never blocks (a FIFO or a device is refused, not opened for
+// good), and never writes through a symbolic link: its last component is
+// not followed. Settings and report files are only ever such files.
+static FILE *openRegular(int dirFd, const std::string &name, const char *mode) {
+    bool writing = mode[0] != 'r' || std::strchr(mode, '+') != nullptr;
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    flags |= writing ? O_RDWR | O_CREAT | O_NOFOLLOW : O_RDONLY;
+    if (mode[0] == 'a') flags |= O_APPEND;
+    int fd = openat(dirFd, name.c_str(), flags, 0666);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                  (mode[0] != 'w' || ftruncate(fd, 0) == 0) &&
+                  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+    FILE *file = usable ? fdopen(fd, mode) : nullptr;
+    if (file == nullptr) close(fd);
+    return file;
+}
+
 FILE *openFile(const char *path, const char *mode) {
     if (path == nullptr || mode == nullptr) return nullptr;
     std::string current = needsCurrentDirectory(path) ? currentWindowsDirectory() : std::string();
@@ -164,8 +190,9 @@ FILE *openFile(const char *path, const char *mode) {
     int dirFd = openKeyDirectory(dirKey, &native);
     if (dirFd < 0) return nullptr;
     bool found = findNameIn(dirFd, name.c_str(), &realName);
+    if (!found && !trimmedWindowsName(name.c_str(), &realName)) realName = name;
+    FILE *file = nullptr;
+    if (found || mode[0] != 'r') file = openRegular(dirFd, realName, mode);
     close(dirFd);
-    if (!found && mode[0] == 'r') return nullptr;
-    appendNative(&native, found ? realName : name);
-    return std::fopen(native.c_str(), mode);
+    return file;
 }

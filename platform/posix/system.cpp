@@ -1,9 +1,13 @@
-// Disk space, system version and local time on a POSIX machine: the two
-// free-space queries from statvfs of the drive's directory with Windows
+// The process start-up, disk space, system version and local time on a
+// POSIX machine: descriptors and limits made safe before anything runs, the
+// two free-space queries from statvfs of the drive's directory with Windows
 // error codes, build 1001 (so the extended query is used), localtime_r.
 #include <cerrno>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
@@ -11,6 +15,22 @@
 using namespace posix;
 
 enum : uint32_t { errorPathNotFound = 3, errorAccessDenied = 5, errorNotReady = 21 };
+
+// A standard descriptor that is closed would be taken by the next file the
+// program opens (the report file as standard output): each is opened on
+// /dev/null first. The walk holds few descriptors, but the read-ahead would
+// like more than a low soft limit gives: it is raised to the hard one.
+void platformStartUp(int *, char ***) {
+    for (int fd = 0; fd <= 2; ++fd) {
+        // In this order the lowest free descriptor, which open takes, is fd.
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    }
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 
 // statvfs of the directory of the drive `rootPath` names; on failure sets
 // *errorCode to the Windows code (an unmapped letter: path not found).

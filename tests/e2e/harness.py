@@ -34,9 +34,11 @@ def make_tree(root, spec):
 
 
 def run_folmar(args, drives=None, cwd=None, stdin_data=None, env_extra=None,
-               timeout=120):
+               timeout=120, preexec=None, stdout=subprocess.PIPE):
     """Runs the program; returns (exit code, stdout text, stderr text).
-    drives: dict letter -> directory or (directory, type)."""
+    drives: dict letter -> directory or (directory, type); preexec: run in
+    the child before the program (limits, signals); stdout: where standard
+    output goes (its text is then "")."""
     env = dict(os.environ)
     env.pop("FOLMAR_DRIVES", None)
     if drives is not None:
@@ -52,9 +54,9 @@ def run_folmar(args, drives=None, cwd=None, stdin_data=None, env_extra=None,
     feed = {"input": stdin_data.encode("latin-1")} if stdin_data is not None \
         else {"stdin": subprocess.DEVNULL}
     proc = subprocess.run([FOLMAR] + list(args), cwd=cwd, env=env,
-                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          stdout=stdout, stderr=subprocess.PIPE, preexec_fn=preexec,
                           start_new_session=True, timeout=timeout, **feed)
-    return (proc.returncode, proc.stdout.decode("latin-1"),
+    return (proc.returncode, (proc.stdout or b"").decode("latin-1"),
             proc.stderr.decode("latin-1"))
 
 

@@ -6,6 +6,8 @@ or written."""
 
 import os
 import re
+import resource
+import signal
 import subprocess
 
 from harness import FOLMAR, TreeTest, main, make_tree, run_folmar
@@ -203,14 +205,19 @@ class AllDrivesRun(TreeTest):
         self.assertNotIn("Processing", out)
         self.assertFalse(os.path.exists(os.path.join(self.tmp, "o", "nowhere")))
 
-    def test_full_device_is_never_called_complete(self):
-        code, out, _ = self.run_all("lineWidthPrint=78\noutputFile=F:\\full\n",
-                                    extra_drives={"F": ("/dev", "removable")})
+    def test_full_disk_is_never_called_complete(self):
+        def small_files():  # a disk that fills after 100 bytes
+            resource.setrlimit(resource.RLIMIT_FSIZE, (100, 100))
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        with open(os.path.join(self.tmp, "o", "Folmar.ini"), "w") as f:
+            f.write("[Folmar settings]\nlineWidthPrint=78\noutputFile=O:\\out.txt\n")
+        code, out, _ = run_folmar(["/ALL"], drives=self.drives, cwd=os.path.join(self.tmp, "o"),
+                                  preexec=small_files)
         self.assertEqual(code, 1, out)
         self.assertNotIn("Completed", out)
         self.assertTrue(out.endswith(
             "Folmar==>  Processing Drive C\n"
-            "Folmar==>  Unable to write the output file F:\\full \n"
+            "Folmar==>  Unable to write the output file O:\\out.txt \n"
             "Folmar==>  Most likely the disk drive is full \n"), out)
 
 

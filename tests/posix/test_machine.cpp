@@ -55,7 +55,7 @@ static std::set<std::string> drain(FindHandle handle, FindData *data) {
 
 static std::set<std::string> list(const char *searchPath) {
     FindData data;
-    return drain(findFirstFile(searchPath, &data), &data);
+    return drain(findFirstFile(searchPath, &data, true), &data);
 }
 
 TEST(Enumeration, DotFirstDirectoriesByBitLinksByTheirOwnSize) {
@@ -64,7 +64,7 @@ TEST(Enumeration, DotFirstDirectoriesByBitLinksByTheirOwnSize) {
     makeFile("e/five", 5);
     symlink("sub", (root + "/e/link").c_str());
     FindData data;
-    FindHandle handle = findFirstFile("C:\\e\\*.*", &data);
+    FindHandle handle = findFirstFile("C:\\e\\*.*", &data, true);
     ASSERT_NE(handle, invalidFindHandle);
     EXPECT_STREQ(data.cFileName, ".");
     EXPECT_TRUE(data.attributes & fileAttributeDirectory);
@@ -80,14 +80,14 @@ TEST(Enumeration, SecondEnumerationWhileOpenIsServedFromWhatWasRead) {
     makeFile("once/kept", 1);
     makeFile("once/gone", 2);
     FindData first, second;
-    FindHandle outer = findFirstFile("C:\\once\\*.*", &first);
+    FindHandle outer = findFirstFile("C:\\once\\*.*", &first, true);
     ASSERT_NE(outer, invalidFindHandle);
     unlink((root + "/once/gone").c_str());
     makeFile("once/new", 3);
-    // Listed as read: "gone" is there (its stat now fails: size 0), "new" is not.
-    std::set<std::string> inner = drain(findFirstFile("C:\\once\\*.*", &second), &second);
+    // Listed as read, sizes too: "gone" is there, "new" is not.
+    std::set<std::string> inner = drain(findFirstFile("C:\\once\\*.*", &second, true), &second);
     EXPECT_EQ(inner.count("kept:1"), 1u);
-    EXPECT_EQ(inner.count("gone:0"), 1u);
+    EXPECT_EQ(inner.count("gone:2"), 1u);
     EXPECT_EQ(inner.count("new:3"), 0u);
     findClose(outer);
     EXPECT_EQ(list("C:\\once\\*.*"), (std::set<std::string>{".:0/", "kept:1", "new:3"}));
@@ -98,7 +98,7 @@ TEST(Enumeration, ChildIsOpenedThroughItsOpenParent) {
     mkdir((root + "/p/child").c_str(), 0755);
     makeFile("p/child/f", 4);
     FindData data;
-    FindHandle parent = findFirstFile("C:\\p\\*.*", &data);
+    FindHandle parent = findFirstFile("C:\\p\\*.*", &data, true);
     ASSERT_NE(parent, invalidFindHandle);
     // The parent's path no longer leads there, its descriptor still does.
     ASSERT_EQ(rename((root + "/p").c_str(), (root + "/q").c_str()), 0);
@@ -115,7 +115,7 @@ TEST(Enumeration, NamesMatchExactlyFirstThenFirstInByteOrder) {
     makeFile("ci/sub/three", 3);
     for (bool parentOpen : {false, true}) {
         FindData data;
-        FindHandle parent = parentOpen ? findFirstFile("C:\\ci\\*.*", &data) : invalidFindHandle;
+        FindHandle parent = parentOpen ? findFirstFile("C:\\ci\\*.*", &data, true) : invalidFindHandle;
         EXPECT_EQ(list("C:\\ci\\SUB\\*.*").count("one:1"), 1u) << parentOpen;
         EXPECT_EQ(list("C:\\CI\\sUB\\*.*").count("one:1"), 1u) << parentOpen;
         EXPECT_EQ(list("C:\\ci\\Sub\\*.*").count("two:2"), 1u) << parentOpen;
@@ -136,9 +136,9 @@ TEST(Enumeration, BadHandlesAndOverlongPathsFailCleanly) {
     EXPECT_FALSE(findNextFile(12345, &data));
     findClose(12345);
     std::string longPath = "C:\\" + std::string(600, 'a') + "\\*.*";
-    EXPECT_EQ(findFirstFile(longPath.c_str(), &data), invalidFindHandle);
-    EXPECT_EQ(findFirstFile("Q:\\*.*", &data), invalidFindHandle);
-    EXPECT_EQ(findFirstFile("C:\\trailing\\", &data), invalidFindHandle);
+    EXPECT_EQ(findFirstFile(longPath.c_str(), &data, true), invalidFindHandle);
+    EXPECT_EQ(findFirstFile("Q:\\*.*", &data, true), invalidFindHandle);
+    EXPECT_EQ(findFirstFile("C:\\trailing\\", &data, true), invalidFindHandle);
 }
 
 TEST(Drives, StringsInLetterOrderWithTheTooSmallRule) {

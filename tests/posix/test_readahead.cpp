@@ -60,11 +60,11 @@ void walk(std::string path, Walk *w) {
     if (path.size() > 259) return;
     std::string search = path + "*.*";
     FindData entry, file;
-    FindHandle dirs = findFirstFile(search.c_str(), &entry);
+    FindHandle dirs = findFirstFile(search.c_str(), &entry, true);
     if (dirs == invalidFindHandle) return;
     if (w->entered) w->entered(path);
     uint64_t bytes = 0;
-    FindHandle files = findFirstFile(search.c_str(), &file);
+    FindHandle files = findFirstFile(search.c_str(), &file, true);
     if (files != invalidFindHandle) {
         do {
             if (file.attributes & fileAttributeDirectory) continue;
@@ -174,7 +174,7 @@ TEST(ReadAhead, NeverReadsWhatTheWalkWouldNotEnter) {
     makeDir("skip/" + over);
     uint64_t before = readAheadNow();
     FindData data;
-    FindHandle handle = findFirstFile("C:\\skip\\*.*", &data);
+    FindHandle handle = findFirstFile("C:\\skip\\*.*", &data, true);
     ASSERT_NE(handle, invalidFindHandle);
     posix::readAheadSettle();
     EXPECT_EQ(readAheadNow() - before, 2u);  // "plain" and the one that fits
@@ -192,7 +192,7 @@ TEST(ReadAhead, NeverReadsWhatTheWalkWouldNotEnter) {
 static uint64_t heldAhead(const char *parent) {
     uint64_t before = readAheadNow();
     FindData data;
-    FindHandle handle = findFirstFile(parent, &data);
+    FindHandle handle = findFirstFile(parent, &data, true);
     EXPECT_NE(handle, invalidFindHandle) << parent;
     posix::readAheadSettle();
     uint64_t held = readAheadNow() - before;

@@ -50,10 +50,15 @@ TEST(PathKey, PathsPlacedByTheCurrentDirectory) {
     EXPECT_EQ(keyOf("C:sub", "C:\\x"), "C:\\x\\sub");
     EXPECT_EQ(keyOf("C:sub", "D:\\x"), "C:\\sub");
     EXPECT_EQ(keyOf("\\work", ""), "<invalid>");
-    bool onDrive = true;
-    EXPECT_EQ(keyOf("a\\..\\..\\b", "C:\\x", &onDrive), "..\\b");
+    // A relative path is placed on the working directory's drive, and ".."
+    // climbs no higher than its root; off every drive, no higher than the
+    // working directory itself.
+    bool onDrive = false;
+    EXPECT_EQ(keyOf("a\\..\\..\\..\\b", "C:\\x", &onDrive), "C:\\b");
+    EXPECT_TRUE(onDrive);
+    EXPECT_EQ(keyOf("..\\..\\b", "", &onDrive), "b");
     EXPECT_FALSE(onDrive);
-    EXPECT_EQ(keyOf("", "C:\\x", &onDrive), "");
+    EXPECT_EQ(keyOf("1:\\..\\etc", "C:\\x"), "<invalid>");
 }
 
 TEST(PathKey, ControlCharactersNameNothing) {

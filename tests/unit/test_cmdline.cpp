@@ -84,7 +84,7 @@ TEST_F(CommandLineTest, AllDrivesRequestsEmptyTheDriveList) {
 }
 
 TEST_F(CommandLineTest, OverlongTargetsAreRefusedWithoutOverrun) {
-    EXPECT_EQ(parse({"/L", std::string(600, 'x')}), 1);
+    EXPECT_EQ(parse({"/L", std::string(2100, 'x')}), 1);
     EXPECT_EQ(out(), "Folmar==>  Target path too long: " + std::string(60, 'x') + "...\n");
     fresh();
     EXPECT_EQ(parse({"/L", "C:\\" + std::string(300, 'y')}), 1);

@@ -23,6 +23,7 @@ uint64_t digitsOf(const std::string &grouped) {
 std::vector<std::string> condensedWalk(const char *target) {
     rs.condensed = true;
     rs.lineWidth = 78;
+    deriveLayout();
     std::strcpy(rs.curPath, target);
     processDirs();
     rs.rollUpFlush = true;

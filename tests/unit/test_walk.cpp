@@ -102,19 +102,27 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
     }
 }
 
-TEST_F(WalkTest, DecreasingTotalAbortsWithItsMessageAndExitCodeOne) {
+TEST_F(WalkTest, TotalsSaturateInsteadOfWrappingOrAborting) {
+    // Two directories of 2^63 bytes each: the drive total holds at 2^64 - 1.
     fakeAddFile("C:\\W\\a\\huge1", 1ull << 63);
     fakeAddFile("C:\\W\\b\\huge2", 1ull << 63);
-    EXPECT_EXIT(walk("C:\\W"), ::testing::ExitedWithCode(1),
-                "Folmar==>  i64TotalAlloc is decending \n"
-                "i64TotalAlloc     =                0 \n"
-                "i64SaveTotalAlloc = \\*+ \n"
-                "path              = C:\\\\W\\\\b  \n"
-                "Folmar==>  Program will abort \n");
-    // The bytes of one directory never wrap to a small total.
+    walk("C:\\W");
+    EXPECT_EQ(rs.i64TotalAlloc, UINT64_MAX);
+    EXPECT_FALSE(contains(out(), "decending"));
+    // The bytes of one directory never wrap to a small total either.
     fakeAddFile("C:\\H\\x", 1ull << 63);
     fakeAddFile("C:\\H\\y", 1ull << 63);
     rs.showDirs = 'N';
+    rs.i64TotalAlloc = 0;
     walk("C:\\H");
     EXPECT_EQ(rs.i64TotalAlloc, UINT64_MAX);
+    // Nor do the grand totals over drives.
+    rs.osLevel = 'N';
+    rs.i64TotalFree = UINT64_MAX;
+    foldDriveTotals();
+    rs.i64TotalAlloc = 5;
+    rs.i64TotalFree = 5;
+    foldDriveTotals();
+    EXPECT_EQ(rs.i64GrandAlloc, UINT64_MAX);
+    EXPECT_EQ(rs.i64GrandTotalFree, UINT64_MAX);
 }
