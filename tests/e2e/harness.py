@@ -7,6 +7,7 @@ Each test_*.py file is one CTest test; run it directly with FOLMAR_BIN set to
 the program (CTest sets it)."""
 
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -68,6 +69,29 @@ def report_lines(stdout):
         if line.startswith("Directory Drive "):
             return lines[i:]
     return []
+
+
+LEADER = re.compile(r"^(\S.*?)\.+ ([\d,]+)$")
+TOTAL = re.compile(r"^   (Number of Dirs\.|Number of Files|Allocation) += +([\d,*]+)")
+
+
+def dir_sizes(stdout):
+    """(path, bytes) of every one-line directory line of a single-path report,
+    in report order."""
+    result = []
+    for line in report_lines(stdout)[2:]:
+        match = LEADER.match(line)
+        if match:
+            result.append((match.group(1), int(match.group(2).replace(",", ""))))
+    return result
+
+
+def totals(stdout):
+    """(directories, files, bytes) of the totals block; a field of stars is None."""
+    found = {m.group(1): m.group(2).replace(",", "")
+             for m in map(TOTAL.match, stdout.split("\n")) if m}
+    return tuple(None if found[key].startswith("*") else int(found[key])
+                 for key in ("Number of Dirs.", "Number of Files", "Allocation"))
 
 
 class TreeTest(unittest.TestCase):

@@ -9,17 +9,7 @@ import re
 
 import harness
 
-LEADER = re.compile(r"^(\S.*?)\.+ ([\d,]+)$")
-
-
-def dir_sizes(stdout):
-    """(path, bytes) of every directory line of a single-path report."""
-    result = []
-    for line in harness.report_lines(stdout)[2:]:
-        match = LEADER.match(line)
-        if match:
-            result.append((match.group(1), int(match.group(2).replace(",", ""))))
-    return result
+dir_sizes = harness.dir_sizes
 
 
 class DriveLetters(harness.TreeTest):

@@ -11,25 +11,14 @@ import subprocess
 
 import harness
 
-LEADER = re.compile(r"^(\S.*?)\.+ ([\d,]+)$")
-TOTAL = re.compile(r"^   (Number of Dirs\.|Number of Files|Allocation) += +([\d,]+)")
 
 
 def dir_sizes(stdout):
     """{path: bytes} of the directory lines of a single-path report."""
-    result = {}
-    for line in harness.report_lines(stdout)[2:]:
-        match = LEADER.match(line)
-        if match:
-            result[match.group(1)] = int(match.group(2).replace(",", ""))
-    return result
+    return dict(harness.dir_sizes(stdout))
 
 
-def totals(stdout):
-    """(directories, files, bytes) of the totals block."""
-    found = {m.group(1): int(m.group(2).replace(",", ""))
-             for m in map(TOTAL.match, stdout.split("\n")) if m}
-    return (found["Number of Dirs."], found["Number of Files"], found["Allocation"])
+totals = harness.totals
 
 
 def show_files(directory):
