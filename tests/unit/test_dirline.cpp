@@ -12,7 +12,7 @@ protected:
     // text ends in a blank instead of its backslash, unless it is a root.
     std::string linesOf(const std::string &path, uint64_t bytes) {
         size_t before = out().size();
-        char text[521];
+        char text[sizeof rs.linePath];
         std::snprintf(text, sizeof text, "%s", path.c_str());
         rs.i64DirAlloc = bytes;
         printDirLine(text);
@@ -101,6 +101,38 @@ TEST_F(DirLineTest, LinesAtWidth78AreExactToTheCharacter) {
         EXPECT_EQ((int)rs.screenLines, countOf(c.expected, "\n"));  // each line counts toward the /P pause
         EXPECT_EQ(rs.i64TotalAlloc, 1000 + c.bytes);  // handed on to the drive total
         EXPECT_EQ(rs.i64DirAlloc, 0u);
+    }
+}
+
+// Names beyond ASCII are measured in the columns a terminal gives them: the
+// size column stays straight, no line is broken inside a character, and
+// what cannot be shown is a '?'. Width 75: path column 61, breaks at 61 down to 31.
+TEST_F(DirLineTest, NamesBeyondAsciiAreLaidOutInColumns) {
+    auto times = [](int count, const std::string &text) {
+        std::string all;
+        for (int i = 0; i < count; ++i) all += text;
+        return all;
+    };
+    const std::string e = "\xc3\xa9", wide = "\xe6\x97\xa5";  // é, 日
+    struct Case { const char *name; int width; std::string path; std::string expected; };
+    const Case cases[] = {
+        {"accented", 75, "C:\\caf" + e + "\\", "C:\\caf" + e + dots(54) + "............ 5\n"},
+        {"wide", 75, "C:\\" + times(3, wide) + "\\", "C:\\" + times(3, wide) + dots(52) + "............ 5\n"},
+        {"combining accent", 75, "C:\\e\xcc\x81te\\", "C:\\e\xcc\x81te" + dots(55) + "............ 5\n"},
+        {"invalid byte and C1 control", 75, "C:\\bad\xe9x\xc2\x9b\\", "C:\\bad?x?" + dots(52) + "............ 5\n"},
+        {"hard break between two characters", 75, "C:\\ab" + times(70, e) + "\\",
+         "C:\\ab" + times(56, e) + "\n   " + times(14, e) + dots(44) + "............ 5\n"},
+        {"a wide character that would cross the path column moves on", 75, "C:\\x" + times(40, wide) + "\\",
+         "C:\\x" + times(28, wide) + "\n   " + times(12, wide) + dots(34) + "............ 5\n"},
+        {"break positions are columns, not bytes", 75, "C:\\" + times(20, wide) + " " + letters(30) + "\\",
+         "C:\\" + times(20, wide) + " \n   " + letters(30) + dots(28) + "............ 5\n"},
+        {"width 125", 125, "D:\\Donn" + e + "es\\\xc3\x9c" "berblick\\",
+         "D:\\Donn" + e + "es\\\xc3\x9c" "berblick" + dots(91) + "............ 5\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        setWidth(c.width);
+        EXPECT_EQ(linesOf(c.path, 5), c.expected);
     }
 }
 
