@@ -122,10 +122,12 @@ class HostileMachine(harness.TreeTest):
                                    for a in range(6) for f in range(1000)})
         _, reference, _ = self.run_c(["C:\\big"])
         reference = reference.split("   Free Space")[0]
-        for megabytes in range(16, 65):
+        for megabytes in range(64, 15, -1):
             limit = megabytes << 20
             code, out, err = self.run_c(["C:\\big"], preexec=lambda: resource.setrlimit(
                 resource.RLIMIT_AS, (limit, limit)))
+            if megabytes == 64 and code != 0 and "Folmar" not in out:
+                self.skipTest("this build cannot start in 64 MiB (sanitizers): " + err[:80])
             self.assertEqual((code, err), (0, ""), megabytes)
             self.assertEqual(out.split("   Free Space")[0], reference, megabytes)
 
