@@ -19,7 +19,10 @@ bool isNt();
 // Windows `major`.`minor` or later of the NT family.
 bool ntAtLeast(DWORD major, DWORD minor);
 // The entry point `name` of the loaded module `module`; nullptr when the
-// system lacks it.
+// system lacks it. The files keep what they look up in namespace-scope
+// constants, set before main runs: a function's static would bring in the
+// C++ runtime's lock for its first use, and with it an import of
+// CreateSemaphoreW, which Windows 95 lacks.
 FARPROC entryPoint(const char *module, const char *name);
 
 template <typename Fn>

@@ -190,7 +190,8 @@ bool writeInCodePage(FILE *stream, const char *text, UINT codePage) {
 bool writeText(FILE *stream, const char *text) {
     if (win::isAscii(text)) return std::fputs(text, stream) >= 0;
     if (stream == stdout && stdoutIsConsole)
-        return win::isNt() ? writeConsoleWide(stream, text) : writeInCodePage(stream, text, GetConsoleOutputCP());
+        return win::isNt() ? writeConsoleWide(stream, text)
+                           : writeInCodePage(stream, text, GetConsoleOutputCP());
     return writeInCodePage(stream, text, CP_ACP);
 }
 

@@ -25,8 +25,8 @@ typedef BOOL(WINAPI *FindNextFileWFn)(HANDLE, LPWIN32_FIND_DATAW);
 typedef HANDLE(WINAPI *CreateFileWFn)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
                                       HANDLE);
 
-// The wide calls, looked up before main runs; FindFirstFileExW is missing
-// before NT 4, all of them on Windows 95.
+// The wide calls, looked up before main runs: FindFirstFileExW is missing
+// before NT 4, and Windows 95 may lack them all.
 struct WideFind {
     FindFirstFileExWFn firstEx;
     FindFirstFileWFn first;
@@ -203,9 +203,10 @@ HANDLE openHandle(const char *path, const OpenMode &m) {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
     if (!win::isNt()) {
         char ansi[maxPathBytes + 8];
-        if (win::isUtf8(path) && !win::pathToAnsi(path, ansi, sizeof ansi)) return INVALID_HANDLE_VALUE;
-        const char *name = win::isUtf8(path) ? ansi : path;
-        return CreateFileA(name, m.access, share, nullptr, m.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        bool utf8 = win::isUtf8(path);
+        if (utf8 && !win::pathToAnsi(path, ansi, sizeof ansi)) return INVALID_HANDLE_VALUE;
+        return CreateFileA(utf8 ? ansi : path, m.access, share, nullptr, m.disposition,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     wchar_t wide[maxPathBytes + 8];
     if (createFileW == nullptr || !widePath(path, wide, sizeof wide / sizeof wide[0]))

@@ -34,8 +34,7 @@ Version readVersion() {
     return Version{info.dwPlatformId == VER_PLATFORM_WIN32_NT, info.dwMajorVersion, info.dwMinorVersion};
 }
 
-// Read before main runs (a namespace-scope value needs no lock to be
-// initialised, unlike a function's static).
+// Read before main runs, like the looked-up entry points (see win32.h).
 const Version known = readVersion();
 
 const Version &version() { return known; }
@@ -142,6 +141,8 @@ void getLocalTime(LocalTime *now) {
 namespace {
 
 typedef DWORD(WINAPI *GetCurrentDirectoryWFn)(DWORD, LPWSTR);
+const GetCurrentDirectoryWFn getCurrentDirectoryW =
+    win::lookUp<GetCurrentDirectoryWFn>("kernel32.dll", "GetCurrentDirectoryW");
 
 // The current directory as the system gives it, in UTF-8; "" when it cannot
 // be read. A wide one is at most 32,767 units, each at most 3 bytes.
@@ -150,8 +151,7 @@ const char *currentDirectoryText() {
     static char text[3 * 32768];
     text[0] = '\0';
     if (win::isNt()) {
-        GetCurrentDirectoryWFn get = win::lookUp<GetCurrentDirectoryWFn>("kernel32.dll", "GetCurrentDirectoryW");
-        DWORD n = get != nullptr ? get(32768, wide) : 0;
+        DWORD n = getCurrentDirectoryW != nullptr ? getCurrentDirectoryW(32768, wide) : 0;
         if (n > 0 && n < 32768) win::toUtf8(wide, text, sizeof text);
     } else {
         char ansi[MAX_PATH + 1];
@@ -205,7 +205,8 @@ wchar_t **widenAnsiArguments(int argc, char **argv) {
 // behind the ANSI argv, without wildcard expansion like it). Windows 9x, or
 // a C runtime without the call: the ANSI arguments.
 wchar_t **wideArguments(int *argc, char **argv) {
-    WideMainArgsFn parse = win::isNt() ? win::lookUp<WideMainArgsFn>("msvcrt.dll", "__wgetmainargs") : nullptr;
+    WideMainArgsFn parse =
+        win::isNt() ? win::lookUp<WideMainArgsFn>("msvcrt.dll", "__wgetmainargs") : nullptr;
     wchar_t **wide = nullptr, **environment = nullptr;
     StartUpInfo info = {0};
     int count = 0;

@@ -163,10 +163,12 @@ bool pathToAnsi(const char *utf8, char *out, size_t room) {
 // '?' for each half of its surrogate pair.
 size_t toCodePageShown(const wchar_t *wide, size_t units, UINT codePage, char *out, size_t room) {
     bool surrogates = false;
-    for (size_t i = 0; i < units; ++i) surrogates = surrogates || isHighSurrogate(wide[i]) || isLowSurrogate(wide[i]);
+    for (size_t i = 0; i < units; ++i)
+        surrogates = surrogates || isHighSurrogate(wide[i]) || isLowSurrogate(wide[i]);
     int n = 0;
     if (!surrogates && units > 0)
-        n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, (int)units, out, (int)room, "?", nullptr);
+        n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, (int)units, out, (int)room, "?",
+                                nullptr);
     return n > 0 ? (size_t)n : toCodePageByCharacter(wide, units, codePage, out, room);
 }
 

@@ -46,7 +46,8 @@ fi
 # The extended free-space query and every wide call (which the first
 # Windows 95 lacks) are looked up at run time, never imported: the program
 # must still load there.
-looked_up=$("$triple-objdump" -p "$exe" | awk '/DLL Name:/ {dll = $3} dll == "KERNEL32.dll" && NF == 3 && $3 ~ /(W|GetDiskFreeSpaceExA)$/ {print $3}' | tr '\n' ' ')
+looked_up=$("$triple-objdump" -p "$exe" | awk '/DLL Name:/ {dll = $3}
+    dll == "KERNEL32.dll" && NF == 3 && $3 ~ /(W|GetDiskFreeSpaceExA)$/ {print $3}' | tr '\n' ' ')
 if [ -n "$looked_up" ]; then
     echo "FAIL: folmar.exe imports $looked_up(to be looked up at run time)"; failures=$((failures + 1))
 fi

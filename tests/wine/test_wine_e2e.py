@@ -480,7 +480,8 @@ class ConsoleTest(WineTest):
         # No settings file: a wait after its messages; then /P pauses after 23
         # directory lines. Both parts of the cursor key go to the first wait.
         # Names beyond ASCII show their real characters on the console.
-        make_tree(self.d, dict({"p/d%02d" % i: None for i in range(25)}, **{"p/Dvořák": None, "p/日本語": None}))
+        make_tree(self.d, {"p/d%02d" % i: None for i in range(25)})
+        make_tree(self.d, {"p/Dvořák": None, "p/日本語": None})
         self.pid, self.fd = pty.fork()
         if self.pid == 0:  # the child: a new session with the terminal as its own
             try:
