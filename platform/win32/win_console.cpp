@@ -1,14 +1,13 @@
 // The Windows console: standard output as a character device, clearing the
 // window, raw key reads in the manner of _getch() and the pending-key test,
 // both on the console input handle, the integer of the width question, the
-// program's output stream and the end of the process.
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-
+// program's output stream, the text written to it and to the report file in
+// the encoding its reader sees, and the end of the process.
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/win32/win32.h"
 
 namespace {
 
@@ -135,13 +134,72 @@ void readIntegerFromStdin(int *value) {
     (void)stored;
 }
 
+// ---- text ----
+
+namespace {
+
+bool askStdoutIsConsole() {
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+// Standard output is a console, not redirected: asked once, before main
+// runs, since the answer cannot change during the run.
+const bool stdoutIsConsole = askStdoutIsConsole();
+
+typedef BOOL(WINAPI *WriteConsoleWFn)(HANDLE, const void *, DWORD, LPDWORD, LPVOID);
+const WriteConsoleWFn writeConsoleW = win::lookUp<WriteConsoleWFn>("kernel32.dll", "WriteConsoleW");
+
+// The real characters on the console of the NT family. What the stream
+// holds is flushed first, so that the output keeps its order.
+bool writeConsoleWide(FILE *stream, const char *text) {
+    if (std::fflush(stream) != 0 || writeConsoleW == nullptr) return false;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    wchar_t wide[512];
+    while (*text != '\0') {
+        size_t used;
+        DWORD units = (DWORD)win::toWide(text, wide, sizeof wide / sizeof wide[0], &used);
+        DWORD written = 0;
+        if (!writeConsoleW(out, wide, units, &written, nullptr) || written != units) return false;
+        text += used;
+    }
+    return true;
+}
+
+// The text in `codePage` through the stream, '?' for each character the
+// code page cannot hold.
+bool writeInCodePage(FILE *stream, const char *text, UINT codePage) {
+    wchar_t wide[256];
+    char bytes[4 * 256];
+    while (*text != '\0') {
+        size_t used;
+        size_t units = win::toWide(text, wide, sizeof wide / sizeof wide[0], &used);
+        size_t n = win::toCodePageShown(wide, units, codePage, bytes, sizeof bytes);
+        if (std::fwrite(bytes, 1, n, stream) != n) return false;
+        text += used;
+    }
+    return true;
+}
+
+}  // namespace
+
+// ASCII text goes through the stream unchanged. Other text: on the console
+// of the NT family its real characters; on a Windows 9x console the console's
+// code page; redirected output and the report file in the ANSI code page,
+// which is what a reader of such a file on this machine expects.
+bool writeText(FILE *stream, const char *text) {
+    if (win::isAscii(text)) return std::fputs(text, stream) >= 0;
+    if (stream == stdout && stdoutIsConsole)
+        return win::isNt() ? writeConsoleWide(stream, text)
+                           : writeInCodePage(stream, text, GetConsoleOutputCP());
+    return writeInCodePage(stream, text, CP_ACP);
+}
+
 FILE *platformStdout() {
     static bool setUp = false;
     if (!setUp) {
         setUp = true;
-        DWORD mode;
-        if (!GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode))
-            std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+        if (!stdoutIsConsole) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
     }
     return stdout;
 }

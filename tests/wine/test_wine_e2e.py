@@ -7,7 +7,8 @@ What wine does differently from Windows is taken as a fact of wine here:
 entries come in upper-cased name order, names beginning with '.' are hidden,
 short names use wine's hashing scheme (read back from wine's own "dir /x").
 Expected reports are built from the trees the tests make; every line of the
-program's output must end in CR LF. Run by run-wine-tests.sh."""
+program's output must end in CR LF. Redirected output and the report file are
+in the prefix's ANSI code page, cp1252. Run by run-wine-tests.sh."""
 
 import datetime
 import os
@@ -68,6 +69,12 @@ def crlf_lines(data, partial=False):
     if not partial:
         raise AssertionError("output does not end in CR LF: %r" % pieces[-1])
     return pieces
+
+
+def ansi(text):
+    """`text` as the program writes it to a file or a pipe: in cp1252, '?' for
+    each character cp1252 cannot hold (as read back by crlf_lines)."""
+    return text.encode("cp1252", "replace").decode("latin-1")
 
 
 def short_names(win_dir):
@@ -165,9 +172,10 @@ def counts(dirs, files, total):
 
 
 def write_settings(text):
-    """A settings file in F:, the working directory of the runs that use one."""
-    with open(os.path.join(DRIVE_DIRS["F"], "Folmar.ini"), "w") as f:
-        f.write(text)
+    """A settings file in F:, the working directory of the runs that use one;
+    `text` in UTF-8, or bytes as they are."""
+    with open(os.path.join(DRIVE_DIRS["F"], "Folmar.ini"), "wb") as f:
+        f.write(text if isinstance(text, bytes) else text.encode("utf-8"))
 
 
 def disk_total(unix_dir):
@@ -258,31 +266,71 @@ class SinglePathRunTest(WineTest):
                                  + counts(1, 0, 0) + [""] + space + [""])
 
 
-class UnrepresentableNameTest(WineTest):
-    """Names the ANSI code page cannot hold come back with '?' in them. Such a
-    directory is counted, but cannot be entered by that name: it must never
-    be taken for a sibling that the '?' would match as a wildcard."""
+def directory_lines(out):
+    """The directory lines of a single-path report as (path, size) pairs, and
+    the three counts lines after them."""
+    body = after_banner(out)
+    end = body.index("", 3)
+    lines = [re.fullmatch(r"(.+?)\.+ ([0-9,]+)", line) for line in body[3:end]]
+    return [(m.group(1), int(m.group(2).replace(",", ""))) for m in lines], body[end:end + 4]
 
-    TREE = {"u/ab/g": 12, "u/\u0436b/secret": 1234, "u/x\u0436/other": 77,
-            "u/q?r/h": 5, "u/line\nbreak/n": 3, "u/caf\u00e9/k": 1}
 
-    def test_question_marks_are_counted_not_entered_and_short_names_reach_them(self):
+class NamesBeyondAsciiTest(WineTest):
+    """Names in several scripts, with look-alike siblings: the best-fit ANSI
+    name of "Dvořák" is "Dvorák", that of "Ćirilica" "Cirilica", which names
+    "cirilica" on a file system blind to case."""
+
+    TREE = {"names/Français/été.txt": 3, "names/Größe/Maß.dat": 4, "names/Čeština/ž.txt": 5,
+            "names/Dvořák/a": 1000, "names/Dvorák/a": 10, "names/Ćirilica/a": 2000, "names/cirilica/a": 20,
+            "names/Ελληνικά/Υπο/β": 12, "names/日本語/ファイル": 7, "names/emoji \U0001F389/x": 8,
+            "names/cafe\u0301/y": 9, "names/caf\u00e9/z": 11}
+
+    def setUp(self):
+        super().setUp()
         make_tree(self.d, self.TREE)
+        self.names = os.path.join(self.d, "names")
+        walked, dirs, files, total = walk(self.names, "D:\\names\\")
+        self.assertEqual((dirs + 1, files, total), (14, 12, 3089))  # the tree, stated outright
+        self.expected = sorted((ansi(p.rstrip("\\")), size) for p, size in walked)
+        self.counts = counts(dirs + 1, files, total)
+
+    def test_windows_10_enters_every_directory_by_its_real_name(self):
+        rc, out = run([], cwd=self.names)
+        self.assertEqual(rc, 0)
+        lines, totals = directory_lines(out)
+        self.assertEqual((sorted(lines), totals), (self.expected, self.counts))
+        for pair in [("D:\\names\\Dvo?\u00e1k", 1000), ("D:\\names\\Dvor\u00e1k", 10),
+                     ("D:\\names\\?irilica", 2000), ("D:\\names\\cirilica", 20)]:
+            self.assertEqual(lines.count(pair), 1, pair)
+        # The target from the wide command line, the current directory from
+        # the wide call (a lone argument is upper-cased, ASCII letters only).
+        for args, cwd, want in [(["D:\\names\\Dvořák"], self.d, [("D:\\NAMES\\DVO?\u00e1K", 1000)]),
+                                ([], os.path.join(self.names, "Ελληνικά"),
+                                 [("D:\\names\\" + "?" * 8, 0), ("D:\\names\\" + "?" * 8 + "\\???", 12)])]:
+            rc, out = run(args, cwd=cwd)
+            self.assertEqual((rc, directory_lines(out)[0]), (0, want))
+
+    def test_windows_95_enters_no_directory_twice(self):
+        # ANSI calls: look-alikes are entered by their short names, so every
+        # directory is reported once, with its own bytes.
+        rc, out = run([], cwd=self.names, exe=EXE95)
+        self.assertEqual(rc, 0)
+        lines, totals = directory_lines(out)
+        self.assertEqual(totals, self.counts)
+        self.assertEqual(len({path.upper() for path, _ in lines}), len(lines), lines)
+        self.assertEqual(sorted(size for _, size in lines), sorted(size for _, size in self.expected))
+
+    def test_names_windows_cannot_hold_are_counted_never_entered(self):
+        # Wine lists Linux names holding '?', '*' or a control character as
+        # they are. Such a directory is counted but not entered: "q?r" must
+        # not be taken for "qxr", which it would match as a pattern.
+        make_tree(self.d, {"u/ab/g": 12, "u/q?r/h": 5, "u/a*b/s": 30, "u/line\nbreak/n": 3, "u/qxr/k": 1})
         rc, out = run([], cwd=os.path.join(self.d, "u"))
         self.assertEqual(rc, 0)
-        body = after_banner(out)
-        self.assertEqual(body[3:6], [dir_line("D:\\u\\", 0, 125), dir_line("D:\\u\\ab\\", 12, 125),
-                                     dir_line("D:\\u\\caf\u00e9\\", 1, 125)])
-        self.assertEqual(body[6:10], counts(7, 2, 13))
+        self.assertEqual(directory_lines(out), ([("D:\\u", 0), ("D:\\u\\ab", 12), ("D:\\u\\qxr", 1)],
+                                                counts(6, 2, 13)))
         for line in out:
             self.assertFalse(re.search(r"[\x00-\x1f\x7f]", line), repr(line))
-        rc, out = run(["/S", "D:\\u"], cwd=self.d)
-        self.assertEqual(rc, 0)
-        shorts = short_names("D:\\u")["D:\\u"]
-        hidden = shorts["\u0436b".encode("cp1252", "replace").decode("cp1252")]
-        self.assertTrue(hidden, shorts)
-        self.assertIn(dir_line("D:\\u\\%s\\" % hidden, 1234, 125), after_banner(out))
-        self.assertIn(dir_line("D:\\u\\ab\\", 12, 125), after_banner(out))
 
 
 class AllDrivesTest(WineTest):
@@ -299,7 +347,7 @@ class AllDrivesTest(WineTest):
         self.assertTrue(m, lines[7])
         self.assertDateNear(m.group(1), before, after)
         walked, dirs, files, total = walk(unix_dir, letter + ":\\")
-        expected = header(letter, width, True) + [dir_line(p, s, width) for p, s in walked]
+        expected = header(letter, width, True) + [dir_line(ansi(p), s, width) for p, s in walked]
         expected += ["", "Drive %s Totals: " % letter,
                      "   Number of Dirs.   = " + field(dirs, 15) + " ",
                      "   Number of Files   = " + field(files, 15) + " ",
@@ -316,7 +364,7 @@ class AllDrivesTest(WineTest):
         return [rest[4][1:]] + rest[5:], (dirs, files, total, figures)
 
     def test_all_drives_run_with_width_question_and_a_remote_drive(self):
-        make_tree(self.d, {"work/a": 100, "work/sub/b": 5000000000, "top.txt": 1})
+        make_tree(self.d, {"work/a": 100, "work/sub/b": 5000000000, "work/Dvořák/c": 7, "top.txt": 1})
         make_tree(DRIVE_DIRS["E"], {"share/doc": 42})
         make_tree(DRIVE_DIRS["F"], {"cd/never": 1})
         write_settings("[Folmar settings]\nprocessRemoteDrives = Y\n")
@@ -336,7 +384,7 @@ class AllDrivesTest(WineTest):
             "Folmar==>  Folmar Ver. 5.1b Completed ", "Folmar==>  Output is in C:\\FolmarAll.txt"])
         rest, d = self.drive_section("D", self.read_report(), 112, self.d, before, after)
         rest, e = self.drive_section("E", rest, 112, DRIVE_DIRS["E"], before, after)
-        self.assertEqual(d[:3], (2, 3, 5000000101))
+        self.assertEqual(d[:3], (3, 4, 5000000108))
         self.assertEqual(d[3][2], disk_total(self.d))
         grand = [("   Number of Dirs.   = ", " "), ("   Number of Files   = ", " "),
                  ("   Allocation        = ", "  (File Sizes) "),
@@ -370,13 +418,37 @@ class AllDrivesTest(WineTest):
         self.assertEqual(figure(rest[7], "   Capacity          = ", 16, "  (Bytes) "), capacity)
 
 
+class ReportFileTest(WineTest):
+    def test_report_file_is_a_regular_file_named_by_its_real_name(self):
+        # A device or a directory is refused; a name beyond ASCII, from a
+        # settings file in UTF-8 or in the ANSI code page, names its file.
+        folder = os.path.join(DRIVE_C, "Folder.txt")
+        os.mkdir(folder)
+        self.addCleanup(os.rmdir, folder)
+        for value, made in [("C:\\Folder.txt", None), ("NUL", None), ("COM1", None), ("CON", None),
+                            ("C:\\Résumé-Dvořák.txt", "Résumé-Dvořák.txt"),
+                            ("C:\\Résumé.txt".encode("cp1252"), "Résumé.txt")]:
+            with self.subTest(value=value):
+                write_settings(b"[Folmar settings]\noutputFile = " +
+                               (value if isinstance(value, bytes) else value.encode("utf-8")) + b"\n")
+                rc, out = run(["/ALL"], cwd=DRIVE_DIRS["F"], stdin_text="4\n")
+                self.assertEqual(rc, 0)
+                refused = any(line.endswith("Folmar==>  Unable to open the FolmarAll.txt output file ")
+                              for line in out)
+                self.assertEqual(refused, made is None, out)
+                if made is not None:
+                    with open(os.path.join(DRIVE_C, made), "rb") as f:
+                        self.assertEqual(crlf_lines(f.read())[0], "Directory Size (Folmar Ver. 2.0) ")
+                    os.remove(os.path.join(DRIVE_C, made))
+
+
 class ConsoleTest(WineTest):
     """The program on a pseudo-terminal, its console: key reads really wait and
     typed keys arrive as console input events (an escape sequence as one key)."""
 
     def setUp(self):
         super().setUp()
-        self.pid, self.fd = None, -1
+        self.pid, self.fd, self.seen = None, -1, b""
 
     def tearDown(self):
         if self.pid is not None:
@@ -396,7 +468,8 @@ class ConsoleTest(WineTest):
                 return os.WEXITSTATUS(status)
             if select.select([self.fd], [], [], 0.1)[0]:
                 try:
-                    last = time.time() if os.read(self.fd, 65536) else last
+                    data = os.read(self.fd, 65536)
+                    self.seen, last = self.seen + data, time.time() if data else last
                 except OSError:
                     pass
             elif time.time() - last >= quiet and time.time() - start >= at_least:
@@ -406,7 +479,9 @@ class ConsoleTest(WineTest):
     def test_cursor_key_ends_one_wait_and_leaves_nothing_for_the_next(self):
         # No settings file: a wait after its messages; then /P pauses after 23
         # directory lines. Both parts of the cursor key go to the first wait.
+        # Names beyond ASCII show their real characters on the console.
         make_tree(self.d, {"p/d%02d" % i: None for i in range(25)})
+        make_tree(self.d, {"p/Dvořák": None, "p/日本語": None})
         self.pid, self.fd = pty.fork()
         if self.pid == 0:  # the child: a new session with the terminal as its own
             try:
@@ -420,6 +495,9 @@ class ConsoleTest(WineTest):
         self.assertIsNone(self.settle(), "the /P pause did not wait: a key was left behind")
         os.write(self.fd, b"x")
         self.assertEqual(self.settle(quiet=60, at_least=0), 0, "the program still waits, or failed")
+        shown = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", self.seen).decode("utf-8", "replace")
+        for name in ["D:\\p\\Dvořák.", "D:\\p\\日本語."]:
+            self.assertIn(name, shown)
 
 
 class ExitCodeTest(WineTest):

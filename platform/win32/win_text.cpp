@@ -1,0 +1,175 @@
+// The text conversions of the Windows platform: UTF-8 (the seam) to and from
+// UTF-16 (the wide calls, surrogate pairs included), ANSI names to UTF-8,
+// exact ANSI paths for Windows 9x, and text for a reader in a code page with
+// '?' for what it cannot hold. Written here rather than with CP_UTF8, which
+// Windows 95 lacks.
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
+
+#include "platform/platform.h"
+#include "platform/utf8.h"
+#include "platform/win32/win32.h"
+
+namespace {
+
+bool isHighSurrogate(uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool isLowSurrogate(uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Decodes what decodeUtf8 refused at `text`: the three bytes of a lone
+// surrogate (as toUtf8 writes one) give it back, any other byte U+FFFD.
+int decodeInvalid(const char *text, uint32_t *code) {
+    const unsigned char *s = (const unsigned char *)text;
+    if (s[0] == 0xED && s[1] >= 0xA0 && s[1] <= 0xBF && (s[2] & 0xC0) == 0x80) {
+        *code = 0xD000u | ((s[1] & 0x3Fu) << 6) | (s[2] & 0x3Fu);
+        return 3;
+    }
+    *code = 0xFFFD;
+    return 1;
+}
+
+// The UTF-8 bytes of `code` (up to U+10FFFF; a surrogate as any other code
+// point of three bytes) in `out`; returns their number.
+size_t encodeUtf8(uint32_t code, char *out) {
+    if (code < 0x80) {
+        out[0] = (char)code;
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = (char)(0xC0 | (code >> 6));
+        out[1] = (char)(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = (char)(0xE0 | (code >> 12));
+        out[1] = (char)(0x80 | ((code >> 6) & 0x3F));
+        out[2] = (char)(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = (char)(0xF0 | (code >> 18));
+    out[1] = (char)(0x80 | ((code >> 12) & 0x3F));
+    out[2] = (char)(0x80 | ((code >> 6) & 0x3F));
+    out[3] = (char)(0x80 | (code & 0x3F));
+    return 4;
+}
+
+// One character at a time, kept only when it converts back to itself: for
+// the systems before Windows 2000 and the code pages (UTF-8, GB18030) that
+// refuse WC_NO_BEST_FIT_CHARS.
+size_t toCodePageByCharacter(const wchar_t *wide, size_t units, UINT codePage, char *out,
+                             size_t room) {
+    size_t at = 0;
+    for (size_t i = 0; i < units;) {
+        int count = isHighSurrogate(wide[i]) && i + 1 < units && isLowSurrogate(wide[i + 1]) ? 2 : 1;
+        char bytes[8];
+        wchar_t back[4];
+        int n = WideCharToMultiByte(codePage, 0, wide + i, count, bytes, sizeof bytes, nullptr, nullptr);
+        int m = n > 0 ? MultiByteToWideChar(codePage, 0, bytes, n, back, 4) : 0;
+        if (m != count || std::memcmp(back, wide + i, count * sizeof(wchar_t)) != 0) {
+            bytes[0] = '?';
+            n = 1;
+        }
+        if (at + (size_t)n > room) break;
+        std::memcpy(out + at, bytes, (size_t)n);
+        at += (size_t)n;
+        i += (size_t)count;
+    }
+    return at;
+}
+
+}  // namespace
+
+namespace win {
+
+bool isAscii(const char *text) {
+    for (const unsigned char *p = (const unsigned char *)text; *p != 0; ++p)
+        if (*p >= 0x80) return false;
+    return true;
+}
+
+bool isUtf8(const char *text) {
+    uint32_t code;
+    while (*text != '\0') {
+        text += decodeUtf8(text, &code);
+        if (code == invalidCode) return false;
+    }
+    return true;
+}
+
+size_t toWide(const char *utf8, wchar_t *out, size_t room, size_t *used) {
+    size_t units = 0, at = 0;
+    while (utf8[at] != '\0') {
+        uint32_t code;
+        int length = decodeUtf8(utf8 + at, &code);
+        if (code == invalidCode) length = decodeInvalid(utf8 + at, &code);
+        size_t need = code > 0xFFFF ? 2 : 1;
+        if (units + need + 1 > room) break;
+        if (need == 2) {
+            out[units++] = (wchar_t)(0xD800 + ((code - 0x10000) >> 10));
+            out[units++] = (wchar_t)(0xDC00 + (code & 0x3FF));
+        } else {
+            out[units++] = (wchar_t)code;
+        }
+        at += (size_t)length;
+    }
+    if (room > 0) out[units] = 0;
+    if (used != nullptr) *used = at;
+    return units;
+}
+
+size_t toUtf8(const wchar_t *wide, char *out, size_t room) {
+    size_t at = 0;
+    for (size_t i = 0; wide[i] != 0;) {
+        uint32_t code = (uint16_t)wide[i];
+        size_t units = 1;
+        if (isHighSurrogate(code) && isLowSurrogate((uint16_t)wide[i + 1])) {
+            code = 0x10000 + ((code - 0xD800) << 10) + ((uint16_t)wide[i + 1] - 0xDC00);
+            units = 2;
+        }
+        char bytes[4];
+        size_t n = encodeUtf8(code, bytes);
+        if (at + n + 1 > room) break;
+        std::memcpy(out + at, bytes, n);
+        at += n;
+        i += units;
+    }
+    if (room > 0) out[at] = '\0';
+    return at;
+}
+
+// Names, short names and the current directory of Windows 9x: at most
+// MAX_PATH bytes, so as many UTF-16 units.
+size_t ansiToUtf8(const char *ansi, char *out, size_t room) {
+    wchar_t wide[2 * MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, ansi, -1, wide, 2 * MAX_PATH) == 0) wide[0] = 0;
+    return toUtf8(wide, out, room);
+}
+
+// Converted to ANSI and back: a path that does not come back as it was
+// would name some other file (a best-fit look-alike) and is refused.
+bool pathToAnsi(const char *utf8, char *out, size_t room) {
+    const int units = maxPathBytes + 8;
+    wchar_t wide[units], back[units];
+    size_t used;
+    toWide(utf8, wide, units, &used);
+    if (utf8[used] != '\0') return false;
+    int n = WideCharToMultiByte(CP_ACP, 0, wide, -1, out, (int)room, nullptr, nullptr);
+    if (n == 0 || MultiByteToWideChar(CP_ACP, 0, out, -1, back, units) == 0) return false;
+    return std::wcscmp(wide, back) == 0;
+}
+
+// A character beyond U+FFFF goes one character at a time too: the code
+// pages that take the flag hold none, and WideCharToMultiByte would give a
+// '?' for each half of its surrogate pair.
+size_t toCodePageShown(const wchar_t *wide, size_t units, UINT codePage, char *out, size_t room) {
+    bool surrogates = false;
+    for (size_t i = 0; i < units; ++i)
+        surrogates = surrogates || isHighSurrogate(wide[i]) || isLowSurrogate(wide[i]);
+    int n = 0;
+    if (!surrogates && units > 0)
+        n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide, (int)units, out, (int)room, "?",
+                                nullptr);
+    return n > 0 ? (size_t)n : toCodePageByCharacter(wide, units, codePage, out, room);
+}
+
+}  // namespace win
