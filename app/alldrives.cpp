@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/version.h"
@@ -14,8 +15,6 @@
 #include "report/report.h"
 #include "scan/scan.h"
 
-// The width used when neither the settings nor the answer gave one.
-static const int fallbackLineWidth = 125;
 
 // The menu of the width question, ending with the prompt (no line break).
 static void askLineWidth() {
@@ -31,7 +30,7 @@ static void askLineWidth() {
 
 // Sets rs.lineWidth: from rs.lineWidthPrint when the settings gave a width,
 // else from the answer to the question (1-4). Any other number keeps the
-// width main set (78 on a console), or 125 when none is set. Returns false
+// width main set (78 on a console), or the widest when none is set. Returns false
 // when the answer is 0 or no number could be read: the program ends.
 bool selectLineWidth() {
     if (rs.lineWidthPrint != 0) {
@@ -44,13 +43,13 @@ bool selectLineWidth() {
     readIntegerFromStdin(&answer);
     switch (answer) {
     case 0: return false;
-    case 1: rs.lineWidth = 75; break;
+    case 1: rs.lineWidth = narrowestLineWidth; break;
     case 2: rs.lineWidth = 90; break;
     case 3: rs.lineWidth = 112; break;
-    case 4: rs.lineWidth = 125; break;
+    case 4: rs.lineWidth = widestLineWidth; break;
     default: break;
     }
-    if (rs.lineWidth == 0) rs.lineWidth = fallbackLineWidth;
+    if (rs.lineWidth == 0) rs.lineWidth = widestLineWidth;
     return true;
 }
 

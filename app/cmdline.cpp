@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/text.h"

@@ -1,4 +1,6 @@
-// Process entry: hands the command line to the program.
+// Process entry and its one end: the program runs, then the process ends
+// with the code it returned.
 #include "app/app.h"
+#include "platform/platform.h"
 
-int main(int argc, char **argv) { return folmarMain(argc, argv); }
+int main(int argc, char **argv) { exitProcess(folmarMain(argc, argv)); }

@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "app/app.h"
+#include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/version.h"
+#include "drives/drives.h"
 #include "report/report.h"
 #include "scan/scan.h"
 #include "settings/settings.h"
@@ -46,7 +48,7 @@ void deriveLayout() {
     rs.pathColumn = rs.lineWidth - 14;
     rs.wrapFloor = (unsigned)rs.pathColumn / 2;
     rs.cpi = 10;
-    if (rs.lineWidth > 75) rs.cpi = 12;
+    if (rs.lineWidth > narrowestLineWidth) rs.cpi = 12;
     if (rs.lineWidth > 90) rs.cpi = 15;
     if (rs.lineWidth > 112) rs.cpi = 17;
 }
@@ -63,7 +65,7 @@ void closeFiles() {
     conFlush();
 }
 
-// The single-path run; 1 when the walk ran out of memory or open files.
+// The single-path run; 1 when the walk stopped.
 static int runSinglePath() {
     conText("\n");
     printStdoutHeader();
@@ -101,9 +103,9 @@ int folmarMain(int argc, char **argv) {
     if (!determineOsLevel()) return finish(0);
     getLocalTime(&rs.runDate);
     if (nothingToDo()) return finish(0);
-    if (!rs.stdoutRedirected) rs.lineWidth = 78;
+    if (!rs.stdoutRedirected) rs.lineWidth = consoleLineWidth;
     if (rs.runMode == '~' && !selectLineWidth()) return finish(0);
-    if (rs.lineWidth == 0) rs.lineWidth = 125;  // redirected, and no width given
+    if (rs.lineWidth == 0) rs.lineWidth = widestLineWidth;  // redirected, and no width given
     deriveLayout();
     if (rs.runMode == '~') return finish(runAllDrives());
     return finish(runSinglePath());

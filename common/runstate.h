@@ -9,6 +9,10 @@
 
 #include "platform/platform.h"
 
+// Report line widths: the console's, and the range a printed report takes
+// (the width question's answers and lineWidthPrint alike).
+enum : int { consoleLineWidth = 78, narrowestLineWidth = 75, widestLineWidth = 125 };
+
 struct RunState {
     // ---- settings and mode (run control, settings file) ----
     char showDirs;              // 'L' long names, 'S' short names, 'N' no directory lines
@@ -53,7 +57,7 @@ struct RunState {
     uint64_t i64TotalAlloc;     // running byte total of the drive (saturates)
     uint64_t i64SaveTotalAlloc; // i64TotalAlloc after the previous line
     char linePath[maxPathBytes + 5]; // copy of curPath handed to the roll-up
-    bool walkFailed;            // the walk ran out of memory or open files
+    bool runAborted;            // the walk stopped: out of memory or open files, or a total went down
     uint64_t i64GrandDirs;      // grand totals, each saturating
     uint64_t i64GrandFiles;
     uint64_t i64GrandAlloc;

@@ -1,8 +1,16 @@
 // Drives and disk space: the drive list of an all-drives run, the selection
-// by drive type, and the classic and extended free-space queries.
+// by drive type, the classic and extended free-space queries, and the close
+// of each drive's listing.
 #pragma once
 
 #include <cstdint>
+
+// Closes the listing of rs.curPath's drive: the condensed roll-up's last
+// line, the disk-space query of rs.osLevel, the block of the run (after a
+// form feed when rs.showDirs is 'N' and the page is full), then the drive's
+// figures are folded into the grand totals. Nothing after a roll-up line
+// that stopped the walk.
+void printDriveTotals();
 
 // The drive loop of an all-drives run: progress messages, then for each
 // selected drive its page header, walk and totals block.

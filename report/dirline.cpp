@@ -32,7 +32,7 @@ static struct {
     short columnAt[maxChars + 1];
 } laid;
 
-// One line: at most 125 columns, each piece's bytes (zero-width characters
+// One line: at most widestLineWidth columns, each piece's bytes (zero-width characters
 // take bytes but no column), the line break and the terminator.
 static char lineBuffer[sizeof laid.text + 128];
 
@@ -46,7 +46,8 @@ struct LineGeometry {
 
 static LineGeometry lineGeometry() {
     LineGeometry g;
-    g.pathColumn = rs.pathColumn < 10 ? 10 : (rs.pathColumn > 111 ? 111 : rs.pathColumn);
+    const int widest = widestLineWidth - sizeWidth;
+    g.pathColumn = rs.pathColumn < 10 ? 10 : (rs.pathColumn > widest ? widest : rs.pathColumn);
     g.lineWidth = g.pathColumn + sizeWidth;
     g.wrapFloor = (int)rs.wrapFloor < g.pathColumn ? (int)rs.wrapFloor : g.pathColumn / 2;
     return g;

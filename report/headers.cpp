@@ -4,14 +4,12 @@
 // console listing, and the date-and-time text of the headers.
 #include <cstdio>
 
-#include "app/app.h"
+#include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/version.h"
 #include "report/internal.h"
 #include "report/report.h"
-
-static const int longestFill = 50;  // lineWidth is at most 125
 
 // A text of `count` blanks (held to 0..128).
 static const char *blanks(int count) {
@@ -33,11 +31,24 @@ static const char *driveLetterText() {
     return text;
 }
 
-// Extra blanks of a header wider than `narrowest`; none at or below it.
-static int headerFill(int narrowest) {
-    int fill = rs.lineWidth - narrowest;
-    if (fill <= 0) return 0;
-    return fill > longestFill ? longestFill : fill;
+// The two lines of a column header, laid out for the narrowest line of its
+// sink: blanks between "Page nn" and "Bytes ", and between the two rules. A
+// wider line widens both gaps by its extra columns.
+struct ColumnHeader {
+    int narrowest, bytesGap, ruleGap;
+};
+static const ColumnHeader fileHeader = {narrowestLineWidth, 42, 56};
+static const ColumnHeader consoleHeader = {consoleLineWidth, 44, 57};
+
+// Builds the header `h` for rs.lineWidth, rs.driveLetter and rs.pageNumber.
+static const char *columnHeader(const ColumnHeader &h) {
+    static char text[256];
+    int fill = rs.lineWidth - h.narrowest;
+    if (fill < 0) fill = 0;
+    if (fill > widestLineWidth - h.narrowest) fill = widestLineWidth - h.narrowest;
+    std::snprintf(text, sizeof text, "Directory Drive %s   Page %2d%sBytes \n---------%s---------- \n",
+                  driveLetterText(), rs.pageNumber, blanks(h.bytesGap + fill), blanks(h.ruleGap + fill));
+    return text;
 }
 
 void formatDateTime() {
@@ -62,17 +73,7 @@ static void writeTitleBlock() {
 
 // The two lines of the report file's column header; adds 2 to rs.lineCount.
 static void writeFileColumnHeader() {
-    int fill = headerFill(75);
-    fileText("Directory Drive ");
-    fileText(driveLetterText());
-    fileFormat("   Page %2d", rs.pageNumber);
-    fileText(blanks(18));
-    fileText(blanks(fill));
-    fileText(blanks(24));
-    fileText("Bytes \n");
-    fileText("---------");
-    fileText(blanks(23 + 33 + fill));
-    fileText("---------- \n");
+    fileText(columnHeader(fileHeader));
     rs.lineCount += 2;
 }
 
@@ -93,17 +94,7 @@ void writePageHeader() {
 // rs.pageNumber to the next page (1).
 void printStdoutHeader() {
     ++rs.pageNumber;
-    int fill = headerFill(78);
-    conText("Directory Drive ");
-    conText(driveLetterText());
-    conFormat("   Page %2d", rs.pageNumber);
-    conText(blanks(21));
-    conText(blanks(fill));
-    conText(blanks(23));
-    conText("Bytes \n");
-    conText("---------");
-    conText(blanks(25 + 32 + fill));
-    conText("---------- \n");
+    conText(columnHeader(consoleHeader));
 }
 
 // Writes `line` as plain text to the report file and counts it; the line

@@ -31,8 +31,12 @@ void screenPause();
 // rs.runDate into rs.dateTimeText.
 void formatDateTime();
 
-// Totals block of one drive or target (flush of the roll-up, disk query,
-// the block, foldDriveTotals).
-void printDriveTotals();
-// "Grand Totals for the system" block of an all-drives run.
+// The totals block of a single-path run, on the console; counts the target
+// directory itself into rs.dirCount.
+void writeConsoleTotals();
+// The totals block of a drive in an all-drives run, in the report file: adds
+// 8 to rs.lineCount and ends with a form feed unless rs.showDirs is 'N'.
+void writeFileTotals();
+// "Grand Totals for the system" block of an all-drives run, in the report
+// file, in 16-wide fields. Changes no counter.
 void printGrandTotals();

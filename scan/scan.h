@@ -1,5 +1,5 @@
-// The directory walk, every counter and byte total, and the condensed
-// first-level roll-up.
+// The directory walk (walk.cpp), every counter and byte total (totals.cpp),
+// and the condensed first-level roll-up (rollup.cpp).
 //
 // Walk order of processDirs for one directory D: the file pass lists and
 // counts D's files, then D's line is handed to the roll-up (and so to
@@ -7,28 +7,38 @@
 // A directory's line therefore follows the names of its own files and
 // precedes every line of its subtree. Names beginning with '.' are never
 // entered; a directory that cannot be enumerated gets no line.
+//
+// The one call back up: printDirLine ends every directory line by handing
+// its bytes to addDirToTotal.
 #pragma once
 
 #include <cstdint>
 
+// ---- walk.cpp ----
 // Walks rs.curPath (with or without its final backslash). Leaves rs.curPath
 // holding the last directory entered, with its final backslash.
 void processDirs();
 // The file pass over `lsPath` ("...\*.*"): counts files into rs.fileCount,
 // adds their sizes to rs.i64DirAlloc and lists names when rs.showFiles asks.
 void processFiles(const char *lsPath);
+// The walk stops early, and the run ends with exit code 1: the machine ran
+// out of memory or open files, a drive's total went down (rs.runAborted), or
+// standard output can no longer be written (rs.stdoutFailed).
+bool walkStopped();
+
+// ---- totals.cpp ----
+// a + b, held at the largest value instead of wrapping: a total past 2^64 - 1
+// must never show a small, plausible figure.
+uint64_t addSaturating(uint64_t a, uint64_t b);
 // Adds rs.i64DirAlloc to the drive total and checks that the total never
-// decreases (else message, wait, exit code 1). `path` is used in the message.
+// decreases (else the message, a wait, and rs.runAborted). `path` is used in
+// the message.
 void addDirToTotal(const char *path);
 // Adds the drive's figures into the grand totals and zeroes them; reads the
 // clock again.
 void foldDriveTotals();
-// a + b, held at the largest value instead of wrapping: a total past 2^64 - 1
-// must never show a small, plausible figure.
-uint64_t addSaturating(uint64_t a, uint64_t b);
-// The walk stops early: it ran out of memory or open files, or standard
-// output can no longer be written.
-bool walkStopped();
+
+// ---- rollup.cpp ----
 // The roll-up between the walk and printDirLine. `path` ends in '\' and may
 // be changed (it is handed to printDirLine when nothing is condensed).
 void rollUpFirstLevel(char *path);

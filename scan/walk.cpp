@@ -1,20 +1,14 @@
-// The directory walk and every counter and byte total: the file pass and the
-// directory pass of each directory, the per-directory and per-drive totals,
-// the never-decreasing check and the fold of a drive into the grand totals.
+// The directory walk: the file pass and the directory pass of each
+// directory, which directories are entered and by which name, and the stop
+// of the walk when the machine runs out of memory or open files, or standard
+// output can no longer be written.
 #include <cstdio>
 #include <cstring>
 
-#include "app/app.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/text.h"
-#include "report/report.h"
 #include "scan/scan.h"
-
-uint64_t addSaturating(uint64_t a, uint64_t b) {
-    uint64_t sum = a + b;
-    return sum < a ? UINT64_MAX : sum;
-}
 
 // Short names are asked of the enumeration only when something uses them:
 // paths built from them, files listed by them, or long names that may be
@@ -33,7 +27,7 @@ static bool walkOutOfResources(const char *lsPath) {
     conClean(lsPath);
     conText(" \n");
     conFormat("Folmar==>  Out of memory or open files (Error Code %lu) \n", (unsigned long)code);
-    rs.walkFailed = true;
+    rs.runAborted = true;
     return true;
 }
 
@@ -85,7 +79,7 @@ static void reportDirectory() {
     }
 }
 
-bool walkStopped() { return rs.walkFailed || rs.stdoutFailed; }
+bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
 
 void processDirs() {
     char parentPath[sizeof rs.curPath];
@@ -116,59 +110,4 @@ void processDirs() {
         if (enterChildPath(parentPath, chars, entry)) processDirs();
     } while (!walkStopped() && findNextFile(handle, &entry));
     findClose(handle);
-}
-
-// The abort when a drive's running total went down: the figures, the path,
-// a wait, then the process ends with exit code 1.
-static void abortDecreasingTotal(const char *path) {
-    char digits[21];
-    conText("Folmar==>  i64TotalAlloc is decending \n");
-    u64Digits(rs.i64TotalAlloc, digits);
-    conFormat("i64TotalAlloc     = %s \n", formatGrouped(digits, 16));
-    u64Digits(rs.i64SaveTotalAlloc, digits);
-    conFormat("i64SaveTotalAlloc = %s \n", formatGrouped(digits, 16));
-    conText("path              = ");
-    conClean(path);
-    conText(" \n");
-    conText("Folmar==>  Program will abort \n");
-    waitForKey();
-    if (rs.outFile != nullptr) {
-        std::fclose(rs.outFile);
-        rs.outFile = nullptr;
-    }
-    conFlush();
-    exitProcess(1);
-}
-
-void addDirToTotal(const char *path) {
-    rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, rs.i64DirAlloc);
-    if (rs.i64TotalAlloc < rs.i64SaveTotalAlloc) abortDecreasingTotal(path);
-    rs.i64SaveTotalAlloc = rs.i64TotalAlloc;
-    rs.i64DirAlloc = 0;
-}
-
-void foldDriveTotals() {
-    rs.i64GrandDirs = addSaturating(rs.i64GrandDirs, rs.dirCount);
-    rs.i64GrandFiles = addSaturating(rs.i64GrandFiles, rs.fileCount);
-    rs.i64GrandAlloc = addSaturating(rs.i64GrandAlloc, rs.i64TotalAlloc);
-    if (rs.osLevel == 'O') {
-        rs.i64GrandUsed = addSaturating(rs.i64GrandUsed, rs.usedBytes);
-        rs.i64GrandFree = addSaturating(rs.i64GrandFree, rs.freeBytes);
-        rs.i64GrandCapacity = addSaturating(rs.i64GrandCapacity, rs.capacityBytes);
-    } else if (rs.osLevel == 'N') {
-        rs.i64GrandTotalFree = addSaturating(rs.i64GrandTotalFree, rs.i64TotalFree);
-        rs.i64GrandFreeToCaller = addSaturating(rs.i64GrandFreeToCaller, rs.i64FreeToCaller);
-        rs.i64GrandTotalBytes = addSaturating(rs.i64GrandTotalBytes, rs.i64TotalBytes);
-    }
-    rs.dirCount = 0;
-    rs.fileCount = 0;
-    rs.i64TotalAlloc = 0;
-    rs.usedBytes = 0;
-    rs.freeBytes = 0;
-    rs.capacityBytes = 0;
-    rs.i64TotalFree = 0;
-    rs.i64FreeToCaller = 0;
-    rs.i64TotalBytes = 0;
-    getLocalTime(&rs.runDate);
-    rs.i64SaveTotalAlloc = rs.i64TotalAlloc;
 }

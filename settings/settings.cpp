@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "app/app.h"
+#include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/version.h"
@@ -36,7 +36,7 @@ struct SettingKey {
 const SettingKey settingKeys[] = {
     {"showDirs", keyLetter, "SLNY", "SLNL", 0, 0, &RunState::showDirs, nullptr, nullptr},
     {"showFiles", keyLetter, "SLN", "SLN", 0, 0, &RunState::showFiles, nullptr, nullptr},
-    {"lineWidthPrint", keyNumber, nullptr, nullptr, 75, 125, nullptr,
+    {"lineWidthPrint", keyNumber, nullptr, nullptr, narrowestLineWidth, widestLineWidth, nullptr,
      &RunState::lineWidthPrint, &RunState::lineWidth},
     {"pageSize", keyNumber, nullptr, nullptr, 55, 60, nullptr, &RunState::pageSize, nullptr},
     {"processLocalDrives", keyLetter, "YN", "YN", 0, 0, &RunState::processLocalDrives,
@@ -154,8 +154,8 @@ void applyDefaults() {
     conText("Folmar==>  " FOLMAR_SETTINGS_SHARED_PATH " File Not Found \n");
     conText("Folmar==>  Default Parameters will be used \n");
     rs.showDirs = 'L';
-    rs.lineWidth = 125;
-    rs.lineWidthPrint = 125;
+    rs.lineWidth = widestLineWidth;
+    rs.lineWidthPrint = widestLineWidth;
     rs.pageSize = 60;
     rs.processLocalDrives = 'Y';
     rs.processRemoteDrives = 'N';

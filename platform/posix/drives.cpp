@@ -61,13 +61,13 @@ static bool parseDriveEntry(const std::string &entry, DriveMap *map) {
     return true;
 }
 
-void parseDriveSpec(const char *text, DriveMap *map, std::vector<std::string> *malformed) {
-    std::string spec(text);
+void parseDriveMapping(const char *text, DriveMap *map, std::vector<std::string> *malformed) {
+    std::string mapping(text);
     size_t begin = 0;
-    while (begin <= spec.size()) {
-        size_t end = spec.find(';', begin);
-        if (end == std::string::npos) end = spec.size();
-        std::string entry = trimmed(spec.substr(begin, end - begin));
+    while (begin <= mapping.size()) {
+        size_t end = mapping.find(';', begin);
+        if (end == std::string::npos) end = mapping.size();
+        std::string entry = trimmed(mapping.substr(begin, end - begin));
         if (!entry.empty() && !parseDriveEntry(entry, map)) malformed->push_back(entry);
         begin = end + 1;
     }
@@ -93,15 +93,15 @@ static std::string shownText(const std::string &text) {
 // so that it compares with the working directory and the mount table.
 static DriveMap *buildDriveMap() {
     DriveMap *map = new DriveMap();
-    const char *spec = std::getenv("FOLMAR_DRIVES");
-    if (spec == nullptr || trimmed(spec).empty()) {
+    const char *mapping = std::getenv("FOLMAR_DRIVES");
+    if (mapping == nullptr || trimmed(mapping).empty()) {
         map->mapped['C' - 'A'] = true;
         map->dir['C' - 'A'] = "/";
         map->type['C' - 'A'] = driveFixed;
         return map;
     }
     std::vector<std::string> malformed;
-    parseDriveSpec(spec, map, &malformed);
+    parseDriveMapping(mapping, map, &malformed);
     for (const std::string &entry : malformed) {
         std::fputs("Folmar: FOLMAR_DRIVES entry ignored: ", stderr);
         std::fputs(shownText(entry).c_str(), stderr);

@@ -22,7 +22,7 @@ struct DriveMap {
 // Parses FOLMAR_DRIVES text ("C=/srv/c;D=/mnt/nas,remote") into `map`,
 // which starts empty. Each entry that cannot be used is appended to
 // `malformed` with its text; the other entries still count.
-void parseDriveSpec(const char *text, DriveMap *map, std::vector<std::string> *malformed);
+void parseDriveMapping(const char *text, DriveMap *map, std::vector<std::string> *malformed);
 // The table of this process, built on first use: FOLMAR_DRIVES (malformed
 // entries reported once on standard error), or C = "/" fixed without it.
 const DriveMap &driveMap();

@@ -20,10 +20,10 @@ SOURCE_DIR = os.environ.get("FOLMAR_SOURCE_DIR", os.path.join(
 SHARED_DIR = os.path.abspath(os.path.join(SOURCE_DIR, "..", "shared"))
 
 
-def make_tree(root, spec):
-    """spec maps relative paths to sizes (int: a sparse file of that size) or
+def make_tree(root, tree):
+    """tree maps relative paths to sizes (int: a sparse file of that size) or
     None (a directory). Parents are created as needed."""
-    for rel, size in spec.items():
+    for rel, size in tree.items():
         path = os.path.join(root, rel)
         if size is None:
             os.makedirs(path, exist_ok=True)

@@ -20,14 +20,14 @@ def columns(text):
 class NamesBeyondAscii(harness.TreeTest):
 
     def test_every_byte_counted_and_every_size_line_straight(self):
-        spec, size = {}, 1
+        tree, size = {}, 1
         for name in NAMES:
-            spec["t/%s/file-%s" % (name, name)] = size
-            spec["t/%s/%s/inner" % (name, NAMES[(size + 2) % len(NAMES)])] = size * 10
+            tree["t/%s/file-%s" % (name, name)] = size
+            tree["t/%s/%s/inner" % (name, NAMES[(size + 2) % len(NAMES)])] = size * 10
             size += 1
         # 4 + 6 * 40 characters below C:\: far more than 259 bytes, fewer characters.
-        spec["t/deep/" + "/".join(["é" * 39] * 6) + "/f"] = 1000
-        harness.make_tree(self.tmp, spec)
+        tree["t/deep/" + "/".join(["é" * 39] * 6) + "/f"] = 1000
+        harness.make_tree(self.tmp, tree)
         for width in (75, 125):
             with open(os.path.join(self.tmp, "Folmar.ini"), "w") as f:
                 f.write("[Folmar settings]\nlineWidthPrint=%d\n" % width)
@@ -35,7 +35,7 @@ class NamesBeyondAscii(harness.TreeTest):
             self.assertEqual(code, 0)
             text = out.encode("latin-1").decode("utf-8")  # fails on any invalid byte
             dirs = sum(len(d) for _, d, _ in os.walk(os.path.join(self.tmp, "t"))) + 1
-            self.assertEqual(harness.totals(text), (dirs, len(spec), sum(spec.values())))
+            self.assertEqual(harness.totals(text), (dirs, len(tree), sum(tree.values())))
             sized = [line for line in harness.report_lines(text)[2:]
                      if ".." in line and line.endswith(tuple("0123456789"))]
             self.assertEqual(len(sized), dirs)  # every directory entered, each line once

@@ -67,9 +67,9 @@ class DriveLetters(harness.TreeTest):
         self.assertEqual(harness.report_lines(out), [])
 
     def test_malformed_mapping_entries_are_reported_once_and_ignored(self):
-        spec = "C=%s;junk;Q=relative/dir;D=%s,floppy;;" % (self.c, self.c)
+        mapping = "C=%s;junk;Q=relative/dir;D=%s,floppy;;" % (self.c, self.c)
         code, out, err = harness.run_folmar(["C:\\Ann"], cwd=self.c,
-                                            env_extra={"FOLMAR_DRIVES": spec})
+                                            env_extra={"FOLMAR_DRIVES": mapping})
         self.assertEqual(code, 0)
         self.assertEqual(dir_sizes(out), [("C:\\ANN", 55)])
         for entry in ["junk", "Q=relative/dir", "D=%s,floppy" % self.c]:

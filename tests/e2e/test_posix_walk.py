@@ -151,12 +151,12 @@ class ReadOnce(harness.TreeTest):
         super().setUp()
         if shutil.which("strace") is None:
             self.skipTest("strace is not installed")
-        spec = {"Empty": None}
+        tree = {"Empty": None}
         for d in range(12):
             for f in range(d % 4):
-                spec["Tree/d%02d/sub/f%02d_%d" % (d, d, f)] = 10 + f
-            spec["Tree/d%02d/sub/deeper" % d] = None
-        harness.make_tree(self.tmp, spec)
+                tree["Tree/d%02d/sub/f%02d_%d" % (d, d, f)] = 10 + f
+            tree["Tree/d%02d/sub/deeper" % d] = None
+        harness.make_tree(self.tmp, tree)
         self.below, self.files = 12 * 3, sum(d % 4 for d in range(12))
         self.fileless = 12 + 3 + 12  # d.., the subs without files, deeper
         self.file_names = ["f%02d_%d" % (d, f) for d in range(12) for f in range(d % 4)]

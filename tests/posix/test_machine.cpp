@@ -28,8 +28,8 @@ public:
     void SetUp() override {
         char name[] = "/tmp/folmar-posix-XXXXXX";
         root = mkdtemp(name);
-        std::string spec = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote";
-        setenv("FOLMAR_DRIVES", spec.c_str(), 1);
+        std::string mapping = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote";
+        setenv("FOLMAR_DRIVES", mapping.c_str(), 1);
     }
     void TearDown() override {
         std::string command = "rm -rf '" + root + "'";

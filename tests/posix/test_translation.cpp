@@ -15,10 +15,10 @@ static std::string keyOf(const char *path, const char *currentDir, bool *onDrive
     return key.text;
 }
 
-TEST(DriveSpec, LettersAnyCaseTypesAndTrailingSlashes) {
+TEST(DriveMapping, LettersAnyCaseTypesAndTrailingSlashes) {
     DriveMap map = {};
     std::vector<std::string> malformed;
-    parseDriveSpec("c=/srv/c/; D=/mnt/nas,remote ;E=/media/cd,CDROM;;", &map, &malformed);
+    parseDriveMapping("c=/srv/c/; D=/mnt/nas,remote ;E=/media/cd,CDROM;;", &map, &malformed);
     EXPECT_TRUE(malformed.empty());
     EXPECT_EQ(map.dir[2], "/srv/c");
     EXPECT_EQ(map.type[2], 0u);
@@ -28,10 +28,10 @@ TEST(DriveSpec, LettersAnyCaseTypesAndTrailingSlashes) {
     EXPECT_FALSE(map.mapped[5]);
 }
 
-TEST(DriveSpec, MalformedEntriesAreNamedAndTheRestKept) {
+TEST(DriveMapping, MalformedEntriesAreNamedAndTheRestKept) {
     DriveMap map = {};
     std::vector<std::string> malformed;
-    parseDriveSpec("junk;CC=/x;D=relative;E=/x,floppy;=/y;F=/f;f=/again;G=", &map, &malformed);
+    parseDriveMapping("junk;CC=/x;D=relative;E=/x,floppy;=/y;F=/f;f=/again;G=", &map, &malformed);
     EXPECT_EQ(malformed, (std::vector<std::string>{"junk", "CC=/x", "D=relative", "E=/x,floppy",
                                                     "=/y", "f=/again", "G="}));
     EXPECT_EQ(map.dir[5], "/f");

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "common/console.h"
 #include "common/runstate.h"
 #include "platform/fake/fake.h"
 

@@ -1,5 +1,6 @@
 // Totals blocks on standard output and in the report file, in both disk-query
 // forms, their fold into the grand totals, and figures too wide for a field.
+#include "drives/drives.h"
 #include "report/report.h"
 #include "tests/unit/fixture.h"
 

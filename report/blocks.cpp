@@ -6,14 +6,10 @@
 
 #include "common/output.h"
 #include "common/runstate.h"
-#include "drives/drives.h"
 #include "report/internal.h"
 #include "report/report.h"
-#include "scan/scan.h"
 
-// The block of a single-path run, on the console; counts the target
-// directory itself into rs.dirCount.
-static void writeConsoleTotals() {
+void writeConsoleTotals() {
     ++rs.dirCount;
     if (rs.fileCount == 0) {
         conText("File not found: ");
@@ -38,9 +34,7 @@ static void writeConsoleTotals() {
     }
 }
 
-// The block of an all-drives run, in the report file: adds 8 to
-// rs.lineCount and ends with a form feed unless rs.showDirs is 'N'.
-static void writeFileTotals() {
+void writeFileTotals() {
     fileText("\n");
     fileFormat("Drive %c Totals: \n", printableChar(rs.curDrive[0]));
     fileFormat("   Number of Dirs.   = %s \n", groupedField(rs.dirCount, 15));
@@ -61,32 +55,6 @@ static void writeFileTotals() {
     if (rs.showDirs != 'N') fileText("\f");
 }
 
-// Closes the listing of rs.curPath's drive: the condensed roll-up's last
-// line, the disk-space query of rs.osLevel, the block of the run (after a
-// form feed when rs.showDirs is 'N' and the page is full), then the drive's
-// figures are folded into the grand totals.
-void printDriveTotals() {
-    if (rs.condensed) {
-        rs.rollUpFlush = true;
-        rollUpFirstLevel(rs.curPath);
-    }
-    if (rs.osLevel == 'O')
-        queryFreeSpace();
-    else
-        queryFreeSpaceEx();
-    if (rs.runMode == '~' && rs.showDirs == 'N' && rs.lineCount + 7 > (uint32_t)rs.pageSize) {
-        fileText("\f");
-        rs.lineCount = 0;
-    }
-    if (rs.runMode == '~')
-        writeFileTotals();
-    else
-        writeConsoleTotals();
-    foldDriveTotals();
-}
-
-// The grand totals of an all-drives run in the report file, in 16-wide
-// fields. Changes no counter.
 void printGrandTotals() {
     fileText(" \n");
     fileText("Grand Totals for the system: \n");

@@ -2,9 +2,8 @@
 // "Press Enter to continue" with its key read. A wait takes one key press
 // (both parts of a two-part key) and then every key press typed ahead, so the
 // next wait blocks again. Without a console a wait ends at once.
-#include <cstdio>
+#include "common/console.h"
 
-#include "app/app.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "platform/platform.h"
