@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # run-bench.sh: times a single-path report of folmar against du over the
-# synthetic benchmark tree (make-tree.sh, scale 1 unless SCALE is set), warm
+# synthetic benchmark tree (bench/make-tree.py, scale 1 unless SCALE is set), warm
 # cache, the three commands alternating for several rounds, and prints the
 # median times, the ratios folmar/du and the peak RSS of each.
 #
@@ -14,7 +14,7 @@ set -euo pipefail
 export LC_ALL=C
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-SHARED=$(cd "$REPO/../shared" && pwd)
+
 FOLMAR=${FOLMAR:-$REPO/build/folmar}
 SCALE=${SCALE:-1}
 ROUNDS=${ROUNDS:-7}
@@ -31,7 +31,7 @@ if [[ ! -f $STAMP ]]; then
     rm -rf "$TREE"
     mkdir -p "$BENCH_DIR"
     echo "making the scale-$SCALE tree in $TREE ..." >&2
-    bash "$SHARED/bench/make-tree.sh" "$TREE" "$SCALE" > "$STAMP.tmp"
+    python3 "$REPO/bench/make-tree.py" "$TREE" "$SCALE" > "$STAMP.tmp"
     mv "$STAMP.tmp" "$STAMP"
 fi
 

@@ -20,7 +20,7 @@ set -euo pipefail
 export LC_ALL=C
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-SHARED=$(cd "$REPO/../shared" && pwd)
+
 FOLMAR=${FOLMAR:-$REPO/build/folmar}
 ROUNDS=${ROUNDS:-7}
 COLD_ROUNDS=${COLD_ROUNDS:-5}
@@ -46,7 +46,7 @@ make_tree() {
     rm -rf "$tree"
     mkdir -p "$BENCH_DIR"
     echo "making the scale-$scale tree in $tree ..." >&2
-    bash "$SHARED/bench/make-tree.sh" "$tree" "$scale" > "$stamp.tmp"
+    python3 "$REPO/bench/make-tree.py" "$tree" "$scale" > "$stamp.tmp"
     mv "$stamp.tmp" "$stamp"
 }
 
