@@ -24,8 +24,8 @@ void fileWrite(const char *text) {
     if (!writeText(rs.outFile, text)) rs.outFileWriteFailed = true;
 }
 
-// Writes the display form of `text` through `write`, a piece at a time.
-void writeClean(const char *text, void (*write)(const char *)) {
+// Writes the display form of `text` to the console, a piece at a time.
+void writeClean(const char *text) {
     char piece[256];
     size_t used = 0;
     while (*text != '\0') {
@@ -40,7 +40,7 @@ void writeClean(const char *text, void (*write)(const char *)) {
         text += length;
         if (used > sizeof piece - 8 || *text == '\0') {
             piece[used] = '\0';
-            write(piece);
+            conWrite(piece);
             used = 0;
         }
     }
@@ -63,7 +63,7 @@ void conFormat(const char *format, ...) {
     conWrite(formatted);
 }
 
-void conClean(const char *text) { writeClean(text, conWrite); }
+void conClean(const char *text) { writeClean(text); }
 
 void conFlush() {
     if (std::fflush(rs.con) != 0) rs.stdoutFailed = true;
@@ -79,7 +79,5 @@ void fileFormat(const char *format, ...) {
     va_end(args);
     fileWrite(formatted);
 }
-
-void fileClean(const char *text) { writeClean(text, fileWrite); }
 
 void errText(const char *text) { std::fputs(text, stderr); }

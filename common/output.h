@@ -26,6 +26,5 @@ void conFlush();
 // is written when the file is not open.
 void fileText(const char *text);
 void fileFormat(const char *format, ...) FOLMAR_PRINTF_FORMAT;
-void fileClean(const char *text);
 // Standard error, unbuffered: only for a standard output that failed.
 void errText(const char *text);

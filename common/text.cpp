@@ -5,8 +5,6 @@
 // East Asian wide and fullwidth characters two, everything else one.
 #include "common/text.h"
 
-#include <cstring>
-
 namespace {
 
 struct CodeRange {
@@ -139,25 +137,6 @@ int displayChar(const char *text, uint32_t *code) {
     int length = decodeUtf8(text, code);
     if (*code == invalidCode || isControlCode(*code)) *code = '?';
     return length;
-}
-
-size_t displayText(const char *text, char *out, size_t outSize) {
-    size_t used = 0;
-    if (outSize == 0) return 0;
-    while (*text != '\0') {
-        uint32_t code;
-        int length = displayChar(text, &code);
-        size_t shown = code == '?' ? 1 : (size_t)length;
-        if (used + shown >= outSize) break;
-        if (code == '?')
-            out[used] = '?';
-        else
-            std::memcpy(out + used, text, shown);
-        used += shown;
-        text += length;
-    }
-    out[used] = '\0';
-    return used;
 }
 
 size_t prefixBytes(const char *text, size_t chars) {

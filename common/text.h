@@ -14,8 +14,5 @@ int charColumns(uint32_t code);
 // Decodes the character at `text` as it is shown: *code is '?' for a control
 // character or an invalid byte. Returns its length in bytes.
 int displayChar(const char *text, uint32_t *code);
-// Copies the display form of `text` into `out` (`outSize` bytes with the
-// terminator), cut at a character when it does not fit. Returns its bytes.
-size_t displayText(const char *text, char *out, size_t outSize);
 // Bytes of the first `chars` characters of `text` (all of it when shorter).
 size_t prefixBytes(const char *text, size_t chars);
