@@ -107,12 +107,13 @@ static void giveUpDescriptor(OpenDir *dir) {
     dir->fd = -1;
 }
 
-// Keeps at most heldLimit() descriptors among the open directories, giving
-// up the outermost ones first.
-static void boundDescriptors() {
+// Keeps at most heldLimit() descriptors among the open directories, and
+// room for `more` to come, giving up the outermost ones first (never the
+// innermost, through which the next one is opened).
+static void boundDescriptors(size_t more = 0) {
     size_t held = 0;
     for (const OpenDir *dir : openDirs) held += dir->fd >= 0 ? 1 : 0;
-    for (size_t i = 0; held > heldLimit() && i + 1 < openDirs.size(); ++i) {
+    for (size_t i = 0; held + more > heldLimit() && i + 1 < openDirs.size(); ++i) {
         if (openDirs[i]->fd < 0) continue;
         giveUpDescriptor(openDirs[i]);
         --held;
@@ -226,6 +227,7 @@ static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key)
     if (parent->fd < 0 && !reopenDir(parent)) return nullptr;
     OpenDir *ahead = readAheadTake(parent, (size_t)(entry - parent->entries.data()));
     if (ahead != nullptr) return registerDir(ahead, key.text, key.onDrive);
+    boundDescriptors(1);
     const char *real = nameOf(parent, *entry);
     OpenDir *dir = takeDir();
     if (!openChildDir(parent, real, dir)) {
