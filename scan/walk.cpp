@@ -103,11 +103,12 @@ void processDirs() {
         return;
     }
     processFiles(lsPath);
-    reportDirectory();
+    if (!walkStopped()) reportDirectory();  // a stopped file pass gives no line
     do {
+        if (walkStopped()) break;
         if (!(entry.attributes & fileAttributeDirectory) || entry.cFileName[0] == '.') continue;
         rs.dirCount += 1;
         if (enterChildPath(parentPath, chars, entry)) processDirs();
-    } while (!walkStopped() && findNextFile(handle, &entry));
+    } while (findNextFile(handle, &entry));
     findClose(handle);
 }
