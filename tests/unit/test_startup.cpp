@@ -8,10 +8,7 @@ namespace {
 
 class StartUpTest : public FolmarTest {
 protected:
-    void prepare() override {
-        fakeAddDrive('C', driveFixed);
-        std::strcpy(rs.driveList, "C:\\");  // as a settings driveList leaves it
-    }
+    void prepare() override { fakeAddDrive('C', driveFixed); }
     // The help test (which upper-cases a lone argument), the argument scan and
     // the normalisation, as main runs them; the normalisation's exit code.
     int parse(std::vector<std::string> args) {
@@ -31,39 +28,38 @@ protected:
 // long names), unknown ones are ignored. An all-drives request empties the
 // settings' drive list. Help is a lone "/?" or "/H...".
 TEST_F(StartUpTest, TargetsSwitchesAndHelp) {
-    struct Case { const char *cwd; std::vector<std::string> args; const char *curPath, *modes; bool help; };
-    // modes: drive letter, showDirs, condensed, pause, run mode
+    // modes: the drive letter, showDirs, /C, /P, the run mode, help
+    struct Case { const char *cwd; std::vector<std::string> args; const char *curPath, *modes; };
     const Case cases[] = {
-        {"C:\\WORK", {}, "C:\\WORK", "CL-- ", false},
-        {"C:\\", {"c:\\work"}, "C:\\WORK", "CL-- ", false},
-        {"C:\\WORK", {"/L", "D:"}, "D:", "DL-- ", false},
-        {"C:\\WORK", {"/L", "D:temp"}, "D:\\temp", "DL-- ", false},
-        {"E:\\x\\y", {"/L", "temp"}, "E:\\temp", "EL-- ", false},
-        {"C:\\WORK", {"/L", "C:\\data\\*.*"}, "C:\\data", "CL-- ", false},
-        {"C:\\WORK", {"/L", "C:\\"}, "C:", "CL-- ", false},
-        {"C:\\WORK", {"/L", "\\work"}, "C:\\\\work", "CL-- ", false},
-        {"C:\\WORK", {"/?", "d:\\Mixed"}, "d:\\Mixed", "dL-- ", false},
-        {"C:\\WORK", {"C:\\one", "/S", "/C", "C:\\two"}, "C:\\two", "CLC- ", false},
-        {"C:\\WORK", {"/C", "/S"}, "C:\\WORK", "CSC- ", false},
-        {"C:\\WORK", {"/Short", "/p", "/X", "/H"}, "C:\\WORK", "CS-P ", false},
-        {"C:\\WORK", {"/all"}, "C:\\WORK", "CL--~", false},
-        {"C:\\WORK", {"/~", "/L"}, "C:\\WORK", "CL--~", false},
-        {"C:\\WORK", {"~"}, "C:\\~", "CL--~", false},
-        {"C:\\WORK", {"/AL", "/L"}, "C:\\WORK", "CL-- ", false},
-        {"C:\\WORK", {"/?"}, "C:\\WORK", "CL-- ", true},
-        {"C:\\WORK", {"/h"}, "C:\\WORK", "CL-- ", true},
+        {"C:\\WORK", {}, "C:\\WORK", "CL-- -"},
+        {"C:\\", {"c:\\work"}, "C:\\WORK", "CL-- -"},
+        {"C:\\WORK", {"/L", "D:"}, "D:", "DL-- -"},
+        {"C:\\WORK", {"/L", "D:temp"}, "D:\\temp", "DL-- -"},
+        {"E:\\x\\y", {"/L", "temp"}, "E:\\temp", "EL-- -"},
+        {"C:\\WORK", {"/L", "C:\\data\\*.*"}, "C:\\data", "CL-- -"},
+        {"C:\\WORK", {"/L", "C:\\"}, "C:", "CL-- -"},
+        {"C:\\WORK", {"/L", "\\work"}, "C:\\\\work", "CL-- -"},
+        {"C:\\WORK", {"/?", "d:\\Mixed"}, "d:\\Mixed", "dL-- -"},
+        {"C:\\WORK", {"C:\\one", "/S", "/C", "C:\\two"}, "C:\\two", "CLC- -"},
+        {"C:\\WORK", {"/C", "/S"}, "C:\\WORK", "CSC- -"},
+        {"C:\\WORK", {"/Short", "/p", "/X", "/H"}, "C:\\WORK", "CS-P -"},
+        {"C:\\WORK", {"/all"}, "C:\\WORK", "CL--~-"},
+        {"C:\\WORK", {"/~", "/L"}, "C:\\WORK", "CL--~-"},
+        {"C:\\WORK", {"~"}, "C:\\~", "CL--~-"},
+        {"C:\\WORK", {"/AL", "/L"}, "C:\\WORK", "CL-- -"},
+        {"C:\\WORK", {"/h"}, "C:\\WORK", "CL-- H"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args[0] + " ... " + c.args.back());
         fresh();
+        std::strcpy(rs.driveList, "C:\\");  // as a settings driveList leaves it
         fakeSetCurrentDirectory(c.cwd);
         EXPECT_EQ(parse(c.args), 0);
-        EXPECT_EQ(help, c.help);
         EXPECT_STREQ(rs.curPath, c.curPath);
         const char modes[] = {rs.driveLetter, rs.showDirs, rs.condensed ? 'C' : '-', rs.pausePerScreen ? 'P' : '-',
-                              rs.runMode, '\0'};
+                              rs.runMode, help ? 'H' : '-', '\0'};
         EXPECT_STREQ(modes, c.modes);
-        EXPECT_EQ(rs.driveList[0], c.modes[4] == '~' ? '\0' : 'C');
+        EXPECT_EQ(rs.driveList[0], rs.runMode == '~' ? '\0' : 'C');
     }
 }
 
@@ -98,31 +94,26 @@ TEST_F(StartUpTest, OverlongTargetsAndUnusableWorkingDirectoriesAreRefused) {
 
 // Each stops before any report, after its messages and a wait for a key.
 TEST_F(StartUpTest, HelpFailedVersionQueryAndNothingToDoStopTheRun) {
-    struct Case { const char *name; void (*setUp)(); const char *arg; int exitCode; const char *text; };
+    struct Case { const char *settings; bool versionFails; const char *arg; int exitCode; const char *text; };
     const Case cases[] = {
-        {"help", [] {}, "/?", 1,
-         "Folmar==>  Ver. 5.1b of 18 January, 2008 \n\nFolmar (Ver. 5.1b) Usage:  Folmar  parm \n"},
-        {"version query fails", [] { fakePutFile("Folmar.ini", "[Folmar settings]\n"), fakeFailVersion(); }, "C:\\", 0,
-         "Folmar==> GetVersionEx() failed in main() \nFolmar==> Program will abort \n"},
-        {"both drive kinds off",
-         [] { fakePutFile("Folmar.ini", "[Folmar settings]\nprocessLocalDrives=N\nprocessRemoteDrives=N\n"); },
-         "C:\\", 0,
+        {"", false, "/?", 1, "Folmar==>  Ver. 5.1b of 18 January, 2008 \n\nFolmar (Ver. 5.1b) Usage:  Folmar  parm \n"},
+        {"", true, "C:\\", 0, "Folmar==> GetVersionEx() failed in main() \nFolmar==> Program will abort \n"},
+        {"processLocalDrives=N\nprocessRemoteDrives=N\n", false, "C:\\", 0,
          "Folmar==>  Nothing to do \n"
          "Folmar==>  processLocalDrives and processRemoteDrives \n"
          "Folmar==   ..are both set to (N)o in C:\\Orvan\\Folmar.ini\n"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.text);
         fresh();
-        c.setUp();
+        fakePutFile("Folmar.ini", std::string("[Folmar settings]\n") + c.settings);
+        if (c.versionFails) fakeFailVersion();
         fakeSetConsole(true);
         fakePressLater('x');
         EXPECT_EQ(run({c.arg}), c.exitCode);
-        const std::string text = out();
-        EXPECT_TRUE(contains(text, c.text)) << text;
-        EXPECT_TRUE(endsWith(text, "Folmar==>  Press Enter to continue \n"));
+        EXPECT_TRUE(contains(out(), c.text)) << out();
+        EXPECT_TRUE(endsWith(out(), "Folmar==>  Press Enter to continue \n"));
         EXPECT_EQ(fakeBlockedReads(), 1);
-        EXPECT_FALSE(contains(text, "Directory Drive"));
     }
 }
 
@@ -146,19 +137,18 @@ TEST_F(StartUpTest, StartUpFixesTheDiskQueryAndTheLineWidth) {
         fakeSetStdoutCharDevice(c.console);
         fakeSetBuild(c.build);
         run({"C:\\"});
-        EXPECT_EQ(rs.osLevel, c.osLevel);
-        EXPECT_EQ(rs.lineWidth, c.width);
-        EXPECT_EQ(rs.pathColumn, c.pathColumn);
-        EXPECT_EQ(rs.wrapFloor, (unsigned)c.floor);
-        EXPECT_EQ(rs.cpi, c.cpi);
+        const std::vector<int> layout = {rs.osLevel, rs.lineWidth, rs.pathColumn, (int)rs.wrapFloor, rs.cpi};
+        EXPECT_EQ(layout, (std::vector<int>{c.osLevel, c.width, c.pathColumn, c.floor, c.cpi}));
     }
 }
 
-// A whole single-path report, redirected at width 90, written out in full.
+// A whole single-path report, redirected at width 90: each directory's files,
+// then its line, then its subdirectories; the totals block of the target.
 TEST_F(StartUpTest, SinglePathReportIsExactToTheColumn) {
-    fakePutFile("Folmar.ini", "[Folmar settings]\nlineWidthPrint=90\n");
+    fakePutFile("Folmar.ini", "[Folmar settings]\nlineWidthPrint=90\nshowFiles=L\n");
     fakeAddFile("C:\\Data\\report.txt", 1234);
     fakeAddFile("C:\\Data\\Sub\\a.bin", 5368709120ull);
+    fakeAddDir("C:\\Data\\Sub\\Deeper");
     fakeAddDir("C:\\Data\\Empty");
     fakeSetDiskSpaceEx('C', 39000000000ull, 80000000000ull, 40000000000ull);
     EXPECT_EQ(run({"/L", "C:\\Data"}), 0);
@@ -169,11 +159,14 @@ TEST_F(StartUpTest, SinglePathReportIsExactToTheColumn) {
                      "\n"
                      "Directory Drive C   Page  1" + std::string(56, ' ') + "Bytes \n"
                      "---------" + std::string(69, ' ') + "---------- \n"
-                     "C:\\Data" + std::string(77, '.') + " 1,234\n"
-                     "C:\\Data\\Sub" + std::string(65, '.') + " 5,368,709,120\n"
-                     "C:\\Data\\Empty" + std::string(75, '.') + " 0\n"
+                     "report.txt\n"
+                     "C:\\Data" + dots(77) + " 1,234\n"
+                     "a.bin\n"
+                     "C:\\Data\\Sub" + dots(65) + " 5,368,709,120\n"
+                     "C:\\Data\\Sub\\Deeper" + dots(70) + " 0\n"
+                     "C:\\Data\\Empty" + dots(75) + " 0\n"
                      "\n"
-                     "   Number of Dirs.     =               3\n"
+                     "   Number of Dirs.     =               4\n"
                      "   Number of Files     =               2\n"
                      "   Allocation          =   5,368,710,354  (File Sizes) \n"
                      "\n"

@@ -88,57 +88,43 @@ TEST_F(TotalsTest, FiguresOfTrillionsUseThePlainDigitsOrStars) {
                                    "   Capacity          = ***************  (Bytes) \n\n\f"));
 }
 
-// The classic query keeps the low 32 bits of each product and the extended
-// one its 64-bit figures; each leaves the other's figures alone.
-TEST_F(TotalsTest, EachQueryFillsOnlyItsOwnFigures) {
-    struct Case { int (*query)(); uint32_t sectors, freeClusters, totalClusters; std::vector<uint64_t> figures; };
+// The classic query keeps the low 32 bits of each product, the extended one
+// its 64-bit figures, and each leaves the other's figures alone. A failed
+// query names its error code and the drive (the letter as given) and changes
+// no figure; a missing extended entry point is silent and makes no query.
+// Drive C: 512-byte sectors and 39, 80, 40 GB from the extended query; D
+// fails with 21; there is no drive Q.
+TEST_F(TotalsTest, DiskQueries) {
+    struct Case { int (*query)(); char letter; bool entryPoint; uint32_t sectors, free, total; int result;
+                  std::vector<uint64_t> figures; const char *messages; };
     const Case cases[] = {
-        {queryFreeSpace, 8, 1000, 5000, {4096000, 16384000, 0, 0, 0}},
-        {queryFreeSpace, 8, 2097152, 2098152, {0, 4096000, 0, 0, 0}},  // 8 GiB free
-        {queryFreeSpace, 64, 0x30000, 0x50001, {2147483648u, 32768, 0, 0, 0}},
-        {queryFreeSpaceEx, 8, 1000, 5000, {0, 0, 39000000000ull, 40000000000ull, 80000000000ull}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.freeClusters);
-        fresh();
-        fakeAddDrive('C', driveFixed);
-        fakeSetDiskSpace('C', c.sectors, 512, c.freeClusters, c.totalClusters);
-        fakeSetDiskSpaceEx('C', 39000000000ull, 80000000000ull, 40000000000ull);
-        rs.driveLetter = 'c';
-        EXPECT_EQ(c.query(), 1);
-        EXPECT_EQ((std::vector<uint64_t>{rs.freeBytes, rs.usedBytes, rs.i64FreeToCaller, rs.i64TotalFree,
-                                         rs.i64TotalBytes}),
-                  c.figures);
-        EXPECT_EQ(out(), "");
-    }
-}
-
-// A failed query names its error code and the drive; a missing extended
-// entry point is silent and makes no query. No figure changes.
-TEST_F(TotalsTest, FailedQueriesNameTheErrorCodeAndTheDrive) {
-    struct Case { int (*query)(); char letter; bool entryPoint; const char *expected; };
-    const Case cases[] = {
-        {queryFreeSpace, 'D', true,
+        {queryFreeSpace, 'c', true, 8, 1000, 5000, 1, {4096000, 16384000, 7, 7, 7}, ""},
+        {queryFreeSpace, 'c', true, 8, 2097152, 2098152, 1, {0, 4096000, 7, 7, 7}, ""},  // 8 GiB free
+        {queryFreeSpace, 'c', true, 64, 0x30000, 0x50001, 1, {2147483648u, 32768, 7, 7, 7}, ""},
+        {queryFreeSpaceEx, 'c', true, 8, 1000, 5000, 1, {5, 5, 39000000000ull, 40000000000ull, 80000000000ull}, ""},
+        {queryFreeSpace, 'D', true, 8, 1000, 5000, 0, {5, 5, 7, 7, 7},
          "Call to GetFreeDiskSpace() failed with Error Code 21 \nUnable to obtain free space for Drive 'D' \n"},
-        {queryFreeSpaceEx, 'D', true,
+        {queryFreeSpaceEx, 'D', true, 8, 1000, 5000, 0, {5, 5, 7, 7, 7},
          "Call to GetFreeDiskSpaceEx() failed with Error Code 21 \nUnable to obtain free space for \"D:\\\" \n"},
-        {queryFreeSpaceEx, 'q', true,  // no such drive: path not found; the letter as given
+        {queryFreeSpaceEx, 'q', true, 8, 1000, 5000, 0, {5, 5, 7, 7, 7},
          "Call to GetFreeDiskSpaceEx() failed with Error Code 3 \nUnable to obtain free space for \"q:\\\" \n"},
-        {queryFreeSpaceEx, 'E', false, ""},
+        {queryFreeSpaceEx, 'c', false, 8, 1000, 5000, 0, {5, 5, 7, 7, 7}, ""},
     };
     for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(1, c.letter) + " " + std::to_string(c.free));
         fresh();
+        fakeSetDiskSpace('C', c.sectors, 512, c.free, c.total);
+        fakeSetDiskSpaceEx('C', 39000000000ull, 80000000000ull, 40000000000ull);
         fakeAddDrive('D', driveFixed);
         fakeFailDiskSpace('D', 21);
-        fakeAddDrive('E', driveFixed);
-        fakeSetDiskSpaceEx('E', 1, 2, 3);
         fakeSetDiskSpaceExAvailable(c.entryPoint);
         rs.driveLetter = c.letter;
         rs.freeBytes = rs.usedBytes = 5;
-        rs.i64TotalFree = 7;
-        EXPECT_EQ(c.query(), 0);
-        EXPECT_EQ(out(), c.expected);
-        EXPECT_EQ(rs.freeBytes + rs.usedBytes + rs.i64TotalFree + rs.i64TotalBytes, 17u) << c.expected;
+        rs.i64FreeToCaller = rs.i64TotalFree = rs.i64TotalBytes = 7;
+        EXPECT_EQ(c.query(), c.result);
+        EXPECT_EQ((std::vector<uint64_t>{rs.freeBytes, rs.usedBytes, rs.i64FreeToCaller, rs.i64TotalFree,
+                                         rs.i64TotalBytes}), c.figures);
+        EXPECT_EQ(out(), c.messages);
         EXPECT_EQ(fakeDiskQueries(), c.entryPoint ? 1 : 0);
     }
 }

@@ -1,7 +1,7 @@
-// The directory walk: order of files and lines, what is entered, by which
-// name, and counted, when short names are asked for, the condensed roll-up,
-// and the two stops of a walk: a machine out of memory or open files, and a
-// drive total that went down.
+// The directory walk (its order is in the single-path report): what is
+// entered, by which name, and counted, when short names are asked for, the
+// condensed roll-up, and the two stops of a walk: a machine out of memory or
+// open files, and a drive total that went down.
 #include "report/report.h"
 #include "scan/scan.h"
 #include "tests/unit/fixture.h"
@@ -23,22 +23,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(WalkTest, FilesOfADirectoryComeBeforeItsLineAndTheLineBeforeSubdirectories) {
-    fakeAddFile("C:\\A\\f1", 10);
-    fakeAddFile("C:\\A\\B\\f2", 20);
-    fakeAddDir("C:\\A\\B\\C");
-    fakeAddDir("C:\\A\\D");
-    rs.showFiles = 'L';
-    walk("C:\\A");
-    EXPECT_EQ(out(), "f1\nC:\\A" + dots(71) + " 10\nf2\nC:\\A\\B" + dots(69) + " 20\n"
-                     "C:\\A\\B\\C" + dots(68) + " 0\nC:\\A\\D" + dots(70) + " 0\n");
-    EXPECT_STREQ(rs.curPath, "C:\\A\\D\\");  // the last directory entered
-    EXPECT_EQ(rs.dirCount, 3u);
-    EXPECT_EQ(rs.fileCount, 2u);
-    EXPECT_EQ(rs.i64TotalAlloc, 30u);
-    EXPECT_EQ(fakeOpenFindHandles(), 0);
-}
 
 // Each row: a tree, the walk's target and listing style, the directories
 // and files counted, the byte total, a text that must (+) and one that must
