@@ -27,13 +27,11 @@ protected:
         prepare();
     }
     virtual void prepare() {}
-    // Everything written to standard output so far.
-    std::string out() {
+    std::string out() {  // everything written to standard output so far
         std::fflush(rs.con);
         return fakeStdoutText();
     }
-    // The line geometry the start-up derives from `width`.
-    void setWidth(int width) {
+    void setWidth(int width) {  // and the line geometry the start-up derives from it
         rs.lineWidth = width;
         deriveLayout();
     }
@@ -70,7 +68,6 @@ inline int countOf(const std::string &text, const std::string &part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
 }
-// `text` ends with `part`; a failure shows how it ends.
 inline ::testing::AssertionResult endsWith(const std::string &text, const std::string &part) {
     const std::string end = text.substr(text.size() - std::min(text.size(), part.size()));
     if (end == part) return ::testing::AssertionSuccess();

@@ -95,12 +95,13 @@ TEST_F(AllDrivesTest, SelectionForEveryTypeSettingAndDriveList) {
     }
 }
 
-// Eight drives without directory lines: the short title, no page headers, a
-// form feed only before the eighth block. Drive D's failed query shows zeros
-// and the run goes on to the grand totals and its closing lines. The report
-// file's name is shown with '?' for its control character.
+// Sixteen drives without directory lines: the short title, no page headers,
+// a form feed before the blocks that would not fit (the 8th and the 15th).
+// Drive D's failed query shows zeros and the run goes on to the grand totals
+// and its closing lines, with the clock read again. The report file's name
+// is shown with '?' for its control character.
 TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
-    for (char letter = 'C'; letter <= 'J'; ++letter) {
+    for (char letter = 'C'; letter <= 'R'; ++letter) {
         fakeAddDrive(letter, driveFixed);
         fakeSetDiskSpaceEx(letter, 1000, 3000, 2000);
     }
@@ -108,7 +109,8 @@ TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
     fakeAddFile("C:\\A\\f.txt", 1234);
     rs.showDirs = 'N';
     std::strcpy(rs.outputFile, "D:\\Re\x1b[2Jports.txt");
-    fakeQueueClock({2008, 2, 3, 17, 45});  // read again after each drive
+    for (int drive = 0; drive < 16; ++drive) fakeQueueClock({2008, 2, 3, 17, 45});  // read after each drive
+    fakeQueueClock({2008, 2, 3, 17, 46});
     EXPECT_EQ(runAllDrives(), 0);
     const std::string file = fakeFileText("D:\\Re\x1b[2Jports.txt");
     EXPECT_EQ(file.substr(0, file.find("\nDrive C")), "Directory Size Ver. 5.1b of 18 January, 2008 \n"
@@ -122,14 +124,14 @@ TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
                                "   Total Free Space  =               0  (Bytes) \n"
                                "   Free space Avail. =               0  (Bytes) \n"
                                "   Capacity          =               0  (Bytes) \n\n\nDrive E"));
-    EXPECT_EQ(countOf(file, "\f"), 1);
-    EXPECT_TRUE(contains(file, "\n\f\nDrive J Totals: \n"));
+    EXPECT_EQ(countOf(file, "\f"), 2);
+    EXPECT_TRUE(contains(file, "\n\f\nDrive J Totals: \n") && contains(file, "\n\f\nDrive Q Totals: \n"));
     EXPECT_TRUE(endsWith(file, "   Allocation        =            1,234  (File Sizes) \n"
-                               "   Free Space        =           14,000  (Sectors) \n"
-                               "   Free space Avail. =            7,000  (Free Space) \n"
-                               "   Capacity          =           21,000  (Bytes) \n\n"
+                               "   Free Space        =           30,000  (Sectors) \n"
+                               "   Free space Avail. =           15,000  (Free Space) \n"
+                               "   Capacity          =           45,000  (Bytes) \n\n"
                                "Directory Size Ver. 5.1b of 18 January, 2008 \n"
-                               "02-03-2008 at 17:45 Hours \n"));
+                               "02-03-2008 at 17:46 Hours \n"));
     const std::string text = out();
     EXPECT_EQ(text.substr(0, text.find("Folmar==>  Processing Drive C")),
               "\nFolmar==>  Processing multiple drives \n"
@@ -139,7 +141,7 @@ TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
                                "Call to GetFreeDiskSpaceEx() failed with Error Code 21 \n"
                                "Unable to obtain free space for \"D:\\\" \n"
                                "Folmar==>  Processing Drive E\n"));
-    EXPECT_TRUE(endsWith(text, "Folmar==>  Processing Drive J\n\n"
+    EXPECT_TRUE(endsWith(text, "Folmar==>  Processing Drive R\n\n"
                                "Folmar==>  Folmar Ver. 5.1b Completed \n"
                                "Folmar==>  Output is in D:\\Re?[2Jports.txt\n"));
     EXPECT_EQ(rs.outFile, nullptr);
@@ -149,7 +151,7 @@ TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
 // One line more does not: an empty sheet and a new page header without a
 // drive letter come before the grand totals.
 TEST_F(AllDrivesTest, GrandTotalsGetANewPageOnlyWhenTheyDoNotFit) {
-    for (int lines : {29, 30}) {
+    for (int lines : {1, 29, 30}) {
         SCOPED_TRACE(lines);
         fresh();
         fakeAddDrive('C', driveFixed);

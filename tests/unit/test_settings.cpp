@@ -10,8 +10,9 @@ namespace {
 // list's letters ('!' for an entry that is no root), the pieces read.
 std::string settings() {
     std::string list(1, rs.runMode);
-    for (const char *entry = rs.driveList; *entry != '\0'; entry += 4)
-        list += std::strcmp(entry + 1, ":\\") == 0 ? entry[0] : '!';
+    const char *entry = rs.driveList, *end = rs.driveList + sizeof rs.driveList;
+    for (; *entry != '\0'; entry += 4) list += std::strcmp(entry + 1, ":\\") == 0 ? entry[0] : '!';
+    if (std::count(entry, end, '\0') != end - entry) list += '!';  // bytes after the list's end
     return std::string{rs.showDirs, rs.showFiles, rs.processLocalDrives, rs.processRemoteDrives, ' '} +
            std::to_string(rs.pageSize) + " " + std::to_string(rs.lineWidthPrint) + "/" +
            std::to_string(rs.lineWidth) + " " + rs.outputFile + " [" + list + "] #" +
@@ -76,6 +77,7 @@ TEST_F(FolmarTest, SettingsFilesAreReadKeyByKeyAndPieceByPiece) {
         {"[Folmar x]\nshowDirs=S" + std::string(70, 'x') + "pageSize=57" + std::string(9, ' ') + "\npageSize 56\r",
          "SNYN 57 0/0 C:\\FolmarAll.txt [ ] #4", 4},
         {std::string(nul, sizeof nul - 1), "LSYN 57 0/0 C:\\FolmarAll.txt [ ] #4"},  // NUL ends its piece's text
+        {"[Folmar x]\noutputFile=a\rb\t", "LNYN 55 0/0 a\rb\t [ ] #2"},  // a lone CR or a tab is text
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);

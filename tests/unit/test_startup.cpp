@@ -74,9 +74,11 @@ TEST_F(StartUpTest, OverlongTargetsAndUnusableWorkingDirectoriesAreRefused) {
         {"C:\\", true, std::string(2100, 'x'), 1, "Folmar==>  Target path too long: " + std::string(60, 'x') + "...\n"},
         {"C:\\", true, "C:\\" + accents, 1, "Folmar==>  Target path too long: C:\\" + accents.substr(0, 2 * 57) + "...\n"},
         {"C:\\", true, "C:\\" + accents.substr(0, 2 * 256), 0, ""},
-        {"/srv/x\x1b[2J", false, "/L", 1, "Folmar==>  The current directory is on no drive: /srv/x?[2J\n"},
+        {"/srv/x\x1b[2J" + std::string(300, 'y'), false, "/L", 1,
+         "Folmar==>  The current directory is on no drive: /srv/x?[2J" + std::string(300, 'y') + "\n"},
         {"/srv/x", false, "D:\\x", 0, ""},
         {"/srv/x", false, "/ALL", 0, ""},
+        {"C:\\" + std::string(256, 'w'), true, "w", 0, ""},
         {"C:\\" + std::string(300, 'w'), true, "/L", 1,
          "Folmar==>  The current directory path is too long: C:\\" + std::string(57, 'w') + "...\n"},
     };
@@ -92,8 +94,9 @@ TEST_F(StartUpTest, OverlongTargetsAndUnusableWorkingDirectoriesAreRefused) {
     }
 }
 
-// Each stops before any report, after its messages and a wait for a key.
-TEST_F(StartUpTest, HelpFailedVersionQueryAndNothingToDoStopTheRun) {
+// Each stops before any report, after its messages (and, but for an
+// all-drives run answered 0, a wait for a key).
+TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
     struct Case { const char *settings; bool versionFails; const char *arg; int exitCode; const char *text; };
     const Case cases[] = {
         {"", false, "/?", 1, "Folmar==>  Ver. 5.1b of 18 January, 2008 \n\nFolmar (Ver. 5.1b) Usage:  Folmar  parm \n"},
@@ -102,18 +105,21 @@ TEST_F(StartUpTest, HelpFailedVersionQueryAndNothingToDoStopTheRun) {
          "Folmar==>  Nothing to do \n"
          "Folmar==>  processLocalDrives and processRemoteDrives \n"
          "Folmar==   ..are both set to (N)o in C:\\Orvan\\Folmar.ini\n"},
+        {"", false, "/ALL", 0, "Folmar==>  Enter (1-4) or 0 to End: "},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
         fresh();
         fakePutFile("Folmar.ini", std::string("[Folmar settings]\n") + c.settings);
         if (c.versionFails) fakeFailVersion();
+        fakeSetStdinInteger(0);
         fakeSetConsole(true);
         fakePressLater('x');
         EXPECT_EQ(run({c.arg}), c.exitCode);
+        const bool waits = c.arg[1] != 'A';
         EXPECT_TRUE(contains(out(), c.text)) << out();
-        EXPECT_TRUE(endsWith(out(), "Folmar==>  Press Enter to continue \n"));
-        EXPECT_EQ(fakeBlockedReads(), 1);
+        EXPECT_TRUE(endsWith(out(), waits ? "Folmar==>  Press Enter to continue \n" : c.text));
+        EXPECT_EQ(fakeBlockedReads(), waits ? 1 : 0);
     }
 }
 
@@ -126,7 +132,7 @@ TEST_F(StartUpTest, StartUpFixesTheDiskQueryAndTheLineWidth) {
         {"lineWidthPrint=112", true, 1000, 'O', 78, 64, 32, 12},
         {nullptr, false, 1001, 'N', 125, 111, 55, 17},
         {"lineWidthPrint=90", false, 0x040003B6, 'O', 90, 76, 38, 12},
-        {"showFiles=N", false, 1001, 'N', 125, 111, 55, 17},
+        {"processLocalDrives=N\nprocessRemoteDrives=Y", false, 1001, 'N', 125, 111, 55, 17},
         {"lineWidthPrint=75", false, 1001, 'N', 75, 61, 30, 10},
         {"lineWidthPrint=112", false, 1001, 'N', 112, 98, 49, 15},
     };
