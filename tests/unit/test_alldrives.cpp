@@ -32,7 +32,7 @@ std::string lettersProcessed(const std::string &console) {
 // it is taken without a question), whether the run goes on, the width on a
 // console and redirected. The question names the default report file, and
 // its prompt is on the screen, without a line break, when the answer is read.
-TEST_F(AllDrivesTest, EveryAnswerOnAConsoleAndRedirected) {
+TEST_F(AllDrivesTest, TheWidthQuestionTakesEveryAnswerOnAConsoleAndRedirected) {
     struct Case { bool haveNumber; int answer, settingsWidth; bool goOn; int onConsole, redirected; };
     const Case cases[] = {
         {true, 1, 0, true, 75, 75},    {true, 2, 0, true, 90, 90},    {true, 3, 0, true, 112, 112},
@@ -189,7 +189,7 @@ TEST_F(AllDrivesTest, TotalsSaturateAndShowAsStars) {
 // A report file that cannot be opened ends the run after a wait, with exit
 // code 0; one that cannot be written (a full disk) is never called complete
 // and ends it with exit code 1, without a wait.
-TEST_F(AllDrivesTest, ReportFileThatCannotBeOpenedOrWritten) {
+TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplete) {
     for (bool full : {false, true}) {
         SCOPED_TRACE(full ? "full disk" : "cannot be opened");
         fresh();
@@ -210,5 +210,6 @@ TEST_F(AllDrivesTest, ReportFileThatCannotBeOpenedOrWritten) {
         EXPECT_EQ(fakeKeysRead(), full ? 0 : 1);
         EXPECT_EQ(fakeFileExists("C:\\FolmarAll.txt"), full);
         EXPECT_EQ(rs.outFile, nullptr);
+        EXPECT_EQ(rs.outFileWriteFailed, full);
     }
 }

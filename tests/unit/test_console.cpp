@@ -4,11 +4,13 @@
 #include "report/report.h"
 #include "tests/unit/fixture.h"
 
+class ConsoleTest : public FolmarTest {};
+
 // Each row: the key codes typed before the wait (a two-part key is 0 or 0xE0
 // and its scan code), the keys pressed while it blocks, how many codes it
 // reads and how often it finds nothing and blocks. A second wait must block
 // again: nothing was left behind.
-TEST_F(FolmarTest, WaitTakesOneKeyPressAndEverythingTypedAhead) {
+TEST_F(ConsoleTest, WaitTakesOneKeyPressAndEverythingTypedAhead) {
     struct Wait { const char *name; std::vector<int> typed, later; int keysRead, blockedReads; };
     const Wait waits[] = {
         {"any key ends the wait", {}, {'q'}, 1, 1},
@@ -39,7 +41,7 @@ TEST_F(FolmarTest, WaitTakesOneKeyPressAndEverythingTypedAhead) {
 // Under /P the console stops after every 23 directory lines, the prompt on
 // the screen, until a key is pressed, then is cleared; without /P lines are
 // only counted.
-TEST_F(FolmarTest, PausePerScreenWaitsAfterEveryTwentyThreeLines) {
+TEST_F(ConsoleTest, PausePerScreenWaitsAfterEveryTwentyThreeLines) {
     for (bool pause : {false, true}) {
         SCOPED_TRACE(pause ? "/P" : "no /P");
         fresh();

@@ -5,6 +5,8 @@
 
 namespace {
 
+class SettingsTest : public FolmarTest {};
+
 // Every setting after a read: showDirs, showFiles, the two drive kinds,
 // pageSize, lineWidthPrint/lineWidth, outputFile, the run mode and the drive
 // list's letters ('!' for an entry that is no root), the pieces read.
@@ -21,7 +23,7 @@ std::string settings() {
 
 }  // namespace
 
-TEST_F(FolmarTest, WithoutASettingsFileTheDefaultsAreAnnouncedAndAKeyIsAwaited) {
+TEST_F(SettingsTest, WithoutASettingsFileTheDefaultsAreAnnouncedAndAKeyIsAwaited) {
     fakeSetConsole(true);
     fakePressLater('x');
     readSettings();
@@ -36,7 +38,7 @@ TEST_F(FolmarTest, WithoutASettingsFileTheDefaultsAreAnnouncedAndAKeyIsAwaited) 
 // Each row: a whole settings file, every setting after it, and the record
 // number of an invalid record reported, if any. Without a key the settings
 // are "LNYN 55 0/0 C:\FolmarAll.txt [ ]".
-TEST_F(FolmarTest, SettingsFilesAreReadKeyByKeyAndPieceByPiece) {
+TEST_F(SettingsTest, SettingsFilesAreReadKeyByKeyAndPieceByPiece) {
     const char nul[] = "[Folmar x]\nshowFiles=S\0pageSize=60\n\0pageSize=58\npageSize=57";
     struct Case { std::string file, settings; int invalidRecord = 0; };
     const Case cases[] = {

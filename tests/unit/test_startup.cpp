@@ -27,7 +27,7 @@ protected:
 // case. The last target wins; switches act in their order ('/S /C' leaves
 // long names), unknown ones are ignored. An all-drives request empties the
 // settings' drive list. Help is a lone "/?" or "/H...".
-TEST_F(StartUpTest, TargetsSwitchesAndHelp) {
+TEST_F(StartUpTest, TargetsAreNormalisedSwitchesActInOrderHelpOnlyAlone) {
     // modes: the drive letter, showDirs, /C, /P, the run mode, help
     struct Case { const char *cwd; std::vector<std::string> args; const char *curPath, *modes; };
     const Case cases[] = {

@@ -94,7 +94,7 @@ TEST_F(TotalsTest, FiguresOfTrillionsUseThePlainDigitsOrStars) {
 // no figure; a missing extended entry point is silent and makes no query.
 // Drive C: 512-byte sectors and 39, 80, 40 GB from the extended query; D
 // fails with 21; there is no drive Q.
-TEST_F(TotalsTest, DiskQueries) {
+TEST_F(TotalsTest, EachDiskQueryFillsOnlyItsOwnFiguresOrNamesItsError) {
     struct Case { int (*query)(); char letter; bool entryPoint; uint32_t sectors, free, total; int result;
                   std::vector<uint64_t> figures; const char *messages; };
     const Case cases[] = {
