@@ -74,6 +74,8 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
          head60 + "\n"
          "   QuarterlyReportsOfTheRegionalSalesOfficeNineteenNinetyFourABC\n"
          "   D.................................................................... 2,048\n"},
+        {78, "a continuation line never reaches the size column", head60 + x(61) + "_yy\\", 1,
+         head60 + "\n   " + x(61) + "\n   _yy" + dots(58) + "............ 1\n"},
         // 65 characters ending in '_': a break on the last character is not
         // taken, so that the size keeps a line of its own.
         {78, "break on the last character: the hyphen below is taken",

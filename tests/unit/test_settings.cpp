@@ -54,8 +54,8 @@ TEST_F(SettingsTest, SettingsFilesAreReadKeyByKeyAndPieceByPiece) {
         {"[Folmar x]\nlineWidthPrint = 75\npageSize = 56\n", "LNYN 56 75/75 C:\\FolmarAll.txt [ ] #3"},
         {"[Folmar x]\nlineWidthPrint = +125\npageSize = 0060lines\n", "LNYN 60 125/125 C:\\FolmarAll.txt [ ] #3"},
         {"[Folmar x]\nlineWidthPrint=90\nlineWidthPrint=74\nlineWidthPrint=126\nlineWidthPrint=-100\n"
-         "lineWidthPrint=abc\nlineWidthPrint=4294967396\npageSize=54\npageSize=61\n",
-         "LNYN 55 90/90 C:\\FolmarAll.txt [ ] #9"},
+         "lineWidthPrint=abc\nlineWidthPrint=4294967396\npageSize=54\npageSize=61\npageSize=#57\n",
+         "LNYN 55 90/90 C:\\FolmarAll.txt [ ] #10"},
         // The value: after the first '=', from its first non-blank to the next blank; none keeps the setting.
         {"[Folmar x]\noutputFile = C:\\My Reports\\x.txt\n", "LNYN 55 0/0 C:\\My [ ] #2"},
         {"[Folmar x]\noutputFile=\t \ta\tb=c d\n", "LNYN 55 0/0 a\tb=c [ ] #2"},

@@ -138,7 +138,8 @@ TEST_F(WalkTest, OutOfMemoryOrOpenFilesStopsTheRunWithExitCodeOne) {
 }
 
 // The drive total must never go down (forced here by a saved total above
-// it): the figures, the path and a wait, and the walk enters nothing more.
+// it): the figures, the path and a wait, the walk enters nothing more, and
+// an all-drives run ends with exit code 1, without totals.
 TEST_F(WalkTest, DecreasingTotalStopsTheWalkAfterItsMessagesAndAWait) {
     fakeAddFile("C:\\W\\f", 5);
     fakeAddFile("C:\\W\\S\\g", 7);
@@ -155,4 +156,12 @@ TEST_F(WalkTest, DecreasingTotalStopsTheWalkAfterItsMessagesAndAWait) {
                      "Folmar==>  Press Enter to continue \n");
     EXPECT_EQ(fakeKeysRead(), 1);
     EXPECT_TRUE(walkStopped());
+    fresh();
+    fakeAddFile("C:\\A\\f", 5);
+    fakeAddDrive('D', driveFixed);
+    rs.runMode = '~';
+    rs.i64SaveTotalAlloc = 1000;
+    EXPECT_EQ(runAllDrives(), 1);
+    EXPECT_EQ(fakeFileText("C:\\FolmarAll.txt").find("Totals"), std::string::npos);
+    EXPECT_FALSE(contains(out(), "Processing Drive D") || contains(out(), "Completed"));
 }
