@@ -97,9 +97,9 @@ TEST_F(AllDrivesTest, SelectionForEveryTypeSettingAndDriveList) {
 
 // Sixteen drives without directory lines: the short title, no page headers,
 // a form feed before the blocks that would not fit (the 8th and the 15th).
-// Drive D's failed query shows zeros and the run goes on to the grand totals
-// and its closing lines, with the clock read again. The report file's name
-// is shown with '?' for its control character.
+// Drive D's failed query adds nothing, and the run goes on to the grand
+// totals (15 drives' figures) and its closing lines, with the clock read
+// again. The report file's name is shown with '?' for its control character.
 TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
     for (char letter = 'C'; letter <= 'R'; ++letter) {
         fakeAddDrive(letter, driveFixed);
@@ -117,13 +117,6 @@ TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
                                                       "Copyright (c) Orvan Software 1994-2008 \n\n"
                                                       "www.orvan.example \n"
                                                       "sales@orvan.example \n\n");
-    EXPECT_TRUE(contains(file, "\nDrive D Totals: \n"
-                               "   Number of Dirs.   =               0 \n"
-                               "   Number of Files   =               0 \n"
-                               "   Allocation        =               0 \n\n"
-                               "   Total Free Space  =               0  (Bytes) \n"
-                               "   Free space Avail. =               0  (Bytes) \n"
-                               "   Capacity          =               0  (Bytes) \n\n\nDrive E"));
     EXPECT_EQ(countOf(file, "\f"), 2);
     EXPECT_TRUE(contains(file, "\n\f\nDrive J Totals: \n") && contains(file, "\n\f\nDrive Q Totals: \n"));
     EXPECT_TRUE(endsWith(file, "   Allocation        =            1,234  (File Sizes) \n"
