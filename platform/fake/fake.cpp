@@ -16,11 +16,6 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace {
 
 struct Node {
@@ -61,11 +56,10 @@ struct Machine {
     std::vector<Node> nodes;
     std::map<char, Drive> drives;
     std::vector<Enumeration> enums;
-    int findFirstCalls = 0;
+    int shortNameRequests = 0;
     uint32_t lastError = 0;
     bool enterByShortNames = false;
-    bool driveStringsSet = false, driveStringsFail = false;
-    std::string driveStrings;
+    bool driveStringsFail = false;
     bool exAvailable = true;
     int diskQueries = 0;
     uint32_t build = 1001;
@@ -76,11 +70,11 @@ struct Machine {
     LocalTime lastTime{2008, 1, 18, 9, 5};
     bool charDevice = false;
     bool console = false;
-    std::deque<int> typed;                 // -2 marks a Shift press
-    std::deque<std::vector<int>> later;
+    std::deque<int> typed;
+    std::deque<int> later;
     int blockedReads = 0, keysRead = 0;
     int clears = 0;
-    size_t lastClearOffset = 0;
+    size_t shownAtLastRead = 0;
     bool haveInteger = false;
     int integer = 0;
     std::map<std::string, FakeFile> files;  // key: upper-cased Windows path
@@ -94,7 +88,6 @@ Machine m;
 // point from which the captured text is read.
 FILE *capturedStdout = nullptr;
 long capturedStart = 0;
-const int shiftAlone = -2;
 
 std::string upper(const std::string &s) {
     std::string u = s;
@@ -260,17 +253,12 @@ void fakeFailDir(const char *path, int afterCalls, uint32_t errorCode) {
 
 void fakeSetEnterByShortNames(bool enter) { m.enterByShortNames = enter; }
 
-int fakeFindFirstCalls() { return m.findFirstCalls; }
+int fakeShortNameRequests() { return m.shortNameRequests; }
 
 int fakeOpenFindHandles() {
     int open = 0;
     for (const auto &e : m.enums) open += e.open ? 1 : 0;
     return open;
-}
-
-void fakeSetDriveStrings(const char *strings, uint32_t length) {
-    m.driveStringsSet = true;
-    m.driveStrings.assign(strings, length);
 }
 
 void fakeFailDriveStrings() { m.driveStringsFail = true; }
@@ -312,27 +300,15 @@ void fakeSetCurrentDirectoryOffDrive(const char *nativeText) {
     m.cwd = nativeText;
 }
 
-void fakeSetClock(LocalTime first) {
-    m.clock.clear();
-    m.lastTime = first;
-}
-
 void fakeQueueClock(LocalTime next) { m.clock.push_back(next); }
 void fakeSetStdoutCharDevice(bool isCharDevice) { m.charDevice = isCharDevice; }
 void fakeSetConsole(bool present) { m.console = present; }
 void fakeTypeKey(int code) { m.typed.push_back(code); }
-
-void fakeTypeTwoPartKey(int scanCode) {
-    m.typed.push_back(0xE0);
-    m.typed.push_back(scanCode);
-}
-
-void fakeTypeShiftAlone() { m.typed.push_back(shiftAlone); }
-void fakePressLater(int code) { m.later.push_back({code}); }
+void fakePressLater(int code) { m.later.push_back(code); }
 int fakeBlockedReads() { return m.blockedReads; }
 int fakeKeysRead() { return m.keysRead; }
 int fakeClearCount() { return m.clears; }
-size_t fakeLastClearOffset() { return m.lastClearOffset; }
+size_t fakeShownAtLastRead() { return m.shownAtLastRead; }
 
 void fakeSetStdinInteger(int value) {
     m.haveInteger = true;
@@ -381,7 +357,7 @@ void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
 // ---------------------------------------------------------------- the seam
 
 FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
-    ++m.findFirstCalls;
+    if (shortNames) ++m.shortNameRequests;
     m.lastError = 3;
     int n = resolve(searchPath, false);
     if (n < 0 || !m.nodes[n].isDir) return invalidFindHandle;
@@ -429,17 +405,13 @@ bool enterByShortNames() { return m.enterByShortNames; }
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
     if (m.driveStringsFail) return 0;
     std::string s;
-    if (m.driveStringsSet) {
-        s = m.driveStrings;
-    } else {
-        for (const auto &d : m.drives) {
-            if (d.second.root < 0) continue;
-            s += d.first;
-            s += ":\\";
-            s += '\0';
-        }
+    for (const auto &d : m.drives) {
+        if (d.second.root < 0) continue;
+        s += d.first;
+        s += ":\\";
         s += '\0';
     }
+    s += '\0';
     if (s.size() > length) return (uint32_t)s.size();
     std::memcpy(buffer, s.data(), s.size());
     return s.empty() ? 0 : (uint32_t)s.size() - 1;
@@ -515,18 +487,23 @@ bool stdoutIsCharDevice() { return m.charDevice; }
 
 void consoleClear(FILE *out) {
     std::fflush(out);
-    if (!m.console) return;
-    ++m.clears;
-    m.lastClearOffset = fakeStdoutText().size();
+    if (m.console) ++m.clears;
+}
+
+// What of the captured standard output has been flushed, so a user sees it.
+static size_t shownBytes() {
+    std::error_code error;
+    uintmax_t size = std::filesystem::file_size(capturedPath, error);
+    return error || size < (uintmax_t)capturedStart ? 0 : (size_t)(size - capturedStart);
 }
 
 int consoleGetKey() {
     if (!m.console) return -1;
-    while (!m.typed.empty() && m.typed.front() == shiftAlone) m.typed.pop_front();
+    m.shownAtLastRead = shownBytes();
     if (m.typed.empty()) {
         ++m.blockedReads;
         if (m.later.empty()) return -1;
-        for (int c : m.later.front()) m.typed.push_back(c);
+        m.typed.push_back(m.later.front());
         m.later.pop_front();
     }
     int code = m.typed.front();
@@ -535,14 +512,10 @@ int consoleGetKey() {
     return code;
 }
 
-bool consoleKeyWaiting() {
-    if (!m.console) return false;
-    for (int c : m.typed)
-        if (c != shiftAlone) return true;
-    return false;
-}
+bool consoleKeyWaiting() { return m.console && !m.typed.empty(); }
 
 void readIntegerFromStdin(int *value) {
+    m.shownAtLastRead = shownBytes();
     if (m.haveInteger) *value = m.integer;
 }
 
@@ -582,26 +555,4 @@ FILE *platformStdout() {
         std::atexit(removeTemporaryFiles);
     }
     return capturedStdout;
-}
-
-// A stream that writes its bytes unchanged ("\n" stays "\n"); every stream
-// is such a stream outside Windows.
-static void setBinaryMode(FILE *stream) {
-#ifdef _WIN32
-    std::fflush(stream);
-    _setmode(_fileno(stream), _O_BINARY);
-#else
-    (void)stream;
-#endif
-}
-
-void exitProcess(int code) {
-    // The process ends here: what it wrote is copied to standard error so
-    // that a death test can match it.
-    // Written as bytes, so a Windows C runtime adds no "\r" to them.
-    std::string text = fakeStdoutText();
-    setBinaryMode(stderr);
-    std::fputs(text.c_str(), stderr);
-    std::fflush(stdout);
-    std::exit(code);
 }

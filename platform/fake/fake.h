@@ -27,12 +27,10 @@ void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 void fakeFailDir(const char *path, int afterCalls = 0, uint32_t errorCode = 5);
 // The enumeration's long names may be look-alikes (Windows 9x).
 void fakeSetEnterByShortNames(bool enter);
-// Number of findFirstFile calls so far, all paths, and how many handles are open.
-int fakeFindFirstCalls();
+// findFirstFile calls that asked for short names, and how many handles are open.
+int fakeShortNameRequests();
 int fakeOpenFindHandles();
-// Replaces the logical-drive list (bytes as given, length with all NULs), or
-// makes it fail (returns 0).
-void fakeSetDriveStrings(const char *strings, uint32_t length);
+// The logical-drive list cannot be obtained (the query returns 0).
 void fakeFailDriveStrings();
 
 // ---- disk space ----
@@ -53,29 +51,28 @@ void fakeFailVersion();
 void fakeSetCurrentDirectory(const char *windowsPath);
 // The working directory lies on no drive; `nativeText` is shown in the message.
 void fakeSetCurrentDirectoryOffDrive(const char *nativeText);
-// Successive getLocalTime calls return these in turn, the last one repeating.
-void fakeSetClock(LocalTime first);
+// Queues a time for getLocalTime; the last time given repeats.
 void fakeQueueClock(LocalTime next);
 
 // ---- console ----
 void fakeSetStdoutCharDevice(bool isCharDevice);
 // A console is present: key reads block (are counted) when no key is queued.
 void fakeSetConsole(bool present);
-// Keys typed ahead, before the next read.
+// A key code typed ahead, before the next read (a two-part key is 0 or 0xE0
+// and its scan code, typed one after the other).
 void fakeTypeKey(int code);
-void fakeTypeTwoPartKey(int scanCode);  // 0xE0 then the scan code
-void fakeTypeShiftAlone();              // a Shift press: no key press
-// Keys pressed while a read waits on an empty queue: each call adds one batch
+// A key pressed while a read waits on an empty queue: each call adds one
 // that arrives when a read finds nothing typed.
 void fakePressLater(int code);
 // Reads that found no key at all (the wait would have blocked).
 int fakeBlockedReads();
 // Key codes handed out by consoleGetKey so far.
 int fakeKeysRead();
-// How many times the console was cleared, and the length of the captured
-// standard output at the latest clear.
+// How many times the console was cleared.
 int fakeClearCount();
-size_t fakeLastClearOffset();
+// Bytes of the captured standard output that had been flushed, so that a
+// user saw them, when the latest key or integer read began.
+size_t fakeShownAtLastRead();
 // The integer the width question reads; without it nothing can be read.
 void fakeSetStdinInteger(int value);
 

@@ -17,9 +17,10 @@ mkdir -p "$work/corpus"
     -I"$root" \
     "$here/fuzz_settings.cpp" \
     "$root/settings/settings.cpp" \
-    "$root/app/console.cpp" \
+    "$root/common/console.cpp" \
     "$root/common/output.cpp" \
     "$root/common/runstate.cpp" \
+    "$root/common/text.cpp" \
     "$root/platform/fake/fake.cpp" \
     -o "$work/fuzz_settings"
 

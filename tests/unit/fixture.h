@@ -1,10 +1,11 @@
-// Shared set-up of the unit tests: a fresh RunState and an empty fake machine
-// before every test (and on fresh(), for each case of a table), and helpers to
-// set the width, read standard output and the report file, pass a command line.
+// Shared set-up of the unit tests: an empty fake machine and the initial
+// RunState before every test (and on fresh(), for each row of a table), and
+// the ways to read what the program wrote and to hand it a command line.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -19,7 +20,6 @@ class FolmarTest : public ::testing::Test {
 protected:
     void SetUp() override { fresh(); }
     void TearDown() override { closeReport(); }
-    // An empty machine and the initial RunState, then the fixture's prepare().
     void fresh() {
         closeReport();
         fakeReset();
@@ -27,29 +27,17 @@ protected:
         prepare();
     }
     virtual void prepare() {}
-    // Everything written to standard output so far.
-    std::string out() {
+    std::string out() {  // everything written to standard output so far
         std::fflush(rs.con);
         return fakeStdoutText();
     }
-    // The line geometry of a report `width` characters wide (78: a console).
-    void setWidth(int width) {
+    void setWidth(int width) {  // and the line geometry the start-up derives from it
         rs.lineWidth = width;
-        rs.pathColumn = width - 14;
-        rs.wrapFloor = (unsigned)(width - 14) / 2;
-    }
-    void useConsoleWidth() { setWidth(78); }
-    // An all-drives run at width 78 with the extended disk query.
-    void useAllDrivesRun() {
-        rs.runMode = '~';
-        rs.osLevel = 'N';
-        rs.lineWidth = 78;
         deriveLayout();
     }
-    // The report file "C:\R.txt" of an all-drives run, what it holds so far.
+    // An all-drives run with its report file "C:\R.txt" open, and what it holds.
     void openReport() {
         rs.outFile = openFile("C:\\R.txt", "w+");
-        ASSERT_NE(rs.outFile, nullptr);
         rs.runMode = '~';
     }
     std::string report() {
@@ -60,53 +48,28 @@ protected:
         if (rs.outFile != nullptr) std::fclose(rs.outFile);
         rs.outFile = nullptr;
     }
+    // "folmar ARGS..." as writable texts, as main hands them over.
+    std::vector<char *> argv(std::vector<std::string> &args) {
+        args.insert(args.begin(), "folmar");
+        std::vector<char *> pointers;
+        for (std::string &arg : args) pointers.push_back(&arg[0]);
+        return pointers;
+    }
+    int run(std::vector<std::string> args) {
+        std::vector<char *> pointers = argv(args);
+        return folmarMain((int)pointers.size(), pointers.data());
+    }
 };
 
-// The pieces of `text` between the `separator`s, the one after the last included.
-inline std::vector<std::string> split(const std::string &text, char separator) {
-    std::vector<std::string> pieces;
-    size_t start = 0;
-    for (size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + 1)
-        pieces.push_back(text.substr(start, end - start));
-    pieces.push_back(text.substr(start));
-    return pieces;
-}
-// The lines of `text`, each without its "\n"; an unfinished last line is left out.
-inline std::vector<std::string> splitLines(const std::string &text) {
-    std::vector<std::string> lines = split(text, '\n');
-    lines.pop_back();
-    return lines;
-}
-
-inline int countOf(const std::string &text, const std::string &needle) {
+inline std::string dots(int count) { return std::string(count, '.'); }
+inline bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+inline int countOf(const std::string &text, const std::string &part) {
     int n = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
     return n;
 }
-inline bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
-inline bool endsWith(const std::string &text, const std::string &tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+inline ::testing::AssertionResult endsWith(const std::string &text, const std::string &part) {
+    const std::string end = text.substr(text.size() - std::min(text.size(), part.size()));
+    if (end == part) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "ends\n" << end;
 }
-
-// rs.driveList with one root "X:\" per letter, as the settings reader builds it.
-inline void setDriveList(const std::string &letters) {
-    std::memset(rs.driveList, 0, sizeof rs.driveList);
-    for (size_t i = 0; i < letters.size(); ++i) std::snprintf(rs.driveList + 4 * i, 4, "%c:\\", letters[i]);
-}
-
-// A writable argument vector "folmar ARGS..." as main receives it; the
-// program may change the texts in place.
-class CommandLine {
-public:
-    explicit CommandLine(std::vector<std::string> args) : texts(std::move(args)) {
-        texts.insert(texts.begin(), "folmar");
-        for (std::string &s : texts) pointers.push_back(&s[0]);
-        pointers.push_back(nullptr);
-    }
-    int argc() const { return (int)texts.size(); }
-    char **argv() { return pointers.data(); }
-
-private:
-    std::vector<std::string> texts;
-    std::vector<char *> pointers;
-};

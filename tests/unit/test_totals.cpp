@@ -1,5 +1,7 @@
-// Totals blocks on standard output and in the report file, in both disk-query
-// forms, their fold into the grand totals, and figures too wide for a field.
+// The disk-space queries, the totals blocks on standard output and in the
+// report file, their fold into the grand totals, and figures too wide for a
+// field. (The extended forms of the blocks are in the single-path and
+// all-drives runs.)
 #include "drives/drives.h"
 #include "report/report.h"
 #include "tests/unit/fixture.h"
@@ -8,110 +10,121 @@ namespace {
 
 class TotalsTest : public FolmarTest {
 protected:
-    // Drive C of 1,234 directories, 56,789 files and 12,345,678,901 bytes, at C:\DATA.
+    // Drive C, at C:\DATA, of 1,234 directories and 12,345,678,901 bytes, whose
+    // classic query gives 3,000,000,000 bytes used and 2,000,000,000 free.
     void prepare() override {
-        useConsoleWidth();
-        rs.osLevel = 'N';
+        setWidth(78);
         fakeAddDrive('C', driveFixed);
-        fakeSetDiskSpaceEx('C', 39000000000ULL, 80000000000ULL, 40000000000ULL);
-        fakeSetDiskSpace('C', 1, 1000, 2000000, 5000000);  // 3,000,000,000 bytes used, 2,000,000,000 free
+        fakeSetDiskSpace('C', 1, 1000, 2000000, 5000000);
+        rs.osLevel = 'O';
         rs.driveLetter = rs.curDrive[0] = 'C';
         std::strcpy(rs.curPath, "C:\\DATA\\");
         rs.dirCount = 1234;
-        rs.fileCount = 56789;
         rs.i64TotalAlloc = 12345678901ULL;
     }
 };
 
-const std::string consoleCounts =  // the target itself is counted: 1,235
-    "\n"
-    "   Number of Dirs.     =           1,235\n"
-    "   Number of Files     =          56,789\n"
-    "   Allocation          =  12,345,678,901  (File Sizes) \n"
-    "\n";
-const std::string fileCounts =
-    "\n"
-    "Drive C Totals: \n"
-    "   Number of Dirs.   =           1,234 \n"
-    "   Number of Files   =          56,789 \n"
-    "   Allocation        =  12,345,678,901 \n"
-    "\n";
-
 }  // namespace
 
 // Classic figures are 32-bit unsigned in 14 columns: 3,000,000,000 +
-// 2,000,000,000 kept in 32 bits is a capacity of 705,032,704.
-TEST_F(TotalsTest, BlocksInBothFormsOnTheConsoleAndInTheReportFile) {
-    struct Case { char osLevel; bool toFile; std::string expected; };
-    const Case cases[] = {
-        {'N', false, consoleCounts + "   Free Space          =  40,000,000,000  (Sectors) \n"
-                                     "   Free space Avail.   =  39,000,000,000  (Free Space) \n"
-                                     "   Capacity            =  80,000,000,000  (Bytes) \n\n"},
-        {'O', false, consoleCounts + "   Allocation          =  3,000,000,000  (Sectors) \n"
-                                     "   Free space          =  2,000,000,000  (Free Space) \n"
-                                     "   Capacity            =    705,032,704  (Bytes) \n\n"},
-        {'N', true, fileCounts + "   Total Free Space  =  40,000,000,000  (Bytes) \n"
-                                 "   Free space Avail. =  39,000,000,000  (Bytes) \n"
-                                 "   Capacity          =  80,000,000,000  (Bytes) \n\n\f"},
-        {'O', true, fileCounts + "   Allocation        =  3,000,000,000  (Sectors) \n"
-                                 "   Free space        =  2,000,000,000  (Free Space) \n"
-                                 "   Capacity          =    705,032,704  (Bytes) \n\n\f"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::string(1, c.osLevel) + (c.toFile ? " in the file" : " on the console"));
-        fresh();
-        if (c.toFile) openReport();
-        rs.lineCount = 30;
-        rs.osLevel = c.osLevel;
-        fakeQueueClock(LocalTime{2009, 2, 3, 4, 5});
-        printDriveTotals();
-        EXPECT_EQ(c.toFile ? report() : out(), c.expected);
-        EXPECT_EQ(rs.lineCount, c.toFile ? 38u : 30u);
-        // Folded into the grand totals, the classic figures without sign, then zeroed.
-        std::vector<uint64_t> expected = {c.toFile ? 1234u : 1235u, 56789, 12345678901ULL, 0, 0, 0, 0, 0, 0};
-        if (c.osLevel == 'O') expected[3] = 3000000000ULL, expected[4] = 2000000000ULL, expected[5] = 705032704;
-        if (c.osLevel == 'N') expected[6] = 40000000000ULL, expected[7] = 39000000000ULL, expected[8] = 80000000000ULL;
-        EXPECT_EQ((std::vector<uint64_t>{rs.i64GrandDirs, rs.i64GrandFiles, rs.i64GrandAlloc, rs.i64GrandUsed,
-                                         rs.i64GrandFree, rs.i64GrandCapacity, rs.i64GrandTotalFree,
-                                         rs.i64GrandFreeToCaller, rs.i64GrandTotalBytes}),
-                  expected);
-        EXPECT_EQ(rs.i64TotalAlloc + rs.i64SaveTotalAlloc + rs.dirCount + rs.fileCount + rs.usedBytes +
-                      rs.freeBytes + rs.capacityBytes + rs.i64TotalFree + rs.i64FreeToCaller + rs.i64TotalBytes,
-                  0u);
-        EXPECT_EQ(rs.runDate.year, 2009);  // read again for the next drive's title
-    }
+// 2,000,000,000 kept in 32 bits is a capacity of 705,032,704. A target
+// without any file is named first; the target itself is counted: 1,235.
+TEST_F(TotalsTest, ClassicFiguresOnTheConsoleAreThirtyTwoBits) {
+    printDriveTotals();
+    EXPECT_EQ(out(), "File not found: C:\\DATA\\\n"
+                     "\n"
+                     "   Number of Dirs.     =           1,235\n"
+                     "   Number of Files     =               0\n"
+                     "   Allocation          =  12,345,678,901  (File Sizes) \n"
+                     "\n"
+                     "   Allocation          =  3,000,000,000  (Sectors) \n"
+                     "   Free space          =  2,000,000,000  (Free Space) \n"
+                     "   Capacity            =    705,032,704  (Bytes) \n\n");
+}
+
+// Two drives: the second, empty, shows that each block's figures were
+// zeroed after their fold into the grand totals, whose classic sums go
+// beyond 32 bits. The clock is read again for the next drive's title.
+TEST_F(TotalsTest, DriveBlocksFoldIntoTheGrandTotals) {
+    openReport();
+    rs.fileCount = 56789;
+    rs.lineCount = 30;
+    fakeQueueClock(LocalTime{2009, 2, 3, 4, 5});
+    printDriveTotals();
+    EXPECT_EQ(rs.lineCount, 38u);
+    EXPECT_EQ(rs.runDate.year, 2009);
+    printDriveTotals();
+    printGrandTotals();
+    const std::string classic = "   Allocation        =  3,000,000,000  (Sectors) \n"
+                                "   Free space        =  2,000,000,000  (Free Space) \n"
+                                "   Capacity          =    705,032,704  (Bytes) \n\n\f";
+    EXPECT_EQ(report(), "\nDrive C Totals: \n"
+                        "   Number of Dirs.   =           1,234 \n"
+                        "   Number of Files   =          56,789 \n"
+                        "   Allocation        =  12,345,678,901 \n\n" + classic +
+                        "\nDrive C Totals: \n"
+                        "   Number of Dirs.   =               0 \n"
+                        "   Number of Files   =               0 \n"
+                        "   Allocation        =               0 \n\n" + classic +
+                        " \n"
+                        "Grand Totals for the system: \n"
+                        "   Number of Dirs.   =            1,234 \n"
+                        "   Number of Files   =           56,789 \n"
+                        "   Allocation        =   12,345,678,901  (File Sizes) \n"
+                        "   Allocation        =    6,000,000,000  (Sectors) \n"
+                        "   Free space        =    4,000,000,000  (Free Space) \n"
+                        "   Capacity          =    1,410,065,408  (Bytes) \n\n");
 }
 
 TEST_F(TotalsTest, FiguresOfTrillionsUseThePlainDigitsOrStars) {
     openReport();
+    rs.osLevel = 'N';
     rs.i64TotalAlloc = 1000000000000ULL;
     fakeSetDiskSpaceEx('C', 999999999999999ULL, 10000000000000000ULL, 1000000000000ULL);
     printDriveTotals();
-    const std::string text = report();
-    EXPECT_EQ(text.substr(text.find("   Allocation")), "   Allocation        =   1000000000000 \n\n"
-                                                       "   Total Free Space  =   1000000000000  (Bytes) \n"
-                                                       "   Free space Avail. = 999999999999999  (Bytes) \n"
-                                                       "   Capacity          = ***************  (Bytes) \n\n\f");
+    EXPECT_TRUE(endsWith(report(), "   Allocation        =   1000000000000 \n\n"
+                                   "   Total Free Space  =   1000000000000  (Bytes) \n"
+                                   "   Free space Avail. = 999999999999999  (Bytes) \n"
+                                   "   Capacity          = ***************  (Bytes) \n\n\f"));
 }
 
-// Classic sums beyond 32 bits, and a figure too wide for 16 columns.
-TEST_F(TotalsTest, GrandTotalsOfClassicFiguresIn16Columns) {
-    openReport();
-    rs.osLevel = 'O';
-    rs.i64GrandDirs = 3;
-    rs.i64GrandFiles = 4;
-    rs.i64GrandAlloc = 12345678901234ULL;
-    rs.i64GrandUsed = 6000000000ULL;
-    rs.i64GrandFree = 4000000000ULL;
-    rs.i64GrandCapacity = 100000000000000000ULL;
-    printGrandTotals();
-    EXPECT_EQ(report(), " \n"
-                        "Grand Totals for the system: \n"
-                        "   Number of Dirs.   =                3 \n"
-                        "   Number of Files   =                4 \n"
-                        "   Allocation        =   12345678901234  (File Sizes) \n"
-                        "   Allocation        =    6,000,000,000  (Sectors) \n"
-                        "   Free space        =    4,000,000,000  (Free Space) \n"
-                        "   Capacity          = ****************  (Bytes) \n\n");
-    EXPECT_EQ(rs.lineCount, 0u);
+// The classic query keeps the low 32 bits of each product, the extended one
+// its 64-bit figures, and each leaves the other's figures alone. A failed
+// query names its error code and the drive (the letter as given) and changes
+// no figure; a missing extended entry point is silent and makes no query.
+// Drive C: 512-byte sectors and 39, 80, 40 GB from the extended query; D
+// fails with 21; there is no drive Q.
+TEST_F(TotalsTest, EachDiskQueryFillsOnlyItsOwnFiguresOrNamesItsError) {
+    struct Case { int (*query)(); char letter; bool entryPoint; uint32_t sectors, free, total; int result;
+                  std::vector<uint64_t> figures; const char *messages; };
+    const Case cases[] = {
+        {queryFreeSpace, 'c', true, 8, 1000, 5000, 1, {4096000, 16384000, 7, 7, 7}, ""},
+        {queryFreeSpace, 'c', true, 8, 2097152, 2098152, 1, {0, 4096000, 7, 7, 7}, ""},  // 8 GiB free
+        {queryFreeSpace, 'c', true, 64, 0x30000, 0x50001, 1, {2147483648u, 32768, 7, 7, 7}, ""},
+        {queryFreeSpaceEx, 'c', true, 8, 1000, 5000, 1, {5, 5, 39000000000ull, 40000000000ull, 80000000000ull}, ""},
+        {queryFreeSpace, 'D', true, 8, 1000, 5000, 0, {5, 5, 7, 7, 7},
+         "Call to GetFreeDiskSpace() failed with Error Code 21 \nUnable to obtain free space for Drive 'D' \n"},
+        {queryFreeSpaceEx, 'D', true, 8, 1000, 5000, 0, {5, 5, 7, 7, 7},
+         "Call to GetFreeDiskSpaceEx() failed with Error Code 21 \nUnable to obtain free space for \"D:\\\" \n"},
+        {queryFreeSpaceEx, 'q', true, 8, 1000, 5000, 0, {5, 5, 7, 7, 7},
+         "Call to GetFreeDiskSpaceEx() failed with Error Code 3 \nUnable to obtain free space for \"q:\\\" \n"},
+        {queryFreeSpaceEx, 'c', false, 8, 1000, 5000, 0, {5, 5, 7, 7, 7}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(1, c.letter) + " " + std::to_string(c.free));
+        fresh();
+        fakeSetDiskSpace('C', c.sectors, 512, c.free, c.total);
+        fakeSetDiskSpaceEx('C', 39000000000ull, 80000000000ull, 40000000000ull);
+        fakeAddDrive('D', driveFixed);
+        fakeFailDiskSpace('D', 21);
+        fakeSetDiskSpaceExAvailable(c.entryPoint);
+        rs.driveLetter = c.letter;
+        rs.freeBytes = rs.usedBytes = 5;
+        rs.i64FreeToCaller = rs.i64TotalFree = rs.i64TotalBytes = 7;
+        EXPECT_EQ(c.query(), c.result);
+        EXPECT_EQ((std::vector<uint64_t>{rs.freeBytes, rs.usedBytes, rs.i64FreeToCaller, rs.i64TotalFree,
+                                         rs.i64TotalBytes}), c.figures);
+        EXPECT_EQ(out(), c.messages);
+        EXPECT_EQ(fakeDiskQueries(), c.entryPoint ? 1 : 0);
+    }
 }

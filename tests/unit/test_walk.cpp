@@ -1,18 +1,20 @@
-// The directory walk: order of files and lines, what is entered and counted,
-// the byte totals, the never-decreasing guard and the fold into the grand totals.
+// The directory walk (its order is in the single-path report): what is
+// entered, by which name, and counted, when short names are asked for, the
+// condensed roll-up, and the two stops of a walk: a machine out of memory or
+// open files, and a drive total that went down.
 #include "report/report.h"
 #include "scan/scan.h"
 #include "tests/unit/fixture.h"
 
 namespace {
 
-const std::string deepBase = "C:\\" + std::string(200, 'a');
+const std::string deep = "C:\\" + std::string(200, 'a');  // 203 characters
 
 class WalkTest : public FolmarTest {
 protected:
     void prepare() override {
         fakeAddDrive('C', driveFixed);
-        useConsoleWidth();
+        setWidth(78);
     }
     void walk(const char *target) {
         std::strcpy(rs.curPath, target);
@@ -22,69 +24,40 @@ protected:
 
 }  // namespace
 
-TEST_F(WalkTest, FilesOfADirectoryComeBeforeItsLineAndTheLineBeforeSubdirectories) {
-    fakeAddFile("C:\\A\\f1", 10);
-    fakeAddFile("C:\\A\\B\\f2", 20);
-    fakeAddDir("C:\\A\\B\\C");
-    fakeAddDir("C:\\A\\D");
-    rs.showFiles = 'L';
-    walk("C:\\A");
-    EXPECT_STREQ(rs.curPath, "C:\\A\\D\\");  // the last directory entered
-    EXPECT_EQ(out(), "f1\n"
-                     "C:\\A" + std::string(71, '.') + " 10\n"
-                     "f2\n"
-                     "C:\\A\\B" + std::string(69, '.') + " 20\n"
-                     "C:\\A\\B\\C" + std::string(68, '.') + " 0\n"
-                     "C:\\A\\D" + std::string(70, '.') + " 0\n");
-    EXPECT_EQ(rs.dirCount, 3u);
-    EXPECT_EQ(rs.fileCount, 2u);
-    EXPECT_EQ(rs.i64TotalAlloc, 30u);
-}
-
-// Each row: a tree, the walk's target and listing style, the counts and
-// total, and a directory line that must (+) or must not (-) be printed.
+// Each row: a tree, the walk's target and listing style, the directories
+// and files counted, the byte total, a text that must (+) and one that must
+// not (-) be printed, and whether the enumeration is asked for short names
+// (only when something uses them).
 TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
-    struct Case {
-        const char *name;
-        void (*tree)();
-        const char *target;
-        char showDirs;
-        uint32_t dirs, files;
-        uint64_t total;
-        const char *listed, *notListed;
-    };
+    struct Case { const char *name; void (*tree)(); const char *target; char showDirs; uint32_t dirs, files;
+                  uint64_t total; const char *listed, *notListed; bool shortNames; };
     const Case cases[] = {
-        {"dot directories are skipped, dot files count", [] {
-             fakeAddFile("C:\\T\\.profile", 7);
-             fakeAddFile("C:\\T\\.cache\\big", 1000);
-             fakeAddDir("C:\\T\\.git\\objects");
-             fakeAddFile("C:\\T\\src\\main.c", 5);
-         }, "C:\\T", 'L', 1, 2, 12, "C:\\T\\src..", ".cache"},
-        {"a 5 GiB file uses both size words",
-         [] { fakeAddFile("C:\\vm\\disk.raw", 5368709120ull), fakeAddFile("C:\\vm\\small", 1); },
-         "C:\\vm", 'L', 0, 2, 5368709121ull, ". 5,368,709,121\n", nullptr},
-        {"an unopenable subdirectory is counted, not listed; its siblings go on", [] {
-             fakeAddFile("C:\\R\\a\\x", 1);
-             fakeAddFile("C:\\R\\b\\y", 2);
-             fakeAddFile("C:\\R\\c\\z", 4);
-             fakeFailDir("C:\\R\\b");
-         }, "C:\\R", 'L', 3, 2, 5, "C:\\R\\c..", "C:\\R\\b"},
+        {"dot directories are skipped, dot files count, '-' is no dot", [] {
+             fakeAddFile("C:\\T\\.profile", 7), fakeAddFile("C:\\T\\.cache\\big", 1000), fakeAddFile("C:\\T\\-x\\c", 5);
+         }, "C:\\T", 'L', 1, 2, 12, "C:\\T\\-x..", ".cache", false},
+        {"an unopenable directory is counted, not listed; its siblings go on", [] {
+             fakeAddFile("C:\\R\\a\\x", 1), fakeAddFile("C:\\R\\b\\y", 2), fakeAddFile("C:\\R\\c\\z", 4);
+             fakeFailDir("C:\\R\\b", 0, 5);
+         }, "C:\\R", 'L', 3, 2, 5, "C:\\R\\c..", "C:\\R\\b", false},
         {"a directory whose file pass fails still gets its line",  // its directory pass opens
-         [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1); }, "C:\\Q", 'L', 0, 0, 0, "C:\\Q...", nullptr},
-        {"a missing target gives no line", [] {}, "C:\\nothere", 'L', 0, 0, 0, nullptr, "C:"},
-        {"a child too long for curPath is counted, not entered", [] {
-             fakeAddFile((deepBase + "\\" + std::string(70, 'b') + "\\inside").c_str(), 100);
-             fakeAddFile((deepBase + "\\zz\\f").c_str(), 3);
-         }, deepBase.c_str(), 'L', 2, 1, 3, nullptr, nullptr},
-        {"short names build the paths under 'S'",
+         [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1, 21); }, "C:\\Q", 'L', 0, 0, 0, "C:\\Q...", nullptr,
+         false},
+        {"a missing target gives no line", [] {}, "C:\\nothere", 'L', 0, 0, 0, nullptr, "C:", false},
+        {"a path of 259 characters with its backslash is walked, one longer counted only", [] {
+             fakeAddFile((deep + "\\" + std::string(55, 'b') + "\\in").c_str(), 100);
+             fakeAddFile((deep + "\\" + std::string(54, 'c') + "\\in").c_str(), 3);
+         }, deep.c_str(), 'L', 2, 1, 3, "\n   cc..", "bbb", false},
+        {"short names build the paths under /S",
          [] { fakeAddDir("C:\\S\\Long Directory Name", "LONGDI~1"), fakeAddDir("C:\\S\\plain"); },
-         "C:\\S", 'S', 2, 0, 0, "C:\\S\\LONGDI~1..", "Long Directory Name"},
-        {"no directory lines; file names by their short name, else the long one", [] {
-             fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT");
-             fakeAddFile("C:\\F\\short.txt", 2);
-             fakeAddFile("C:\\F\\s\\t\\c", 4);
+         "C:\\S", 'S', 2, 0, 0, "C:\\S\\LONGDI~1..", "Long Directory Name", true},
+        {"names that may be look-alikes are entered by their short names under /L", [] {
+             fakeSetEnterByShortNames(true);
+             fakeAddDir("C:\\S\\Long Directory Name", "LONGDI~1"), fakeAddFile("C:\\S\\LONGDI~1\\f", 3);
+         }, "C:\\S", 'L', 1, 1, 3, "C:\\S\\LONGDI~1..", "Long Directory Name", true},
+        {"file names by their short name, else the long one", [] {
+             fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT"), fakeAddFile("C:\\F\\short.txt", 2);
              rs.showFiles = 'S';
-         }, "C:\\F", 'N', 2, 3, 7, "ALONGN~1.TXT\nshort.txt\nc\n", "C:"},
+         }, "C:\\F", 'L', 0, 2, 3, "ALONGN~1.TXT\nshort.txt\nC:\\F..", "A Long", true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,34 +68,100 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
         EXPECT_EQ(rs.dirCount, c.dirs);
         EXPECT_EQ(rs.fileCount, c.files);
         EXPECT_EQ(rs.i64TotalAlloc, c.total);
-        EXPECT_EQ(rs.i64DirAlloc, 0u);
         EXPECT_TRUE(c.listed == nullptr || contains(out(), c.listed)) << out();
         EXPECT_TRUE(c.notListed == nullptr || !contains(out(), c.notListed)) << out();
+        EXPECT_EQ(fakeShortNameRequests() > 0, c.shortNames);
         EXPECT_EQ(fakeOpenFindHandles(), 0);
     }
 }
 
-TEST_F(WalkTest, TotalsSaturateInsteadOfWrappingOrAborting) {
-    // Two directories of 2^63 bytes each: the drive total holds at 2^64 - 1.
-    fakeAddFile("C:\\W\\a\\huge1", 1ull << 63);
-    fakeAddFile("C:\\W\\b\\huge2", 1ull << 63);
+// One line for the root and one per first-level directory carrying its whole
+// subtree, printed when the walk moves on and at the end of the drive. Each
+// row: the files, made in the order the walk finds them, and the lines.
+TEST_F(WalkTest, CondensedWalkGivesOneLinePerFirstLevelSubtree) {
+    struct Case { const char *name; std::vector<std::pair<const char *, uint64_t>> files; const char *target;
+                  char showFiles; std::string lines; };
+    const std::string root0 = "C:\\" + dots(73) + " 0\n";
+    const Case cases[] = {
+        {"drive root", {{"C:\\r", 1}, {"C:\\A\\a", 10}, {"C:\\A\\X\\x", 100}, {"C:\\A\\X\\Y\\y", 1000}, {"C:\\B\\b", 20000}},
+         "C:\\", 'N', "C:\\" + dots(73) + " 1\nC:\\A" + dots(68) + " 1,110\nC:\\B" + dots(67) + " 20,000\n"},
+        {"deeper target: one line for the tree", {{"C:\\D\\a", 1}, {"C:\\D\\S\\b", 2}, {"C:\\D\\S\\T\\c", 4}}, "C:\\D", 'N',
+         "C:\\D" + dots(72) + " 7\n"},
+        {"Data before Data2", {{"C:\\Data\\a", 1}, {"C:\\Data2\\b", 2}}, "C:\\", 'N',
+         root0 + "C:\\Data" + dots(69) + " 1\nC:\\Data2" + dots(68) + " 2\n"},
+        {"Data2 before Data", {{"C:\\Data2\\b", 2}, {"C:\\Data\\a", 1}}, "C:\\", 'N',
+         root0 + "C:\\Data2" + dots(68) + " 2\nC:\\Data" + dots(69) + " 1\n"},
+        {"an unopenable first-level directory (Q) gives no line", {{"C:\\A\\a", 1}, {"C:\\Q\\b", 2}, {"C:\\C\\c", 4}},
+         "C:\\", 'N', root0 + "C:\\A" + dots(72) + " 1\nC:\\C" + dots(72) + " 4\n"},
+        {"a missing target: nothing", {}, "C:\\missing", 'N', ""},
+        {"file names of a new subtree come before the held-back line", {{"C:\\A\\fa", 1}, {"C:\\B\\fb", 2}}, "C:\\", 'L',
+         "fa\n" + root0 + "fb\nC:\\A" + dots(72) + " 1\nC:\\B" + dots(72) + " 2\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh();
+        for (const auto &file : c.files) fakeAddFile(file.first, file.second);
+        fakeFailDir("C:\\Q", 0, 5);
+        rs.showFiles = c.showFiles;
+        rs.condensed = true;
+        walk(c.target);
+        rs.rollUpFlush = true;  // as the totals block ends the drive
+        rollUpFirstLevel(rs.curPath);
+        EXPECT_EQ(out(), c.lines);
+        EXPECT_TRUE(rs.rollUpFirst);  // the next drive starts afresh
+    }
+}
+
+// Out of open files (4) or memory (8) the walk cannot be complete: it stops,
+// and the run ends with exit code 1 and no totals. Any other error passes
+// the directory over.
+TEST_F(WalkTest, OutOfMemoryOrOpenFilesStopsTheRunWithExitCodeOne) {
+    for (uint32_t code : {4u, 8u, 5u}) {
+        SCOPED_TRACE(code);
+        fresh();
+        fakePutFile("Folmar.ini", "[Folmar settings]\nlineWidthPrint=75\n");
+        fakeAddFile("C:\\A\\f", 5);
+        fakeAddFile("C:\\A\\B\\g", 7);
+        fakeFailDir("C:\\A\\B", 0, code);
+        const int exitCode = run({"C:\\A"});
+        const std::string text = out(), lines = text.substr(text.find("C:\\A."));
+        if (code == 5) {
+            EXPECT_EQ(exitCode, 0);
+            EXPECT_TRUE(contains(lines, "\n   Number of Dirs.     =               2\n")) << lines;
+            continue;
+        }
+        EXPECT_EQ(exitCode, 1);
+        EXPECT_EQ(lines, "C:\\A" + dots(69) + " 5\n"
+                         "Folmar==>  Unable to read C:\\A\\B\\*.* \n"
+                         "Folmar==>  Out of memory or open files (Error Code " + std::to_string(code) + ") \n");
+    }
+}
+
+// The drive total must never go down (forced here by a saved total above
+// it): the figures, the path and a wait, the walk enters nothing more, and
+// an all-drives run ends with exit code 1, without totals.
+TEST_F(WalkTest, DecreasingTotalStopsTheWalkAfterItsMessagesAndAWait) {
+    fakeAddFile("C:\\W\\f", 5);
+    fakeAddFile("C:\\W\\S\\g", 7);
+    fakeSetConsole(true);
+    fakePressLater('x');
+    rs.i64SaveTotalAlloc = 1000;
     walk("C:\\W");
-    EXPECT_EQ(rs.i64TotalAlloc, UINT64_MAX);
-    EXPECT_FALSE(contains(out(), "decending"));
-    // The bytes of one directory never wrap to a small total either.
-    fakeAddFile("C:\\H\\x", 1ull << 63);
-    fakeAddFile("C:\\H\\y", 1ull << 63);
-    rs.showDirs = 'N';
-    rs.i64TotalAlloc = 0;
-    walk("C:\\H");
-    EXPECT_EQ(rs.i64TotalAlloc, UINT64_MAX);
-    // Nor do the grand totals over drives.
-    rs.osLevel = 'N';
-    rs.i64TotalFree = UINT64_MAX;
-    foldDriveTotals();
-    rs.i64TotalAlloc = 5;
-    rs.i64TotalFree = 5;
-    foldDriveTotals();
-    EXPECT_EQ(rs.i64GrandAlloc, UINT64_MAX);
-    EXPECT_EQ(rs.i64GrandTotalFree, UINT64_MAX);
+    EXPECT_EQ(out(), "C:\\W" + dots(72) + " 5\n"
+                     "Folmar==>  i64TotalAlloc is decending \n"
+                     "i64TotalAlloc     =                5 \n"
+                     "i64SaveTotalAlloc =            1,000 \n"
+                     "path              = C:\\W  \n"
+                     "Folmar==>  Program will abort \n"
+                     "Folmar==>  Press Enter to continue \n");
+    EXPECT_EQ(fakeKeysRead(), 1);
+    EXPECT_TRUE(walkStopped());
+    fresh();
+    fakeAddFile("C:\\A\\f", 5);
+    fakeAddDrive('D', driveFixed);
+    rs.runMode = '~';
+    rs.i64SaveTotalAlloc = 1000;
+    EXPECT_EQ(runAllDrives(), 1);
+    EXPECT_EQ(fakeFileText("C:\\FolmarAll.txt").find("Totals"), std::string::npos);
+    EXPECT_FALSE(contains(out(), "Processing Drive D") || contains(out(), "Completed"));
 }
