@@ -165,3 +165,21 @@ TEST_F(WalkTest, DecreasingTotalStopsTheWalkAfterItsMessagesAndAWait) {
     EXPECT_EQ(fakeFileText("C:\\FolmarAll.txt").find("Totals"), std::string::npos);
     EXPECT_FALSE(contains(out(), "Processing Drive D") || contains(out(), "Completed"));
 }
+
+// A stop leaves nothing half done: a file pass that ran out of open files
+// gives its directory no line, and a stop at a drive root (which lists no
+// "." to come first) enters none of its subdirectories.
+TEST_F(WalkTest, AStopInAFilePassOrAtADriveRootPrintsAndEntersNothingMore) {
+    fakeAddFile("C:\\X\\f", 5);
+    fakeAddFile("C:\\X\\S\\g", 1);
+    fakeFailDir("C:\\X", 1, 4);  // the directory pass opens, the file pass does not
+    walk("C:\\X");
+    EXPECT_EQ(out(), "Folmar==>  Unable to read C:\\X\\*.* \n"
+                     "Folmar==>  Out of memory or open files (Error Code 4) \n");
+    fresh();
+    fakeAddFile("C:\\A\\a", 5);
+    rs.i64SaveTotalAlloc = 1000;
+    walk("C:\\");
+    EXPECT_FALSE(contains(out(), "C:\\A")) << out();
+    EXPECT_EQ(rs.dirCount, 0u);
+}
