@@ -45,12 +45,14 @@ check_run() {
     (cd "$dir" && "$@" </dev/null 2>&1 | tr -d '\r' >"$out") || fail "$name exited with ${PIPESTATUS[0]}"
     totals=$(sed -n 's/^ *\(Number of Dirs\.\|Number of Files\|Allocation\) *= *\([0-9,]*\).*/\2/p' "$out" |
         head -n 3 | tr '\n' ' ')
-    if grep -q "File Not Found\|Invalid User Parameter" "$out" || [ "$totals" != "4 4 15,945 " ]; then
-        fail "$name: totals '$totals', want '4 4 15,945 ' with the sample Folmar.ini read"
-        sed 's/^/    | /' "$out"
+    if grep -q "File Not Found\|Invalid User Parameter" "$out"; then
+        fail "$name: the sample Folmar.ini is not read, or not accepted"
+    elif [ "$totals" != "4 4 15,945 " ]; then
+        fail "$name: totals '$totals', want '4 4 15,945 '"
     else
-        echo "ok: $name reports 4 dirs, 4 files, 15,945 bytes"
+        echo "ok: $name reports 4 dirs, 4 files, 15,945 bytes"; return
     fi
+    sed 's/^/    | /' "$out"
 }
 
 deb_part() {
@@ -78,14 +80,14 @@ deb_part() {
     dpkg --path-include="$man" --path-include='/usr/share/doc/folmar/*' -i "$deb" >"$tmp/dpkg.log" 2>&1 ||
         { cat "$tmp/dpkg.log"; fail "dpkg -i"; return; }
     cp /usr/share/doc/folmar/Folmar.ini "$tmp/work/"
-    check_run "the installed folmar" "$tmp/work" env FOLMAR_DRIVES="C=$tmp/tree;D=$tmp/work" folmar 'C:\'
+    check_run "the installed folmar" "$tmp/work" env FOLMAR_DRIVES="C=$tmp/tree;D=$tmp/work" /usr/bin/folmar 'C:\'
     if why=$(missing groff man); then
         skip "the manual page: $why (groff-base, man-db)"
-    elif [ "$(man -w folmar)" != "$man" ] || [ -n "$(groff -ww -man -z "$man" 2>&1)" ] ||
-        [ -n "$(MANWIDTH=80 man --warnings -l "$man" 2>&1 >/dev/null)" ]; then
-        fail "the manual page is not found by man -w, or groff or man warn"
-    else
+    elif { groff -ww -man -z "$man"; MANWIDTH=80 man --warnings -l "$man" >/dev/null; } >"$tmp/man.log" 2>&1 &&
+        [ ! -s "$tmp/man.log" ] && [ "$(man -w folmar)" = "$man" ]; then
         echo "ok: man -w finds the manual page; groff and man render it without warnings"
+    else
+        fail "the manual page: man -w folmar gives '$(man -w folmar)'; groff and man say:"; sed 's/^/    | /' "$tmp/man.log"
     fi
     dpkg -r folmar >/dev/null && installed=0 && [ ! -e /usr/bin/folmar ] || fail "dpkg -r folmar"
 }
