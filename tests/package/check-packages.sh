@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
-# check-packages.sh: makes the Debian package (in build) and the Windows zip
-# (in build-win) with CPack and checks what a user gets: the .deb's name,
-# fields and files, installed, its manual page, folmar run on a small tree with
-# the sample Folmar.ini, removed again; the zip's name, listing and CR LF
-# texts, and its folmar.exe run under wine. Exits 1 on any failure; a part
-# whose tools are missing prints SKIPPED.
+# check-packages.sh: makes the .deb (in build) and the Windows zip (in
+# build-win) with CPack and checks what a user gets: names, fields, files, the
+# manual page; folmar installed from the .deb and folmar.exe from the zip
+# (under wine) run on a small tree with the sample Folmar.ini; the .deb removed.
+# Exits 1 on any failure; a part whose tools are missing prints SKIPPED.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 version=$(sed -n 's/^#define FOLMAR_VERSION "\(.*\)"$/\1/p' "$root/common/version.h")
@@ -30,8 +29,7 @@ for file in f1:1000 a/f2:2500 a/b/f3:100 "with space/f4:12345"; do
     head -c "${file#*:}" /dev/zero >"$tmp/tree/${file%:*}"
 done
 
-# make_build FOLDER [CMAKE ARGS]: builds FOLDER of the source tree; a new one
-# is configured with the arguments and without the tests.
+# make_build FOLDER [CMAKE ARGS]: builds FOLDER, configured (without tests) if new.
 make_build() {
     local dir=$root/$1; shift
     { [ -f "$dir/CMakeCache.txt" ] || cmake -S "$root" -B "$dir" -DFOLMAR_TESTS=OFF "$@" >/dev/null; } &&
@@ -63,8 +61,8 @@ deb_part() {
         { cat "$tmp/cpack.log"; fail "cpack -G DEB"; return; }
     deb=$tmp/deb/folmar_${version}_$(dpkg --print-architecture).deb
     [ -f "$deb" ] || { fail "no $(basename "$deb"); cpack made: $(ls "$tmp/deb")"; return; }
-    [ "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = "Package: folmar Version: $version Section: utils " ] ||
-        fail "fields: $(dpkg-deb -f "$deb")"
+    [ "$(dpkg-deb -f "$deb" Package Version Section | tr '\n' ' ')" = \
+        "Package: folmar Version: $version Section: utils " ] || fail "fields: $(dpkg-deb -f "$deb")"
     [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
     # Depends: the shared libraries dpkg-shlibdeps found, libc6 among them, nothing else.
     depends=$(dpkg-deb -f "$deb" Depends)
@@ -87,7 +85,8 @@ deb_part() {
         [ ! -s "$tmp/man.log" ] && [ "$(man -w folmar)" = "$man" ]; then
         echo "ok: man -w finds the manual page; groff and man render it without warnings"
     else
-        fail "the manual page: man -w folmar gives '$(man -w folmar)'; groff and man say:"; sed 's/^/    | /' "$tmp/man.log"
+        fail "the manual page: man -w folmar gives '$(man -w folmar)'; groff and man say:"
+        sed 's/^/    | /' "$tmp/man.log"
     fi
     dpkg -r folmar >/dev/null && installed=0 && [ ! -e /usr/bin/folmar ] || fail "dpkg -r folmar"
 }
@@ -126,4 +125,5 @@ PY
 deb_part
 zip_part
 [ "$failures" = 0 ] || { echo "Package checks FAILED ($failures failure(s))"; exit 1; }
-if [ "$skipped" = 0 ]; then echo "Package checks passed"; else echo "Package checks passed, $skipped part(s) SKIPPED"; fi
+[ "$skipped" = 0 ] || echo "$skipped part(s) SKIPPED: see above"
+echo "Package checks passed"

@@ -11,10 +11,10 @@ skip() { echo "Windows tests SKIPPED (not run, not passed): $*"; exit 0; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-command -v x86_64-w64-mingw32-g++-win32 >/dev/null || command -v x86_64-w64-mingw32-g++ >/dev/null ||
-    skip "no MinGW-w64 cross compiler; install g++-mingw-w64-x86-64-win32"
-command -v wine >/dev/null || [ -x /usr/lib/wine/wine64 ] || skip "wine is not installed; install wine and wine64"
-for tool in cmake python3; do command -v $tool >/dev/null || skip "$tool is not installed"; done
+for tool in x86_64-w64-mingw32-g++ cmake python3; do
+    command -v $tool >/dev/null || skip "$tool is not installed"
+done
+command -v wine >/dev/null || [ -x /usr/lib/wine/wine64 ] || skip "wine is not installed"
 
 echo "=== building the Windows program in $build"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
@@ -28,8 +28,8 @@ dump=$(x86_64-w64-mingw32-objdump -p "$build/folmar.exe")
 grep -q "file format pei-x86-64" <<<"$dump" || fail "folmar.exe is not a 64-bit (PE32+ x86-64) program"
 dlls=$(awk '/DLL Name:/ {print $3}' <<<"$dump" | sort | tr '\n' ' ')
 [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "folmar.exe imports $dlls; want KERNEL32.dll and msvcrt.dll only"
-imported=$(awk '/DLL Name:/ {dll = $3} dll == "KERNEL32.dll" && NF == 3 && $3 ~ /(W|GetDiskFreeSpaceExA)$/ {print $3}' \
-    <<<"$dump" | tr '\n' ' ')
+imported=$(awk '/DLL Name:/ { dll = $3 } dll == "KERNEL32.dll" && NF == 3 && $3 ~ /(W|GetDiskFreeSpaceExA)$/' \
+    <<<"$dump" | awk '{ printf "%s ", $3 }')
 [ -z "$imported" ] || fail "folmar.exe imports $imported(to be looked up at run time)"
 
 # Drives: D fixed, E remote, F CD-ROM, H never ready (no folder), C a CD-ROM,
