@@ -20,10 +20,8 @@ echo "=== building the Windows program in $build"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
     cmake --build "$build" -j2 || { echo "run-wine-tests.sh: the Windows build failed"; exit 1; }
 
-# folmar.exe must load on every Windows from 95 on: a 64-bit program (a
-# 32-bit one exits 0 under wine64 without running), importing KERNEL32 and
-# msvcrt only, and neither the wide calls nor GetDiskFreeSpaceExA, which it
-# looks up at run time.
+# folmar.exe loads on every 64-bit Windows: it imports KERNEL32 and msvcrt
+# only, and looks the wide calls and GetDiskFreeSpaceExA up at run time.
 dump=$(x86_64-w64-mingw32-objdump -p "$build/folmar.exe")
 grep -q "file format pei-x86-64" <<<"$dump" || fail "folmar.exe is not a 64-bit (PE32+ x86-64) program"
 dlls=$(awk '/DLL Name:/ {print $3}' <<<"$dump" | sort | tr '\n' ' ')

@@ -83,7 +83,7 @@ class WineTest(unittest.TestCase):
         return out, ansi_lines(Path(REPORT_FILE).read_bytes()) if os.path.exists(REPORT_FILE) else None
 
 
-class EnumerationTest(WineTest):
+class SinglePathTest(WineTest):
     def setUp(self):
         super().setUp()
         make_tree(D, {"work/a.txt": 6, "work/big.bin": 5368709120, "work/alpha": None, "work/Zeta/w": 9,
@@ -105,6 +105,11 @@ class EnumerationTest(WineTest):
         paths = "\n".join(path for path, _ in dir_lines(run(["/S", "D:\\work"], cwd=D)[1]))
         self.assertRegex(paths, r"\AD:\\work\nD:\\work\\alpha\nD:\\work\\LONG~\w{3}\n"
                                 r"D:\\work\\LONG~\w{3}\\INNE~\w{3}\nD:\\work\\Zeta\nD:\\work\\_under\Z")
+
+    def test_current_directory_on_no_drive_ends_with_exit_code_1(self):
+        rc, out = run([], cwd="/tmp")
+        self.assertEqual(rc, 1)
+        self.assertTrue([line for line in out if line.startswith("Folmar==>  The current directory is on no drive")])
 
     def test_letter_of_no_drive_fails_either_disk_query_with_error_code_3(self):
         for exe, query, drive in [(EXE, "GetFreeDiskSpaceEx()", '"Q:\\"'),
@@ -237,13 +242,6 @@ class ConsoleTest(WineTest):
         self.assertEqual(read(60), 0)
         self.assertIn("D:\\p\\Dvořák.", screen())
         self.assertIn("D:\\p\\日本語.", screen())
-
-
-class CurrentDirectoryTest(WineTest):
-    def test_current_directory_on_no_drive_ends_with_exit_code_1(self):
-        rc, out = run([], cwd="/tmp")
-        self.assertEqual(rc, 1)
-        self.assertTrue([line for line in out if line.startswith("Folmar==>  The current directory is on no drive")])
 
 
 if __name__ == "__main__":
