@@ -1,115 +1,80 @@
-// The read-ahead of the POSIX enumeration, driven the way the walker drives
-// it: what it reads ahead, how far (the window), and what the walk sees when
-// the tree changes between read-ahead and walk: a directory gone, renamed,
-// replaced by a file, given a new entry or a new mode is read afresh; a file
-// that changed size counts once, with the size read ahead.
-#include <gtest/gtest.h>
+// The read-ahead of the POSIX enumeration: what it reads ahead when a
+// directory's enumeration opens, how far (the window), and what later
+// enumerations see when the tree changed in between: a directory gone,
+// renamed, replaced by a file, given a new entry or a new mode is read
+// afresh; a file that changed size counts with the size read ahead.
+#include "tests/posix/machine.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <functional>
+#include <cstdlib>
 #include <map>
-#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
-#include "platform/platform.h"
 #include "platform/posix/dirs.h"
-#include "platform/posix/posix.h"
 
 namespace {
 
-std::string native(const std::string &relative) {
-    return std::string(posix::driveDirectory('C')) + "/" + relative;
-}
+typedef std::map<std::string, Listing> Tree;
 
-void makeDir(const std::string &relative) {
-    ASSERT_EQ(mkdir(native(relative).c_str(), 0755), 0) << relative;
-}
-
-void makeFile(const std::string &relative, off_t size) {
-    int fd = open(native(relative).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0) << relative;
-    ASSERT_EQ(ftruncate(fd, size), 0);
-    close(fd);
-}
-
-void removeTree(const std::string &relative) {
-    std::string command = "rm -rf '" + native(relative) + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-}
-
-// What a walk found: each directory's bytes, by Windows path, and counts.
-struct Walk {
-    std::map<std::string, uint64_t> lines;
-    uint32_t dirs = 0;
-    uint32_t files = 0;
-    std::function<void(const std::string &)> entered;  // after a directory's first enumeration opened
-};
-
-// Walks `path` as the program's walker does: the directory pass opened
-// first and kept open, a second enumeration for the files, the line, then
-// each subdirectory not beginning with '.', in order, if its path fits.
-void walk(std::string path, Walk *w) {
-    if (path.back() != '\\') path += '\\';
-    if (path.size() > 259) return;
-    std::string search = path + "*.*";
-    FindData entry, file;
-    FindHandle dirs = findFirstFile(search.c_str(), &entry, true);
-    if (dirs == invalidFindHandle) return;
-    if (w->entered) w->entered(path);
-    uint64_t bytes = 0;
-    FindHandle files = findFirstFile(search.c_str(), &file, true);
-    if (files != invalidFindHandle) {
-        do {
-            if (file.attributes & fileAttributeDirectory) continue;
-            w->files += 1;
-            bytes += ((uint64_t)file.nFileSizeHigh << 32) | file.nFileSizeLow;
-        } while (findNextFile(files, &file));
-        findClose(files);
-    }
-    w->lines[path] = bytes;
+// Each directory below `path`, entered as the walker enters them: in the
+// order its parent's enumeration gives them, while that stays open.
+void readTree(const std::string &path, Tree *tree) {
+    FindData data;
+    FindHandle handle = findFirstFile((path + "\\*.*").c_str(), &data, true);
+    if (handle == invalidFindHandle) return;
+    (*tree)[path] = list(path + "\\*.*");
     do {
-        if (!(entry.attributes & fileAttributeDirectory) || entry.cFileName[0] == '.') continue;
-        w->dirs += 1;
-        if (path.size() + std::strlen(entry.cFileName) < 260) walk(path + entry.cFileName, w);
-    } while (findNextFile(dirs, &entry));
-    findClose(dirs);
+        if ((data.attributes & fileAttributeDirectory) && std::string(data.cFileName) != ".")
+            readTree(path + "\\" + data.cFileName, tree);
+    } while (findNextFile(handle, &data));
+    findClose(handle);
 }
 
-uint64_t readAheadNow() { return posix::readAheadCounts().read; }
+uint64_t readSoFar() { return posix::readAheadCounts().read; }
+
+// Directories read ahead while `parent`'s enumeration is open; closing it
+// drops them.
+uint64_t heldAhead(const std::string &parent) {
+    uint64_t before = readSoFar();
+    FindData data;
+    FindHandle handle = findFirstFile((parent + "\\*.*").c_str(), &data, true);
+    EXPECT_NE(handle, invalidFindHandle) << parent;
+    posix::readAheadSettle();
+    uint64_t held = readSoFar() - before;
+    findClose(handle);
+    return held;
+}
 
 }  // namespace
 
-TEST(ReadAhead, WalkTakesWhatWasReadAheadAndFindsTheSameFigures) {
+TEST(ReadAhead, WalkTakesWhatWasReadAheadUnchanged) {
     ASSERT_TRUE(posix::readAheadOn());
     makeDir("same");
-    std::map<std::string, uint64_t> expected = {{"C:\\same\\", 0}};
+    Tree expected = {{"C:\\same", {".:0/"}}};
     for (int d = 0; d < 6; ++d) {
-        std::string dir = "same/d" + std::to_string(d);
+        std::string dir = "same/d" + std::to_string(d), path = "C:\\same\\d" + std::to_string(d);
         makeDir(dir);
         makeDir(dir + "/inner");
         makeFile(dir + "/f", 100 + d);
         makeFile(dir + "/inner/g", 1000 * d);
-        expected["C:\\same\\d" + std::to_string(d) + "\\"] = 100 + d;
-        expected["C:\\same\\d" + std::to_string(d) + "\\inner\\"] = 1000 * d;
+        expected["C:\\same"].insert("d" + std::to_string(d) + ":0/");
+        expected[path] = {".:0/", "inner:0/", "f:" + std::to_string(100 + d)};
+        expected[path + "\\inner"] = {".:0/", "g:" + std::to_string(1000 * d)};
     }
     posix::ReadAheadCounts before = posix::readAheadCounts();
-    Walk w;
-    w.entered = [](const std::string &path) {
-        if (path == "C:\\same\\") posix::readAheadSettle();  // everything below is read ahead now
-    };
-    walk("C:\\same", &w);
+    FindData data;
+    FindHandle same = findFirstFile("C:\\same\\*.*", &data, true);
+    posix::readAheadSettle();  // everything below is read ahead now
+    EXPECT_EQ(readSoFar() - before.read, 12u);
+    Tree tree;
+    readTree("C:\\same", &tree);
+    findClose(same);
     posix::ReadAheadCounts after = posix::readAheadCounts();
-    EXPECT_EQ(w.lines, expected);
-    EXPECT_EQ(w.dirs, 12u);
-    EXPECT_EQ(w.files, 12u);
-    EXPECT_EQ(after.read - before.read, 12u);
+    EXPECT_EQ(tree, expected);
     EXPECT_EQ(after.taken - before.taken, 12u);
     EXPECT_EQ(after.rejected, before.rejected);
     removeTree("same");
@@ -117,161 +82,121 @@ TEST(ReadAhead, WalkTakesWhatWasReadAheadAndFindsTheSameFigures) {
 
 TEST(ReadAhead, DirectoryChangedBetweenReadAheadAndWalkIsReadAfresh) {
     makeDir("chg");
-    makeDir("chg/P");
-    makeFile("chg/P/keep", 1);
-    for (const char *dir : {"gone", "gone/inner", "renamed", "replaced", "changed", "resized", "locked"})
-        makeDir(std::string("chg/P/") + dir);
-    makeFile("chg/P/gone/g", 10);
-    makeFile("chg/P/gone/inner/i", 11);
-    makeFile("chg/P/renamed/r", 20);
-    makeFile("chg/P/replaced/x", 30);
-    makeFile("chg/P/changed/c", 40);
-    makeFile("chg/P/resized/s", 50);
-    makeFile("chg/P/locked/l", 60);
+    for (const char *dir : {"gone", "gone/inner", "renamed", "replaced", "changed", "resized", "moded"})
+        makeDir(std::string("chg/") + dir);
+    const char *files[][2] = {{"gone/g", "10"}, {"gone/inner/i", "11"}, {"renamed/r", "20"},
+                              {"replaced/x", "30"}, {"changed/c", "40"}, {"resized/s", "50"}, {"moded/m", "60"}};
+    for (auto &f : files) makeFile(std::string("chg/") + f[0], std::atoi(f[1]));
     posix::ReadAheadCounts before = posix::readAheadCounts();
-    Walk w;
-    w.entered = [&](const std::string &path) {
-        if (path != "C:\\chg\\P\\") return;
-        posix::readAheadSettle();
-        ASSERT_EQ(readAheadNow() - before.read, 7u);  // the six below P and gone\inner
-        removeTree("chg/P/gone");
-        ASSERT_EQ(rename(native("chg/P/renamed").c_str(), native("chg/P/renamed2").c_str()), 0);
-        removeTree("chg/P/replaced");
-        makeFile("chg/P/replaced", 77);
-        makeFile("chg/P/changed/new", 41);
-        ASSERT_EQ(truncate(native("chg/P/resized/s").c_str(), 55), 0);
-        ASSERT_EQ(chmod(native("chg/P/locked").c_str(), 0), 0);
-    };
-    walk("C:\\chg\\P", &w);
+    FindData data;
+    FindHandle parent = findFirstFile("C:\\chg\\*.*", &data, true);
+    ASSERT_NE(parent, invalidFindHandle);
+    posix::readAheadSettle();
+    ASSERT_EQ(readSoFar() - before.read, 7u);  // the six below chg and gone\inner
+    removeTree("chg/gone");
+    ASSERT_EQ(rename(native("chg/renamed").c_str(), native("chg/renamed2").c_str()), 0);
+    removeTree("chg/replaced");
+    makeFile("chg/replaced", 77);
+    makeFile("chg/changed/new", 41);
+    ASSERT_EQ(truncate(native("chg/resized/s").c_str(), 55), 0);
+    ASSERT_EQ(chmod(native("chg/moded").c_str(), 0700), 0);
+    Tree tree;  // the subdirectories as chg's enumeration, read before the change, gives them
+    do {
+        std::string name = data.cFileName;
+        if ((data.attributes & fileAttributeDirectory) && name != ".") tree[name] = list("C:\\chg\\" + name + "\\*.*");
+    } while (findNextFile(parent, &data));
+    findClose(parent);
     posix::ReadAheadCounts after = posix::readAheadCounts();
-    // P was listed before the change: its six subdirectories count, those
-    // gone, renamed or replaced cannot be opened; "changed" and "locked" are
-    // read afresh; "resized" is the directory read ahead, its file counted
-    // once with the size it had then.
-    std::map<std::string, uint64_t> expected = {
-        {"C:\\chg\\P\\", 1}, {"C:\\chg\\P\\changed\\", 81}, {"C:\\chg\\P\\resized\\", 50},
-        {"C:\\chg\\P\\locked\\", 60}};
-    EXPECT_EQ(w.lines, expected);
-    EXPECT_EQ(w.dirs, 6u);
-    EXPECT_EQ(w.files, 5u);
+    EXPECT_EQ(tree, (Tree{{"gone", {}}, {"renamed", {}}, {"replaced", {}},
+                          {"changed", {".:0/", "c:40", "new:41"}}, {"resized", {".:0/", "s:50"}},
+                          {"moded", {".:0/", "m:60"}}}));
     EXPECT_EQ(after.rejected - before.rejected, 5u);
     EXPECT_EQ(after.taken - before.taken, 1u);
     removeTree("chg");
 }
 
+// Only what the walk enters: no dot-directory, no name Windows cannot hold,
+// no link, no child whose path with its backslash passes 259 characters.
 TEST(ReadAhead, NeverReadsWhatTheWalkWouldNotEnter) {
-    makeDir("skip");
-    makeDir("skip/plain");
-    makeDir("skip/.hidden");
-    makeDir("skip/.hidden/below");
-    makeDir("skip/ctl\x01name");
-    makeDir("skip/back\\slash");
+    for (const char *dir : {"skip", "skip/plain", "skip/.hidden", "skip/.hidden/below", "skip/ctl\x01name",
+                            "skip/back\\slash"})
+        makeDir(dir);
     ASSERT_EQ(symlink("plain", native("skip/link").c_str()), 0);
     // C:\skip\ is 8 characters: a child of 250 fits 259 with its backslash,
     // one of 251 does not.
-    std::string fits(250, 'f'), over(251, 'o');
-    makeDir("skip/" + fits);
-    makeDir("skip/" + over);
-    uint64_t before = readAheadNow();
-    FindData data;
-    FindHandle handle = findFirstFile("C:\\skip\\*.*", &data, true);
-    ASSERT_NE(handle, invalidFindHandle);
-    posix::readAheadSettle();
-    EXPECT_EQ(readAheadNow() - before, 2u);  // "plain" and the one that fits
-    findClose(handle);
-    Walk w;
-    walk("C:\\skip", &w);
-    EXPECT_EQ(w.lines.size(), 3u);
-    EXPECT_EQ(w.lines.count("C:\\skip\\" + fits + "\\"), 1u);
-    EXPECT_EQ(w.dirs, 5u);
+    makeDir("skip/" + std::string(250, 'f'));
+    makeDir("skip/" + std::string(251, 'o'));
+    EXPECT_EQ(heldAhead("C:\\skip"), 2u);  // "plain" and the one that fits
     removeTree("skip");
 }
 
-// Directories read ahead while the walker stays at `parent`'s first
-// enumeration; the enumeration is then closed, which drops them.
-static uint64_t heldAhead(const char *parent) {
-    uint64_t before = readAheadNow();
-    FindData data;
-    FindHandle handle = findFirstFile(parent, &data, true);
-    EXPECT_NE(handle, invalidFindHandle) << parent;
-    posix::readAheadSettle();
-    uint64_t held = readAheadNow() - before;
-    findClose(handle);
-    return held;
-}
-
 TEST(ReadAhead, WindowHoldsAtMostItsDirectoriesAndEntries) {
+    struct rlimit limit;
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < 64 + 256)
+        GTEST_SKIP() << "the limit of open files leaves no room for a window of 256";
     makeDir("win");
     makeDir("win/many");
     for (int d = 0; d < 400; ++d) makeDir("win/many/d" + std::to_string(d));
     makeDir("win/big");
     makeFile("win/one", 1);
-    for (int d = 0; d < 60; ++d) {
+    for (int d = 0; d < 40; ++d) {
         std::string dir = "win/big/d" + std::to_string(d);
         makeDir(dir);
         for (int f = 0; f < 1000; ++f)
             ASSERT_EQ(link(native("win/one").c_str(), native(dir + "/f" + std::to_string(f)).c_str()), 0);
     }
-    // 256 directories, fewer when few descriptors are allowed.
-    struct rlimit limit;
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
-    uint64_t window = limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= 512 ? 256 : limit.rlim_cur - 256;
-    EXPECT_EQ(heldAhead("C:\\win\\many\\*.*"), window);
-    // 32,768 entries are 33 directories of 1,001; a thread that started
-    // before the window filled may add its one.
-    uint64_t held = heldAhead("C:\\win\\big\\*.*");
-    EXPECT_TRUE(held >= std::min<uint64_t>(33, window) && held < 40) << held;
-    Walk w;
-    walk("C:\\win", &w);
-    EXPECT_EQ(w.dirs, 462u);
-    EXPECT_EQ(w.files, 60001u);
-    EXPECT_EQ(w.lines["C:\\win\\big\\d59\\"], 1000u);
+    EXPECT_EQ(heldAhead("C:\\win\\many"), 256u);
+    // 32,768 entries are 33 directories of 1,001; threads that started
+    // before the window filled may add theirs.
+    uint64_t held = heldAhead("C:\\win\\big");
+    EXPECT_TRUE(held >= 33 && held < 40) << held;
     removeTree("win");
 }
 
-// Another thread swaps two directories, and removes and makes a third,
-// while the tree is walked again and again. Each directory is seen whole,
-// as it was at one moment: its files and its subdirectory's come from the
-// same directory, never a mix.
+// Another thread swaps two directories and makes and removes a third while
+// the tree is read again and again. Each directory is seen whole, as it was
+// at one moment: its files and its subdirectory's come from the same one.
 TEST(ReadAhead, ChangesDuringTheWalkNeverMixTwoDirectories) {
-    makeDir("swap");
-    makeDir("swap/A");
-    makeDir("swap/A/inner");
-    makeFile("swap/A/a1", 60);
-    makeFile("swap/A/a2", 40);
+    for (const char *dir : {"swap", "swap/A", "swap/A/inner", "swap/B", "swap/B/inner"}) makeDir(dir);
+    makeFile("swap/A/a", 100);
     makeFile("swap/A/inner/one", 1);
-    makeDir("swap/B");
-    makeDir("swap/B/inner");
-    makeFile("swap/B/b1", 200);
+    makeFile("swap/B/b", 200);
     makeFile("swap/B/inner/two", 2);
     for (int d = 0; d < 20; ++d) makeDir("swap/pad" + std::to_string(d));
+    const Listing a = {".:0/", "inner:0/", "a:100"}, aInner = {".:0/", "one:1"};
+    const Listing b = {".:0/", "inner:0/", "b:200"}, bInner = {".:0/", "two:2"};
     std::atomic<bool> stop(false);
+    std::atomic<int> swaps(0);
     std::thread changer([&] {
-        std::string a = native("swap/A"), b = native("swap/B"), c = native("swap/C");
+        std::string pathA = native("swap/A"), pathB = native("swap/B"), pathC = native("swap/C");
         while (!stop) {
-            renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
-            if (mkdir(c.c_str(), 0755) == 0) {
-                makeFile("swap/C/five", 5);
-                unlink((c + "/five").c_str());
-                rmdir(c.c_str());
+            if (renameat2(AT_FDCWD, pathA.c_str(), AT_FDCWD, pathB.c_str(), RENAME_EXCHANGE) == 0) ++swaps;
+            if (mkdir(pathC.c_str(), 0755) == 0) {
+                std::fclose(std::fopen((pathC + "/five").c_str(), "w"));
+                unlink((pathC + "/five").c_str());
+                rmdir(pathC.c_str());
             }
         }
     });
-    for (int round = 0; round < 300; ++round) {
-        Walk w;
-        walk("C:\\swap", &w);
+    const int rounds = 300;
+    int whole = 0;
+    for (int round = 0; round < rounds; ++round) {
+        Tree tree;
+        readTree("C:\\swap", &tree);
         for (const char *name : {"A", "B"}) {
-            std::string dir = std::string("C:\\swap\\") + name + "\\";
-            if (w.lines.count(dir) == 0 || w.lines.count(dir + "inner\\") == 0) continue;
-            uint64_t own = w.lines[dir], inner = w.lines[dir + "inner\\"];
-            EXPECT_TRUE((own == 100 && inner == 1) || (own == 200 && inner == 2))
-                << name << ": " << own << " with inner " << inner;
+            std::string dir = std::string("C:\\swap\\") + name;
+            const Listing &own = tree[dir], &inner = tree[dir + "\\inner"];
+            EXPECT_TRUE((own == a && inner == aInner) || (own == b && inner == bInner)) << name << " round " << round;
+            whole += !own.empty() && !inner.empty();
         }
-        if (w.lines.count("C:\\swap\\C\\") != 0) {
-            EXPECT_LE(w.lines["C:\\swap\\C\\"], 5u);
+        if (tree.count("C:\\swap\\C") != 0) {
+            EXPECT_TRUE(tree["C:\\swap\\C"] == (Listing{".:0/"}) || tree["C:\\swap\\C"] == (Listing{".:0/", "five:0"}));
         }
     }
     stop = true;
     changer.join();
+    EXPECT_EQ(whole, 2 * rounds);  // A and B always exist, so every round saw both
+    EXPECT_GT(swaps.load(), 0);
     removeTree("swap");
 }
