@@ -1,10 +1,7 @@
-"""Shared helpers of the end-to-end tests: build trees in a temporary folder,
-run the real program with drive letters mapped into it (FOLMAR_DRIVES), with
-standard input from /dev/null and no controlling terminal, mask what the
-machine decides (the clock, free space), and compare line by line.
-
-Each test_*.py file is one CTest test; run it directly with FOLMAR_BIN set to
-the program (CTest sets it)."""
+"""Helpers of the end-to-end tests (each test_*.py is one CTest test; CTest
+sets FOLMAR_BIN): trees in a temporary folder, the real program run with
+drive letters mapped into it, no standard input and no controlling terminal,
+what the machine decides (the clock, free space) masked, lines compared."""
 
 import os
 import re
@@ -15,18 +12,14 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FOLMAR = os.environ.get("FOLMAR_BIN", os.path.join(HERE, "..", "..", "build", "folmar"))
-MAKE_TREE = os.path.join(HERE, "..", "..", "bench", "make-tree.py")
 READAHEAD_MODES = {"off": "0", "default": None, "four threads": "4"}
-
 DATE = re.compile(r"\d\d-\d\d-\d{4} at \d\d:\d\d Hours")
-SPACE = re.compile(r"^(   (?:Total Free Space|Free Space|Free space Avail\.|Capacity) *= )( *[\d,]+)(?=  \()",
-                   re.M)
+SPACE = re.compile(r"^(   (?:Total Free Space|Free Space|Free space Avail\.|Capacity) *= )( *[\d,]+)(?=  \()", re.M)
 TOTAL = re.compile(r"^   (Number of Dirs\.|Number of Files|Allocation) += +([\d,*]+)", re.M)
 
 
 def make_tree(root, tree):
-    """tree maps relative paths to sizes (a sparse file of that size) or None
-    (a directory). Parents are created as needed."""
+    """tree maps relative paths to sizes (a sparse file) or None (a directory)."""
     for rel, size in tree.items():
         path = os.path.join(root, rel)
         os.makedirs(path if size is None else os.path.dirname(path), exist_ok=True)
@@ -41,36 +34,31 @@ def write_settings(directory, text):
 
 
 def bench_tree(root, scale):
-    """The benchmark's tree at `scale` in `root`; the directories, entries
-    and bytes that a walk which skips dot-directories must find."""
-    out = subprocess.run([sys.executable, MAKE_TREE, root, str(scale)], check=True,
-                         stdout=subprocess.PIPE, text=True).stdout
+    """The benchmark's tree; the directories, entries and bytes that a walk
+    which skips dot-directories must find, as its generator prints them."""
+    out = subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "bench", "make-tree.py"), root, str(scale)],
+                         check=True, stdout=subprocess.PIPE, text=True).stdout
     return {key: int(value) for key, value in re.findall(r"^(\w+): +(\d+)$", out, re.M)}
 
 
-def run_folmar(args, drives=None, cwd=None, stdin_data=None, env_extra=None, readahead=None,
-               timeout=120, preexec=None, stdout=subprocess.PIPE):
-    """Runs the program in a new session; returns (exit code, stdout, stderr).
-    drives: dict letter -> directory or "directory,type"; readahead: the value
-    of FOLMAR_READAHEAD (None: unset); preexec: run in the child before the
-    program (limits, signals); stdout: where standard output goes (its text is
-    then "")."""
-    env = dict(os.environ)
-    env.pop("FOLMAR_READAHEAD", None)
+def run_folmar(args, drives=None, cwd=None, env_extra=None, readahead=None, timeout=120, preexec=None,
+               stdout=subprocess.PIPE):
+    """(exit code, stdout, stderr) of a run in a new session. drives: letter ->
+    "directory[,type]"; readahead: FOLMAR_READAHEAD or None; preexec: run in
+    the child first (limits); stdout: where it goes (its text is then "")."""
+    env = {key: value for key, value in os.environ.items() if key != "FOLMAR_READAHEAD"}
     if drives is not None:
         env["FOLMAR_DRIVES"] = ";".join("%s=%s" % item for item in drives.items())
     if readahead is not None:
         env["FOLMAR_READAHEAD"] = readahead
     env.update(env_extra or {})
-    feed = {"input": stdin_data.encode()} if stdin_data is not None else {"stdin": subprocess.DEVNULL}
-    proc = subprocess.run([FOLMAR] + list(args), cwd=cwd, env=env, stdout=stdout, stderr=subprocess.PIPE,
-                          preexec_fn=preexec, start_new_session=True, timeout=timeout, **feed)
+    proc = subprocess.run([FOLMAR] + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
+                          stderr=subprocess.PIPE, preexec_fn=preexec, start_new_session=True, timeout=timeout)
     return proc.returncode, (proc.stdout or b"").decode("latin-1"), proc.stderr.decode("latin-1")
 
 
 def masked(text):
-    """The text with the clock and the free-space and capacity fields, which
-    the machine decides, replaced: a field by '#' of its width."""
+    """The clock, and each free-space and capacity field as '#' of its width."""
     text = DATE.sub("MM-DD-YYYY at hh:mm Hours", text)
     return SPACE.sub(lambda m: m.group(1) + "#" * len(m.group(2)), text)
 
@@ -92,7 +80,6 @@ class TreeTest(unittest.TestCase):
         self.addCleanup(subprocess.run, ["chmod", "-R", "u+rwx", self.tmp])  # tests may chmod 000
 
     def assertLinesEqual(self, got, expected):
-        """Line by line, with the first difference named."""
         for i, (g, e) in enumerate(zip(got, expected)):
             self.assertEqual(g, e, "line %d differs:\n got: %r\nwant: %r" % (i + 1, g, e))
         self.assertEqual(len(got), len(expected), "line counts differ:\n got: %r\nwant: %r" % (got, expected))

@@ -1,10 +1,7 @@
-"""The all-drives run of the real program over drive letters mapped into a
-temporary folder: the fixed drive C and the remote drive R are reported (the
-settings ask for remote drives), the CD-ROM E and the removable O are not;
-the report file, written at width 78 as the settings say, compared line by
-line (the clock and the disk figures masked), with read-ahead off and on.
-Every directory has at most one subdirectory, so the report does not depend
-on the order in which the file system lists them."""
+"""The all-drives run: fixed C and remote R reported (the settings ask for
+remote drives), CD-ROM E and removable O not; the report file at width 78
+compared line by line, with read-ahead off and on. No directory has two
+subdirectories, so the order in which the file system lists them is moot."""
 
 import os
 

@@ -1,14 +1,9 @@
-"""The POSIX console of the real program on a pseudo-terminal that is its
-controlling terminal. With no settings file it stops after "Press Enter to
-continue" with the terminal in key mode (no line input, no echo); a cursor
-key ends the wait and is consumed whole, the report follows, and the
-terminal's mode afterwards is the one it had before; Ctrl+C during the wait
-ends the program and also leaves the mode as it was. Under /P the listing
-stops after every 23 directory lines, and a key clears the screen.
-
-Nothing here depends on how fast the program runs: the test waits for the
-terminal to be in key mode before it types, and the mode to compare with is
-read before the program starts."""
+"""The console on a pseudo-terminal that is the program's controlling
+terminal: a wait puts it in key mode (no line input, no echo), a cursor key
+ends the wait and is consumed whole, Ctrl+C ends the program, and either way
+the mode is restored; /P stops after every 23 directory lines and a key
+clears the screen. The test types only once the terminal is in key mode, and
+reads the mode to compare with before the program starts: no timing counts."""
 
 import fcntl
 import os
@@ -25,8 +20,8 @@ PROMPT = b"Folmar==>  Press Enter to continue"
 
 
 class PtyRun:
-    """The program started in a new session whose controlling terminal is a
-    fresh pseudo-terminal; the test keeps both ends open."""
+    """The program in a new session whose controlling terminal is a fresh
+    pseudo-terminal; the test keeps both ends."""
 
     def __init__(self, cwd, drives, args=()):
         self.master, self.slave = pty.openpty()
@@ -44,15 +39,6 @@ class PtyRun:
             finally:
                 os._exit(127)
 
-    def collect(self, seconds):
-        """Reads what the program writes for up to `seconds`."""
-        ready, _, _ = select.select([self.master], [], [], seconds)
-        if ready:
-            try:
-                self.output += os.read(self.master, 65536)
-            except OSError:  # the program is gone and the terminal closed
-                time.sleep(seconds)
-
     def exited(self):
         if self.status is None:
             pid, status = os.waitpid(self.pid, os.WNOHANG)
@@ -60,24 +46,25 @@ class PtyRun:
         return self.status is not None
 
     def wait_for(self, done, what, timeout=60):
-        """Collects output until done() holds; fails after `timeout`, or when
-        the program ended first."""
+        """Collects output until done(); fails after `timeout`, or when the
+        program ended first."""
         deadline = time.monotonic() + timeout
         while not done():
             if time.monotonic() > deadline or (done != self.exited and self.exited()):
                 raise AssertionError("%s never came; output: %r" % (what, self.output[-400:]))
-            self.collect(0.05)
+            if select.select([self.master], [], [], 0.05)[0]:
+                self.output += os.read(self.master, 65536)
 
-    def wait_for_key_read(self, count=1):
-        """The prompt is out `count` times and the terminal is in key mode:
-        the program waits for a key."""
-        self.wait_for(lambda: self.output.count(PROMPT) >= count, "the prompt")
+    def wait_for_key_read(self):
+        self.wait_for(lambda: PROMPT in self.output, "the prompt")
         self.wait_for(lambda: not termios.tcgetattr(self.slave)[LFLAG] & (termios.ICANON | termios.ECHO),
                       "key mode")
 
-    def wait_exit(self):
+    def type_and_wait_exit(self, keys):
+        os.write(self.master, keys)
         self.wait_for(self.exited, "the end of the program")
-        self.collect(0.1)  # whatever is still buffered
+        while select.select([self.master], [], [], 0.1)[0]:  # whatever is still buffered
+            self.output += os.read(self.master, 65536)
         return self.status
 
     def close(self):
@@ -90,54 +77,48 @@ class PtyRun:
 
 class ConsoleOnATerminal(harness.TreeTest):
 
-    def start(self, args=()):
+    def start(self, tree, args=()):
         try:
             os.close(os.open("/dev/ptmx", os.O_RDWR | os.O_NOCTTY))
         except OSError as e:
             self.skipTest("no pseudo-terminals here: %s" % e)
+        harness.make_tree(self.tmp, tree)
         run = PtyRun(os.path.join(self.tmp, "work"), "C=" + self.tmp, args)
         self.addCleanup(run.close)
+        run.wait_for_key_read()
         return run
 
     def test_cursor_key_ends_the_wait_whole_and_the_mode_is_restored(self):
-        harness.make_tree(self.tmp, {"work/a/one.txt": 10, "work/b/two.txt": 20})
-        run = self.start()
-        run.wait_for_key_read()
-        self.assertNotIn(b"Directory Drive C", run.output)  # the report waits for the key
-        os.write(run.master, b"\x1b[A")
-        status = run.wait_exit()
+        run = self.start({"work/a/one.txt": 10, "work/b/two.txt": 20})  # no settings file: a wait
+        self.assertNotIn(b"Directory Drive C", run.output)
+        status = run.type_and_wait_exit(b"\x1b[A")
         self.assertTrue(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, status)
+        self.assertEqual(termios.tcgetattr(run.slave), run.mode_before)
         text = run.output.decode("latin-1").replace("\r\n", "\n")
         self.assertTrue(text.startswith("\x1b[H\x1b[2J\nFolmar==>  C:\\Orvan\\Folmar.ini File Not Found \n"), text)
         after_wait = text.split("Folmar==>  Press Enter to continue \n", 1)[1]
         self.assertIn("   Number of Dirs.     =               3", after_wait)
         self.assertNotIn("[A", after_wait)  # no echo of the key
-        self.assertEqual(termios.tcgetattr(run.slave), run.mode_before)
-        raw = termios.tcgetattr(run.slave)  # nothing of the sequence left unread
+        raw = termios.tcgetattr(run.slave)  # and nothing of it left unread
         raw[LFLAG] &= ~termios.ICANON
         raw[6][termios.VMIN] = raw[6][termios.VTIME] = 0
         termios.tcsetattr(run.slave, termios.TCSANOW, raw)
         self.assertEqual(os.read(run.slave, 100), b"")
 
     def test_ctrl_c_during_the_wait_restores_the_mode(self):
-        harness.make_tree(self.tmp, {"work/a/one.txt": 10})
-        run = self.start()
-        run.wait_for_key_read()
-        os.write(run.master, b"\x03")
-        status = run.wait_exit()
+        run = self.start({"work/a/one.txt": 10})
+        status = run.type_and_wait_exit(b"\x03")
         self.assertTrue(os.WIFSIGNALED(status) and os.WTERMSIG(status) == signal.SIGINT, status)
         self.assertEqual(termios.tcgetattr(run.slave), run.mode_before)
 
     def test_pause_after_23_lines_and_a_cleared_screen_after_the_key(self):
-        harness.make_tree(self.tmp, {"work/t/d%02d/f" % i: 1 for i in range(29)})  # 30 directories
-        harness.write_settings(os.path.join(self.tmp, "work"), "showDirs=L\n")
-        run = self.start(["/P", "C:\\work\\t"])
-        run.wait_for_key_read()
+        tree = {"work/t/d%02d/f" % i: 1 for i in range(29)}  # 30 directories
+        tree["work/Folmar.ini"] = 0
+        run = self.start(tree, ["/P", "/L", "C:\\work\\t"])
         before = run.output.replace(b"\r\n", b"\n")
         self.assertEqual(before.split(b"Directory Drive C")[1].count(b"\nC:\\work\\t"), 23)
         self.assertTrue(before.endswith(b"\n\n" + PROMPT), before[-120:])
-        os.write(run.master, b"x")
-        status = run.wait_exit()
+        status = run.type_and_wait_exit(b"x")
         self.assertTrue(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, status)
         rest = run.output.replace(b"\r\n", b"\n").split(PROMPT, 1)[1]
         self.assertTrue(rest.startswith(b"\x1b[H\x1b[2J"), rest[:40])

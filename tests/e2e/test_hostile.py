@@ -1,16 +1,15 @@
-"""The program on a hostile or unlucky machine: standard output closed, full
-or cut, a low limit of open files, little memory, absurd sparse files,
-control characters in names and in the environment, a directory that can be
-listed but not searched, a working directory that no Windows path can name.
-One case per fault; each says what it sets up, runs and what must hold. (The
-emulation's own refusals, of paths that climb above their drive and of
-settings and report files that are no regular files, are tests/posix's.)"""
+"""The program on a hostile or unlucky machine, one case per fault: standard
+output closed, full or cut, few open files, little memory, absurd sparse
+files, control characters from outside, a directory listed but not searched,
+a working directory no Windows path can name. (Paths that climb above their
+drive and settings or report files that are no regular files: tests/posix.)"""
 
 import os
 import resource
 import shutil
 import signal
 import subprocess
+import tempfile
 
 import harness
 from harness import run_folmar, totals
@@ -22,12 +21,9 @@ class HostileMachine(harness.TreeTest):
         super().setUp()
         self.c = os.path.join(self.tmp, "c")
         harness.make_tree(self.c, {"d/f": 5})
-        self.drives = {"C": self.c}
 
     def run_c(self, args, **kw):
-        kw.setdefault("drives", self.drives)
-        kw.setdefault("cwd", self.c)
-        return run_folmar(args, **kw)
+        return run_folmar(args, **dict(dict(drives={"C": self.c}, cwd=self.c), **kw))
 
     def test_closed_standard_output_never_lets_console_text_into_the_report(self):
         # File names listed during the walk overflow the console's buffer.
@@ -57,7 +53,7 @@ class HostileMachine(harness.TreeTest):
 
     def test_a_low_limit_of_open_files_never_cuts_the_walk_short(self):
         os.makedirs(os.path.join(self.c, *(["deep"] + ["d"] * 100)))
-        for soft, hard in [(24, None), (16, 16)]:
+        for soft, hard in [(24, None), (16, 16)]:  # a soft limit the program raises; one it cannot
             def limit():
                 resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard or resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
             code, out, _ = self.run_c(["C:\\deep"], preexec=limit)
@@ -107,13 +103,15 @@ class HostileMachine(harness.TreeTest):
     def test_directory_listed_but_not_searched_is_denied(self):
         if os.geteuid() != 0 or shutil.which("setpriv") is None:
             self.skipTest("needs root and setpriv to run as nobody")
-        harness.make_tree(self.c, {"p/listed/f": 50, "p/listed/sub/g": 60, "p/open/h": 70})
-        os.chmod(os.path.join(self.c, "p", "listed"), 0o644)
-        for path in (self.tmp, self.c, os.path.join(self.c, "p")):
-            os.chmod(path, 0o755)
-        proc = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", harness.FOLMAR,
-                               "C:\\p"], cwd="/", stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, timeout=60,
-                              env=dict(os.environ, FOLMAR_DRIVES="C=" + self.c), start_new_session=True)
+        base = tempfile.mkdtemp(prefix="folmar-nobody-", dir="/tmp")  # nobody reaches it, whatever TMPDIR is
+        self.addCleanup(shutil.rmtree, base)
+        os.chmod(base, 0o755)
+        harness.make_tree(base, {"p/listed/f": 50, "p/listed/sub/g": 60, "p/open/h": 70})
+        os.chmod(os.path.join(base, "p", "listed"), 0o644)
+        proc = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                               shutil.copy(harness.FOLMAR, base), "C:\\p"], cwd="/", stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, timeout=60, env=dict(os.environ, FOLMAR_DRIVES="C=" + base),
+                              start_new_session=True)
         out = proc.stdout.decode()
         self.assertEqual((proc.returncode, totals(out)), (0, (3, 1, 70)), out)
         self.assertNotIn("C:\\P\\listed.", out)

@@ -1,11 +1,9 @@
-"""The single-path report of the real program over a real Linux tree, every
-line written out: links count their own size and are never followed,
-dot-directories are skipped and dot-files counted, a name Windows could not
-hold is counted but not entered, a 5 GiB sparse file, names that look like
-format strings. The same report with read-ahead off, by default and with four
-threads. Then where the settings come from: Folmar.ini in the working
-directory before C:\\Orvan\\Folmar.ini; without either, the defaults are
-announced and a redirected report is 125 wide (the report above)."""
+"""The single-path report over a real Linux tree, every line written out, in
+every read-ahead mode: links count their own size and are never followed,
+dot-directories are skipped, dot-files counted, a name Windows could not hold
+counted but not entered; without a settings file the defaults are announced
+and a redirected report is 125 wide. Then Folmar.ini in the working directory
+comes before C:\\Orvan\\Folmar.ini."""
 
 import os
 
