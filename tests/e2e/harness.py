@@ -44,9 +44,9 @@ def bench_tree(root, scale):
 def run_folmar(args, drives=None, cwd=None, env_extra=None, readahead=None, timeout=120, preexec=None,
                stdout=subprocess.PIPE):
     """(exit code, stdout, stderr) of a run in a new session. drives: letter ->
-    "directory[,type]"; readahead: FOLMAR_READAHEAD or None; preexec: run in
+    "directory[,type]" (none: no FOLMAR_DRIVES); readahead: FOLMAR_READAHEAD or None; preexec: run in
     the child first (limits); stdout: where it goes (its text is then "")."""
-    env = {key: value for key, value in os.environ.items() if key != "FOLMAR_READAHEAD"}
+    env = {key: value for key, value in os.environ.items() if key not in ("FOLMAR_READAHEAD", "FOLMAR_DRIVES")}
     if drives is not None:
         env["FOLMAR_DRIVES"] = ";".join("%s=%s" % item for item in drives.items())
     if readahead is not None:

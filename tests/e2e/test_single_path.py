@@ -57,6 +57,11 @@ class SinglePathReport(harness.TreeTest):
             self.assertEqual((code, err), (0, ""), mode)
             self.assertLinesEqual(harness.masked(out).split("\n"), REPORT)
 
+    def test_without_a_mapping_drive_c_is_the_root(self):
+        harness.make_tree(self.tmp, {"a/f": 1000})
+        code, out, _ = harness.run_folmar(["C:" + self.tmp.replace("/", "\\") + "\\a"], cwd=self.tmp)
+        self.assertEqual((code, harness.totals(out)), (0, (1, 1, 1000)))
+
     def test_settings_file_of_the_working_directory_before_the_shared_one(self):
         harness.make_tree(self.tmp, {"work/a/one.txt": 1000, "Orvan": None})
         harness.write_settings(os.path.join(self.tmp, "Orvan"), "lineWidthPrint = 90\n")
