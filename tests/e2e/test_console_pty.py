@@ -10,6 +10,7 @@ import os
 import pty
 import select
 import signal
+import subprocess
 import termios
 import time
 
@@ -26,24 +27,13 @@ class PtyRun:
     def __init__(self, cwd, drives, args=()):
         self.master, self.slave = pty.openpty()
         self.mode_before = termios.tcgetattr(self.slave)
-        self.output, self.status = b"", None
-        self.pid = os.fork()
-        if self.pid == 0:  # the child: never returns into the test
-            try:
-                os.setsid()
-                fcntl.ioctl(self.slave, termios.TIOCSCTTY, 0)
-                for fd in (0, 1, 2):
-                    os.dup2(self.slave, fd)
-                os.chdir(cwd)
-                os.execve(harness.FOLMAR, [harness.FOLMAR] + list(args), dict(os.environ, FOLMAR_DRIVES=drives))
-            finally:
-                os._exit(127)
+        self.output = b""
+        self.proc = subprocess.Popen([harness.FOLMAR] + list(args), cwd=cwd, env=dict(os.environ, FOLMAR_DRIVES=drives),
+                                     stdin=self.slave, stdout=self.slave, stderr=self.slave, start_new_session=True,
+                                     preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
 
     def exited(self):
-        if self.status is None:
-            pid, status = os.waitpid(self.pid, os.WNOHANG)
-            self.status = status if pid else None
-        return self.status is not None
+        return self.proc.poll() is not None
 
     def wait_for(self, done, what, timeout=60):
         """Collects output until done(); fails after `timeout`, or when the
@@ -61,16 +51,17 @@ class PtyRun:
                       "key mode")
 
     def type_and_wait_exit(self, keys):
+        """The exit code, or minus the signal that ended the program."""
         os.write(self.master, keys)
         self.wait_for(self.exited, "the end of the program")
         while select.select([self.master], [], [], 0.1)[0]:  # whatever is still buffered
             self.output += os.read(self.master, 65536)
-        return self.status
+        return self.proc.returncode
 
     def close(self):
         if not self.exited():
-            os.kill(self.pid, signal.SIGKILL)
-            os.waitpid(self.pid, 0)
+            self.proc.kill()
+            self.proc.wait()
         os.close(self.master)
         os.close(self.slave)
 
@@ -91,8 +82,7 @@ class ConsoleOnATerminal(harness.TreeTest):
     def test_cursor_key_ends_the_wait_whole_and_the_mode_is_restored(self):
         run = self.start({"work/a/one.txt": 10, "work/b/two.txt": 20})  # no settings file: a wait
         self.assertNotIn(b"Directory Drive C", run.output)
-        status = run.type_and_wait_exit(b"\x1b[A")
-        self.assertTrue(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, status)
+        self.assertEqual(run.type_and_wait_exit(b"\x1b[A"), 0)
         self.assertEqual(termios.tcgetattr(run.slave), run.mode_before)
         text = run.output.decode("latin-1").replace("\r\n", "\n")
         self.assertTrue(text.startswith("\x1b[H\x1b[2J\nFolmar==>  C:\\Orvan\\Folmar.ini File Not Found \n"), text)
@@ -107,8 +97,7 @@ class ConsoleOnATerminal(harness.TreeTest):
 
     def test_ctrl_c_during_the_wait_restores_the_mode(self):
         run = self.start({"work/a/one.txt": 10})
-        status = run.type_and_wait_exit(b"\x03")
-        self.assertTrue(os.WIFSIGNALED(status) and os.WTERMSIG(status) == signal.SIGINT, status)
+        self.assertEqual(run.type_and_wait_exit(b"\x03"), -signal.SIGINT)
         self.assertEqual(termios.tcgetattr(run.slave), run.mode_before)
 
     def test_pause_after_23_lines_and_a_cleared_screen_after_the_key(self):
@@ -118,8 +107,7 @@ class ConsoleOnATerminal(harness.TreeTest):
         before = run.output.replace(b"\r\n", b"\n")
         self.assertEqual(before.split(b"Directory Drive C")[1].count(b"\nC:\\work\\t"), 23)
         self.assertTrue(before.endswith(b"\n\n" + PROMPT), before[-120:])
-        status = run.type_and_wait_exit(b"x")
-        self.assertTrue(os.WIFEXITED(status) and os.WEXITSTATUS(status) == 0, status)
+        self.assertEqual(run.type_and_wait_exit(b"x"), 0)
         rest = run.output.replace(b"\r\n", b"\n").split(PROMPT, 1)[1]
         self.assertTrue(rest.startswith(b"\x1b[H\x1b[2J"), rest[:40])
         self.assertEqual(rest.count(b"C:\\work\\t"), 7, rest)
