@@ -76,8 +76,7 @@ class HostileMachine(harness.TreeTest):
     def test_absurd_sparse_files_saturate_the_totals(self):
         if not os.access("/dev/shm", os.W_OK):
             self.skipTest("no writable tmpfs at /dev/shm")
-        sparse = os.path.join("/dev/shm", "folmar-sparse-%d" % os.getpid())
-        os.makedirs(sparse)
+        sparse = tempfile.mkdtemp(prefix="folmar-sparse-", dir="/dev/shm")
         self.addCleanup(shutil.rmtree, sparse)
         try:
             for name in "abc":

@@ -1,8 +1,8 @@
 """The single-path report over a real Linux tree, every line written out, in
 every read-ahead mode: links count their own size and are never followed,
 dot-directories are skipped, dot-files counted, a name Windows could not hold
-counted but not entered; without a settings file the defaults are announced
-and a redirected report is 125 wide. Then Folmar.ini in the working directory
+counted but not entered; without a settings file a redirected report is 125
+wide. Without FOLMAR_DRIVES drive C is /. Folmar.ini in the working directory
 comes before C:\\Orvan\\Folmar.ini."""
 
 import os
@@ -16,16 +16,7 @@ TREE = {
 }
 LINKS = {"t/filelink": "real/big.bin", "t/dangling": "nowhere/at/all", "t/dirlink": "real", "t/real/up": ".."}
 
-REPORT = [
-    "",
-    "Folmar==>  C:\\Orvan\\Folmar.ini File Not Found ",
-    "Folmar==>  Default Parameters will be used ",
-    "Folmar==>  Press Enter to continue ",
-    "Folmar==>  Ver. 5.1b   18 January, 2008 ",
-    "Folmar==>  Directory Summary Report Generator ",
-    "Folmar==>  from Orvan Software ",
-    "Folmar==>  email: sales@orvan.example ",
-    "",
+REPORT = [  # after the banner
     "Directory Drive C   Page  1" + " " * 91 + "Bytes ",
     "---------" + " " * 104 + "---------- ",
     "C:\\t" + "." * 118 + " 83",                        # 11 + 42 + links of 12, 14 and 4
@@ -55,7 +46,8 @@ class SinglePathReport(harness.TreeTest):
             code, out, err = harness.run_folmar(["/L", "C:\\t"], drives={"C": self.tmp}, cwd=self.tmp,
                                                 readahead=value)
             self.assertEqual((code, err), (0, ""), mode)
-            self.assertLinesEqual(harness.masked(out).split("\n"), REPORT)
+            lines = harness.masked(out).split("\n")
+            self.assertLinesEqual(lines[lines.index(REPORT[0]):], REPORT)
 
     def test_without_a_mapping_drive_c_is_the_root(self):
         harness.make_tree(self.tmp, {"a/f": 1000})
