@@ -14,7 +14,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 FOLMAR = os.environ.get("FOLMAR_BIN", os.path.join(HERE, "..", "..", "build", "folmar"))
 READAHEAD_MODES = {"off": "0", "default": None, "four threads": "4"}
 DATE = re.compile(r"\d\d-\d\d-\d{4} at \d\d:\d\d Hours")
-SPACE = re.compile(r"^(   (?:Total Free Space|Free Space|Free space Avail\.|Capacity) *= )( *[\d,]+)(?=  \()", re.M)
+SPACE = re.compile(r"^(   (?:Total Free Space|Free Space|Free space Avail\.|Capacity) *= )( *[\d,]+)(?=  \()",
+                   re.M)
 TOTAL = re.compile(r"^   (Number of Dirs\.|Number of Files|Allocation) += +([\d,*]+)", re.M)
 
 
@@ -36,8 +37,9 @@ def write_settings(directory, text):
 def bench_tree(root, scale):
     """The benchmark's tree; the directories, entries and bytes that a walk
     which skips dot-directories must find, as its generator prints them."""
-    out = subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "bench", "make-tree.py"), root, str(scale)],
-                         check=True, stdout=subprocess.PIPE, text=True).stdout
+    generator = os.path.join(HERE, "..", "..", "bench", "make-tree.py")
+    out = subprocess.run([sys.executable, generator, root, str(scale)], check=True, stdout=subprocess.PIPE,
+                         text=True).stdout
     return {key: int(value) for key, value in re.findall(r"^(\w+): +(\d+)$", out, re.M)}
 
 
@@ -46,7 +48,8 @@ def run_folmar(args, drives=None, cwd=None, env_extra=None, readahead=None, time
     """(exit code, stdout, stderr) of a run in a new session. drives: letter ->
     "directory[,type]" (none: no FOLMAR_DRIVES); readahead: FOLMAR_READAHEAD or None; preexec: run in
     the child first (limits); stdout: where it goes (its text is then "")."""
-    env = {key: value for key, value in os.environ.items() if key not in ("FOLMAR_READAHEAD", "FOLMAR_DRIVES")}
+    env = {key: value for key, value in os.environ.items()
+           if key not in ("FOLMAR_READAHEAD", "FOLMAR_DRIVES")}
     if drives is not None:
         env["FOLMAR_DRIVES"] = ";".join("%s=%s" % item for item in drives.items())
     if readahead is not None:

@@ -12,18 +12,21 @@ def title(letter):
     return ["Directory Size (Folmar Ver. 2.0) ", "Directory Size Ver. 5.1b of 18 January, 2008 ",
             "Copyright (c) Orvan Software 1994-2008 ", "", "www.orvan.example ", "sales@orvan.example ", "",
             "Creating Directory List for Drive %s on MM-DD-YYYY at hh:mm Hours " % letter, "",
-            "Directory Drive %s   Page  1" % letter + " " * 45 + "Bytes ", "---------" + " " * 59 + "---------- "]
+            "Directory Drive %s   Page  1" % letter + " " * 45 + "Bytes ",
+            "---------" + " " * 59 + "---------- "]
 
 
 def drive_totals(letter, dirs, files, alloc):
     """The block of a drive; the three figures are the fields, 15 wide."""
     return ["", "Drive %s Totals: " % letter, "   Number of Dirs.   = %s " % dirs,
             "   Number of Files   = %s " % files, "   Allocation        = %s " % alloc, "",
-            "   Total Free Space  = ###############  (Bytes) ", "   Free space Avail. = ###############  (Bytes) ",
+            "   Total Free Space  = ###############  (Bytes) ",
+            "   Free space Avail. = ###############  (Bytes) ",
             "   Capacity          = ###############  (Bytes) ", ""]
 
 
-REPORT = (title("C") + ["C:\\" + "." * 71 + " 100", "C:\\A" + "." * 68 + " 1,234", "C:\\A\\B" + "." * 62 + " 5,000,000"]
+REPORT = (title("C")
+          + ["C:\\" + "." * 71 + " 100", "C:\\A" + "." * 68 + " 1,234", "C:\\A\\B" + "." * 62 + " 5,000,000"]
           + drive_totals("C", "              2", "              3", "      5,001,334")
           + ["\f" + title("R")[0]] + title("R")[1:] + ["R:\\" + "." * 73 + " 0", "R:\\N" + "." * 72 + " 7"]
           + drive_totals("R", "              1", "              1", "              7")
@@ -36,6 +39,7 @@ REPORT = (title("C") + ["C:\\" + "." * 71 + " 100", "C:\\A" + "." * 68 + " 1,234
              "   Capacity          = ################  (Bytes) ", "",
              "Directory Size Ver. 5.1b of 18 January, 2008 ", "MM-DD-YYYY at hh:mm Hours ", ""])
 
+
 class AllDrivesRun(harness.TreeTest):
 
     def test_fixed_and_remote_drives_are_reported_page_by_page(self):
@@ -46,9 +50,11 @@ class AllDrivesRun(harness.TreeTest):
                                "lineWidthPrint=78\noutputFile=O:\\out.txt\nprocessRemoteDrives=Y\n")
         drives = {"C": t + "/c,fixed", "R": t + "/r,remote", "E": t + "/e,cdrom", "O": t + "/o,removable"}
         for mode in ("0", None):
-            code, out, err = harness.run_folmar(["/ALL"], drives=drives, cwd=os.path.join(t, "o"), readahead=mode)
+            code, out, err = harness.run_folmar(["/ALL"], drives=drives, cwd=os.path.join(t, "o"),
+                                                readahead=mode)
             self.assertEqual((code, err), (0, ""))
-            self.assertIn("Folmar==>  Processing Drive C\nFolmar==>  Processing Drive R\n\nFolmar==>  Folmar Ver. 5.1b Completed", out)
+            self.assertIn("Drive C\nFolmar==>  Processing Drive R\n\nFolmar==>  Folmar Ver. 5.1b Completed",
+                          out)
             with open(os.path.join(t, "o", "out.txt"), encoding="latin-1") as f:
                 self.assertLinesEqual(harness.masked(f.read()).split("\n"), REPORT)
 

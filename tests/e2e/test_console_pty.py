@@ -28,8 +28,9 @@ class PtyRun:
         self.master, self.slave = pty.openpty()
         self.mode_before = termios.tcgetattr(self.slave)
         self.output = b""
-        self.proc = subprocess.Popen([harness.FOLMAR] + list(args), cwd=cwd, env=dict(os.environ, FOLMAR_DRIVES=drives),
-                                     stdin=self.slave, stdout=self.slave, stderr=self.slave, start_new_session=True,
+        self.proc = subprocess.Popen([harness.FOLMAR] + list(args), cwd=cwd,
+                                     env=dict(os.environ, FOLMAR_DRIVES=drives), stdin=self.slave,
+                                     stdout=self.slave, stderr=self.slave, start_new_session=True,
                                      preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
 
     def exited(self):
@@ -85,7 +86,8 @@ class ConsoleOnATerminal(harness.TreeTest):
         self.assertEqual(run.type_and_wait_exit(b"\x1b[A"), 0)
         self.assertEqual(termios.tcgetattr(run.slave), run.mode_before)
         text = run.output.decode("latin-1").replace("\r\n", "\n")
-        self.assertTrue(text.startswith("\x1b[H\x1b[2J\nFolmar==>  C:\\Orvan\\Folmar.ini File Not Found \n"), text)
+        self.assertTrue(text.startswith("\x1b[H\x1b[2J\nFolmar==>  C:\\Orvan\\Folmar.ini File Not Found \n"),
+                        text)
         after_wait = text.split("Folmar==>  Press Enter to continue \n", 1)[1]
         self.assertIn("   Number of Dirs.     =               3", after_wait)
         self.assertNotIn("[A", after_wait)  # no echo of the key

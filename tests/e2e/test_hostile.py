@@ -55,7 +55,8 @@ class HostileMachine(harness.TreeTest):
         os.makedirs(os.path.join(self.c, *(["deep"] + ["d"] * 100)))
         for soft, hard in [(24, None), (16, 16)]:  # a soft limit the program raises; one it cannot
             def limit():
-                resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard or resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
+                old_hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+                resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard or old_hard))
             code, out, _ = self.run_c(["C:\\deep"], preexec=limit)
             self.assertEqual((code, totals(out)), (0, (101, 0, 0)), (soft, hard))
 
@@ -89,7 +90,8 @@ class HostileMachine(harness.TreeTest):
 
     def test_no_control_character_from_outside_reaches_any_output(self):
         harness.make_tree(self.c, {"t/csi\u009bx/f": 7, "t/bad\udce9x/f": 8})
-        code, out, err = run_folmar(["C:\\t"], cwd=self.c, env_extra={"FOLMAR_DRIVES": "C=%s;Q\x1b[2J" % self.c})
+        code, out, err = run_folmar(["C:\\t"], cwd=self.c,
+                                    env_extra={"FOLMAR_DRIVES": "C=%s;Q\x1b[2J" % self.c})
         self.assertEqual(code, 0)
         lines = out.encode("latin-1").decode("utf-8").split("\n")
         self.assertIn("C:\\T\\csi?x" + "." * 113 + " 7", lines)
@@ -109,8 +111,8 @@ class HostileMachine(harness.TreeTest):
         os.chmod(os.path.join(base, "p", "listed"), 0o644)
         proc = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
                                shutil.copy(harness.FOLMAR, base), "C:\\p"], cwd="/", stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, timeout=60, env=dict(os.environ, FOLMAR_DRIVES="C=" + base),
-                              start_new_session=True)
+                              stdout=subprocess.PIPE, env=dict(os.environ, FOLMAR_DRIVES="C=" + base),
+                              start_new_session=True, timeout=60)
         out = proc.stdout.decode()
         self.assertEqual((proc.returncode, totals(out)), (0, (3, 1, 70)), out)
         self.assertNotIn("C:\\P\\listed.", out)
@@ -120,8 +122,8 @@ class HostileMachine(harness.TreeTest):
         outside = os.path.join(self.tmp, "elsewhere")
         os.makedirs(deep)
         os.makedirs(outside)
-        for cwd, message in [(deep, "The current directory path is too long: C:\\" + "x" * 50 + "\\" + "x" * 6 + "..."),
-                             (outside, "The current directory is on no drive: " + outside)]:
+        too_long = "The current directory path is too long: C:\\" + "x" * 50 + "\\" + "x" * 6 + "..."
+        for cwd, message in [(deep, too_long), (outside, "The current directory is on no drive: " + outside)]:
             code, out, _ = self.run_c([], cwd=cwd)
             self.assertEqual(code, 1)
             self.assertTrue(out.endswith("Folmar==>  " + message + "\n"), out)

@@ -9,8 +9,8 @@ import unicodedata
 
 import harness
 
-NAMES = ["Données", "Übersicht", "Dvořák", "Ελληνικά", "日本語ディレクトリ", "emoji-\U0001F600",
-         "e\u0301te", "mixed 日本 and ASCII with a rather long name to wrap the line"]
+NAMES = ["Données", "Übersicht", "Dvořák", "Ελληνικά", "日本語ディレクトリ", "emoji-\U0001F600", "e\u0301te",
+         "mixed 日本 and ASCII with a rather long name to wrap the line"]
 
 
 def columns(text):

@@ -23,9 +23,10 @@ class ReadOnce(harness.TreeTest):
         super().setUp()
         if shutil.which("strace") is None:
             self.skipTest("strace is not installed")
-        self.files = ["f%02d_%d" % (d, f) for d in range(12) for f in range(d % 4)]  # 18, in d01\sub and the like
-        harness.make_tree(self.tmp, dict({"Empty": None}, **{"Tree/d%s/sub/%s" % (f[1:3], f): 10 for f in self.files},
-                                         **{"Tree/d%02d/sub/deeper" % d: None for d in range(12)}))
+        self.files = ["f%02d_%d" % (d, f) for d in range(12) for f in range(d % 4)]  # 18, in d01\sub and such
+        tree = {"Tree/d%s/sub/%s" % (f[1:3], f): 10 for f in self.files}
+        tree.update({"Tree/d%02d/sub/deeper" % d: None for d in range(12)}, Empty=None)
+        harness.make_tree(self.tmp, tree)
 
     def trace(self, target, readahead):
         """The run's calls by kind (read, open, stat), beyond those of a run
@@ -33,11 +34,11 @@ class ReadOnce(harness.TreeTest):
         counts = []
         for run in ("C:\\Empty", target):
             log = os.path.join(self.tmp, "trace")
-            proc = subprocess.run(["strace", "-f", "-qq", "-o", log, "-e", "trace=getdents64,openat,newfstatat,"
-                                   "fstatat64,statx,stat,lstat", harness.FOLMAR, "/L", run], cwd=self.tmp,
-                                  env=dict(os.environ, FOLMAR_DRIVES="C=" + self.tmp, FOLMAR_READAHEAD=readahead),
-                                  stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                  start_new_session=True, timeout=120)
+            env = dict(os.environ, FOLMAR_DRIVES="C=" + self.tmp, FOLMAR_READAHEAD=readahead)
+            calls = "trace=getdents64,openat,newfstatat,fstatat64,statx,stat,lstat"
+            proc = subprocess.run(["strace", "-f", "-qq", "-o", log, "-e", calls, harness.FOLMAR, "/L", run],
+                                  cwd=self.tmp, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.PIPE, start_new_session=True, timeout=120)
             if proc.returncode != 0:
                 self.skipTest("strace cannot trace here: %s" % proc.stderr.decode(errors="replace")[:200])
             with open(log) as f:  # the rest of a call another thread interrupted does not match
@@ -68,7 +69,9 @@ class SameReportInEveryMode(harness.TreeTest):
 
     def assertSameInEveryMode(self, args, nofile=None):
         """The run gives the same output in every mode; returns it."""
-        limit = None if nofile is None else lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (nofile, nofile))
+        def limit():
+            if nofile is not None:
+                resource.setrlimit(resource.RLIMIT_NOFILE, (nofile, nofile))
         results = {}
         for mode, value in harness.READAHEAD_MODES.items():
             code, out, err = harness.run_folmar(args, drives={"C": self.tmp}, cwd=self.tmp, readahead=value,
@@ -82,7 +85,8 @@ class SameReportInEveryMode(harness.TreeTest):
         figures = harness.bench_tree(os.path.join(self.tmp, "bench"), 0.05)
         harness.write_settings(self.tmp, "showFiles=L\n")
         out = self.assertSameInEveryMode(["/L", "C:\\bench"])
-        self.assertEqual(harness.totals(out), (figures["directories"] + 1, figures["entries"], figures["bytes"]))
+        self.assertEqual(harness.totals(out),
+                         (figures["directories"] + 1, figures["entries"], figures["bytes"]))
         self.assertGreater(out.count("\n"), figures["directories"] + figures["entries"])  # each one listed
         harness.write_settings(self.tmp, "showFiles=N\n")
         self.assertSameInEveryMode(["/C", "C:\\bench"])

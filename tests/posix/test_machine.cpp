@@ -1,7 +1,8 @@
 // The POSIX emulation over a real temporary tree: enumeration, look-ups,
-// pseudo file systems, drives, disk space, openFile() and the read-ahead. FOLMAR_DRIVES is set before the first call of the
-// process: C is a fresh directory, D one that does not exist, R the same as C
-// but remote by its mapping, P is /proc and X is /.
+// pseudo file systems, drives, disk space, openFile() and the read-ahead.
+// FOLMAR_DRIVES is set before the first call of the process: C is a fresh
+// directory, D one that does not exist, R the same as C but remote by its
+// mapping, P is /proc and X is /.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -47,10 +48,10 @@ void make(std::initializer_list<std::string> specs) {
 class PosixMachine : public ::testing::Environment {
     void SetUp() override {
         const char *tmp = std::getenv("TMPDIR");
-        std::string name = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/folmar-posix-XXXXXX";
-        ASSERT_NE(mkdtemp(&name[0]), nullptr);
-        root = name;
-        setenv("FOLMAR_DRIVES", ("C=" + root + ";D=" + root + "/missing;R=" + root + ",remote;P=/proc;X=/").c_str(), 1);
+        root = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/folmar-posix-XXXXXX";
+        ASSERT_NE(mkdtemp(&root[0]), nullptr);
+        std::string drives = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote;P=/proc;X=/";
+        setenv("FOLMAR_DRIVES", drives.c_str(), 1);
         struct rlimit limit;  // raised as the program raises it: the read-ahead's window needs room
         if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
             limit.rlim_cur = limit.rlim_max;
@@ -153,7 +154,7 @@ TEST(Enumeration, NamesMatchExactlyFirstThenFirstInByteOrder) {
     for (bool parentOpen : {false, true}) {
         FindData data;
         FindHandle parent = parentOpen ? findFirstFile("C:\\ci\\*.*", &data, true) : invalidFindHandle;
-        for (const auto &c : cases) EXPECT_EQ(list(c.path), c.found) << c.path << (parentOpen ? " parent open" : "");
+        for (const auto &c : cases) EXPECT_EQ(list(c.path), c.found) << c.path << " " << parentOpen;
         findClose(parent);
     }
 }
@@ -162,7 +163,8 @@ TEST(Enumeration, BadHandlesAndOverlongPathsFailCleanly) {
     FindData data;
     EXPECT_FALSE(findNextFile(invalidFindHandle, &data) || findNextFile(12345, &data));
     findClose(12345);
-    for (std::string path : {"C:\\" + std::string(600, 'a') + "\\*.*", std::string("Q:\\*.*"), std::string("C:\\x\\")}) {
+    std::string overlong = "C:\\" + std::string(600, 'a') + "\\*.*";
+    for (std::string path : {overlong, std::string("Q:\\*.*"), std::string("C:\\x\\")}) {
         EXPECT_EQ(findFirstFile(path.c_str(), &data, true), invalidFindHandle) << path;
         EXPECT_EQ(getLastError(), 3u) << path;
     }
@@ -192,7 +194,7 @@ TEST(Drives, StringsInLetterOrderTypesAndTheTooSmallRule) {
     EXPECT_EQ(buffer[0], '#');
     EXPECT_EQ(getLogicalDriveStrings(21, buffer), 20u);
     EXPECT_EQ(std::string(buffer, 21), std::string("C:\\\0D:\\\0P:\\\0R:\\\0X:\\\0\0", 21));
-    for (const char *root : {"d:\\", "Z:\\", "nonsense"}) EXPECT_EQ(getDriveType(root), (uint32_t)driveNoRootDir) << root;
+    for (const char *letter : {"d:\\", "Z:\\", "nonsense"}) EXPECT_EQ(getDriveType(letter), 1u) << letter;
     EXPECT_EQ(std::vector<uint32_t>({getDriveType("R:\\"), getDriveType("C:\\"), getDriveType("P:\\")}),
               std::vector<uint32_t>({driveRemote, driveFixed, driveFixed}));
 }
@@ -212,7 +214,9 @@ TEST(DiskSpace, FiguresFromStatvfsAndWindowsErrorCodes) {
     uint64_t unit = before.f_frsize;
     EXPECT_EQ(std::vector<uint64_t>({bytes, sectors, total, capacity}),
               std::vector<uint64_t>({512, unit / 512, before.f_blocks, before.f_blocks * unit}));
-    auto between = [](uint64_t got, uint64_t a, uint64_t b) { return got >= std::min(a, b) && got <= std::max(a, b); };
+    auto between = [](uint64_t got, uint64_t a, uint64_t b) {
+        return got >= std::min(a, b) && got <= std::max(a, b);
+    };
     EXPECT_TRUE(between(freeClusters, before.f_bfree, after.f_bfree)) << freeClusters;
     EXPECT_TRUE(between(totalFree, before.f_bfree * unit, after.f_bfree * unit)) << totalFree;
     EXPECT_TRUE(between(toCaller, before.f_bavail * unit, after.f_bavail * unit)) << toCaller;
@@ -282,7 +286,8 @@ TEST(ReadAhead, WalkTakesWhatWasReadAheadUnchanged) {
 
 TEST(ReadAhead, DirectoryChangedBetweenReadAheadAndWalkIsReadAfresh) {
     make({"chg/gone/g=5", "chg/gone/inner/i=5", "chg/renamed/r=5", "chg/replaced/x=5", "chg/changed/c=5",
-          "chg/resized/s=5", "chg/moded/m=5", "chg/one/a=1", "chg/one/inner/a=1", "chg/two/b=2", "chg/two/inner/b=2"});
+          "chg/resized/s=5", "chg/moded/m=5", "chg/one/a=1", "chg/one/inner/a=1", "chg/two/b=2",
+          "chg/two/inner/b=2"});
     posix::ReadAheadCounts before = posix::readAheadCounts();
     FindData data;
     FindHandle chg = findFirstFile("C:\\chg\\*.*", &data, true);
@@ -294,16 +299,18 @@ TEST(ReadAhead, DirectoryChangedBetweenReadAheadAndWalkIsReadAfresh) {
     ASSERT_EQ(rename(native("chg/renamed").c_str(), native("chg/renamed2").c_str()), 0);
     ASSERT_EQ(truncate(native("chg/resized/s").c_str(), 55), 0);
     ASSERT_EQ(chmod(native("chg/moded").c_str(), 0700), 0);
-    ASSERT_EQ(renameat2(AT_FDCWD, native("chg/one").c_str(), AT_FDCWD, native("chg/two").c_str(), RENAME_EXCHANGE), 0);
+    std::string one = native("chg/one"), two = native("chg/two");
+    ASSERT_EQ(renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, two.c_str(), RENAME_EXCHANGE), 0);
     Tree tree;  // chg as it was read, before the change, and each subdirectory as the walk enters it
     readTree("C:\\chg", &tree);
     findClose(chg);
-    EXPECT_EQ(tree, (Tree{{"C:\\chg", {".:0/", "gone:0/", "renamed:0/", "replaced:0/", "changed:0/", "resized:0/",
-                                       "moded:0/", "one:0/", "two:0/"}},
-                          {"C:\\chg\\changed", {".:0/", "c:5", "new:41"}}, {"C:\\chg\\moded", {".:0/", "m:5"}},
-                          {"C:\\chg\\resized", {".:0/", "s:5"}},  // taken as read ahead: the size it had then
-                          {"C:\\chg\\one", {".:0/", "inner:0/", "b:2"}}, {"C:\\chg\\one\\inner", {".:0/", "b:2"}},
-                          {"C:\\chg\\two", {".:0/", "inner:0/", "a:1"}}, {"C:\\chg\\two\\inner", {".:0/", "a:1"}}}));
+    EXPECT_EQ(tree, (Tree{
+        {"C:\\chg", {".:0/", "gone:0/", "renamed:0/", "replaced:0/", "changed:0/", "resized:0/", "moded:0/",
+                     "one:0/", "two:0/"}},
+        {"C:\\chg\\changed", {".:0/", "c:5", "new:41"}}, {"C:\\chg\\moded", {".:0/", "m:5"}},
+        {"C:\\chg\\resized", {".:0/", "s:5"}},  // taken as read ahead: the size it had then
+        {"C:\\chg\\one", {".:0/", "inner:0/", "b:2"}}, {"C:\\chg\\one\\inner", {".:0/", "b:2"}},
+        {"C:\\chg\\two", {".:0/", "inner:0/", "a:1"}}, {"C:\\chg\\two\\inner", {".:0/", "a:1"}}}));
     EXPECT_EQ(posix::readAheadCounts().rejected - before.rejected, 7u);  // all but "resized"
 }
 
@@ -313,8 +320,9 @@ TEST(ReadAhead, DirectoryChangedBetweenReadAheadAndWalkIsReadAfresh) {
 // 125, one of 124 fits and one of 125 does not).
 TEST(ReadAhead, NeverReadsWhatTheWalkWouldNotEnter) {
     std::string d = "skip/" + std::string(125, 'd') + "/";
-    make({"skip/plain/", "skip/.hidden/b/", "skip/c\x01/", "skip/b\\s/", "skip/" + std::string(250, 'f') + "/",
-          "skip/" + std::string(251, 'o') + "/", d + std::string(124, 'e') + "/", d + std::string(125, 'x') + "/"});
+    make({"skip/plain/", "skip/.hidden/b/", "skip/c\x01/", "skip/b\\s/"});
+    make({"skip/" + std::string(250, 'f') + "/", "skip/" + std::string(251, 'o') + "/"});
+    make({d + std::string(124, 'e') + "/", d + std::string(125, 'x') + "/"});
     ASSERT_EQ(symlink("plain", native("skip/link").c_str()), 0);
     EXPECT_EQ(heldAhead("C:\\skip"), 4u);  // plain, the name of 250, the one of 125 and the one of 124 below
 }

@@ -16,10 +16,13 @@ TEST(DriveMapping, LettersAnyCaseTypesAndMalformedEntriesNamedOnce) {
     std::vector<std::string> malformed;
     parseDriveMapping("c=/srv/c/; D=/mnt/nas,remote ;E=/media/cd,CDROM;;junk;CC=/x;G=relative;"
                       "H=/x,floppy;=/y;F=/f;f=/again;I=", &map, &malformed);
-    EXPECT_EQ(malformed, (std::vector<std::string>{"junk", "CC=/x", "G=relative", "H=/x,floppy", "=/y", "f=/again", "I="}));
+    EXPECT_EQ(malformed, (std::vector<std::string>{"junk", "CC=/x", "G=relative", "H=/x,floppy", "=/y",
+                                                    "f=/again", "I="}));
     const struct { int index; const char *dir; uint32_t type; } mapped[] = {
         {2, "/srv/c", 0}, {3, "/mnt/nas", driveRemote}, {4, "/media/cd", driveCdrom}, {5, "/f", 0}};
-    for (const auto &m : mapped) EXPECT_TRUE(map.mapped[m.index] && map.dir[m.index] == m.dir && map.type[m.index] == m.type);
+    for (const auto &m : mapped) {
+        EXPECT_TRUE(map.mapped[m.index] && map.dir[m.index] == m.dir && map.type[m.index] == m.type) << m.dir;
+    }
     EXPECT_FALSE(map.mapped[6] || map.mapped[7] || map.mapped[8]);
 }
 
@@ -46,7 +49,8 @@ TEST(PathKey, OneSpellingAndDotDotNeverLeavesTheDrive) {
 TEST(Names, UnsafeBytesTrailingDotsAndRootPaths) {
     for (const char *name : {"a\\b", "a\x7f", "\x1b[2J"}) EXPECT_TRUE(isUnsafeName(name)) << name;
     EXPECT_FALSE(isUnsafeName("caf\xe9 ?*.txt"));
-    const struct { const char *name, *trimmed; } trims[] = {{"a. .", "a"}, {"a.b", "-"}, {"a", "-"}, {"...", "-"}};
+    const struct { const char *name, *trimmed; } trims[] = {
+        {"a. .", "a"}, {"a.b", "-"}, {"a", "-"}, {"...", "-"}};
     for (const auto &t : trims) {
         std::string trimmed = "-";
         EXPECT_EQ(trimmedWindowsName(t.name, &trimmed), std::string(t.trimmed) != "-") << t.name;
@@ -78,7 +82,8 @@ TEST(WindowsForm, LongestDriveDirectoryWins) {
 
 TEST(MountInfo, FieldsAfterOptionalOnesAndEscapes) {
     Mount mount;
-    ASSERT_TRUE(parseMountInfoLine("36 35 98:0 / /mnt/my\\040disk\\134x rw master:1 shared:2 - fuse.sshfs h:/x rw\n", &mount));
+    ASSERT_TRUE(parseMountInfoLine(
+        "36 35 98:0 / /mnt/my\\040disk\\134x rw master:1 shared:2 - fuse.sshfs h:/x rw\n", &mount));
     EXPECT_EQ(mount.path + " " + mount.type, "/mnt/my disk\\x fuse.sshfs");
     ASSERT_TRUE(parseMountInfoLine("21 26 0:20 / /mnt/end\\040 rw,relatime - proc proc rw", &mount));
     EXPECT_EQ(mount.path + " " + mount.type, "/mnt/end  proc");
@@ -86,7 +91,7 @@ TEST(MountInfo, FieldsAfterOptionalOnesAndEscapes) {
 }
 
 TEST(FileSystems, PseudoRemoteAndCdrom) {
-    for (const char *type : {"proc", "cgroup2", "devtmpfs", "binfmt_misc"}) EXPECT_TRUE(isPseudoFileSystem(type));
+    for (const char *type : {"proc", "cgroup2", "devtmpfs", "mqueue"}) EXPECT_TRUE(isPseudoFileSystem(type));
     for (const char *type : {"tmpfs", "ext4", "overlay"}) EXPECT_FALSE(isPseudoFileSystem(type)) << type;
     const struct { uint64_t magic; const char *mountType; uint32_t type; } cases[] = {
         {0x6969, "nfs4", driveRemote},            {0xFF534D42, "cifs", driveRemote},
