@@ -32,15 +32,15 @@ void removeTree(const std::string &relative) {
     ASSERT_EQ(std::system(("rm -rf '" + native(relative) + "'").c_str()), 0);
 }
 // Makes each "dir/" (and its parents) and "file=size" (sparse) below drive C.
-void make(std::initializer_list<std::string> specs) {
-    for (const std::string &spec : specs) {
-        size_t equals = spec.rfind('=');
-        std::string path = spec.substr(0, equals);
+void make(std::initializer_list<std::string> items) {
+    for (const std::string &item : items) {
+        size_t equals = item.rfind('=');
+        std::string path = item.substr(0, equals);
         for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
             mkdir(native(path.substr(0, slash)).c_str(), 0755);
         if (equals == std::string::npos) continue;
         int fd = open(native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_TRUE(fd >= 0 && ftruncate(fd, std::stoll(spec.substr(equals + 1))) == 0) << spec;
+        ASSERT_TRUE(fd >= 0 && ftruncate(fd, std::stoll(item.substr(equals + 1))) == 0) << item;
         close(fd);
     }
 }
