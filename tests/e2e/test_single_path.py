@@ -1,7 +1,7 @@
 """The single-path report over a real Linux tree, every line written out, in
 every read-ahead mode: links count their own size and are never followed,
 dot-directories are skipped, dot-files counted, a name Windows could not hold
-counted but not entered; without a settings file a redirected report is 125
+counted but not entered, nor its look-alike entered twice; without a settings file a redirected report is 125
 wide. Without FOLMAR_DRIVES drive C is /. Folmar.ini in the working directory
 comes before C:\\Orvan\\Folmar.ini."""
 
@@ -10,9 +10,9 @@ import os
 import harness
 
 TREE = {
-    "t/.dotfile": 11, "t/notes %s %n.txt": 42,
-    "t/.cache/hidden.bin": 5000, "t/a\x01b/inside": 1000,
-    "t/real/big.bin": 1 << 20, "t/real/100% %s %n/disk.raw": 5 << 30, "t/real/100% %s %n/empty": None,
+    "t/.dotfile": 11, "t/notes %s %n.txt": 42, "t/.cache/hidden.bin": 5000,
+    "t/real/big.bin": 1 << 20, "t/real/100% %s %n/disk.raw": 5 << 30,
+    "t/real/100% %s %n/a\x01b/inside": 1000, "t/real/100% %s %n/a?b/real.bin": 20,  # shown alike
 }
 LINKS = {"t/filelink": "real/big.bin", "t/dangling": "nowhere/at/all", "t/dirlink": "real", "t/real/up": ".."}
 
@@ -22,11 +22,11 @@ REPORT = [  # after the banner
     "C:\\t" + "." * 118 + " 83",                        # 11 + 42 + links of 12, 14 and 4
     "C:\\t\\real" + "." * 106 + " 1,048,578",           # big.bin and the link up
     "C:\\t\\real\\100% %s %n" + "." * 91 + " 5,368,709,120",
-    "C:\\t\\real\\100% %s %n\\empty" + "." * 97 + " 0",
+    "C:\\t\\real\\100% %s %n\\a?b" + "." * 98 + " 20",  # once: a\x01b is counted, never entered
     "",
-    "   Number of Dirs.     =               5",          # a?b counted, not entered
-    "   Number of Files     =               8",
-    "   Allocation          =   5,369,757,781  (File Sizes) ",
+    "   Number of Dirs.     =               5",
+    "   Number of Files     =               9",
+    "   Allocation          =   5,369,757,801  (File Sizes) ",
     "",
     "   Free Space          = ###############  (Sectors) ",
     "   Free space Avail.   = ###############  (Free Space) ",

@@ -52,6 +52,7 @@ class PosixMachine : public ::testing::Environment {
         ASSERT_NE(mkdtemp(&root[0]), nullptr);
         std::string drives = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote;P=/proc;X=/";
         setenv("FOLMAR_DRIVES", drives.c_str(), 1);
+        setenv("FOLMAR_READAHEAD", "many", 1);  // no number: the default number of threads
         struct rlimit limit;  // raised as the program raises it: the read-ahead's window needs room
         if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
             limit.rlim_cur = limit.rlim_max;

@@ -37,7 +37,7 @@ TEST(PathKey, OneSpellingAndDotDotNeverLeavesTheDrive) {
         {"C:sub", "D:\\x", "C:\\sub", true},         {"a\\..\\..\\..\\b", "C:\\x", "C:\\b", true},
         {"..\\..\\b", "", "b", false},               {"\\work", "", "<none>", true},
         {"1:\\..\\etc", "C:\\x", "<none>", true},    {"C:\\a\x01" "b", "", "<none>", true},
-        {"a\nb", "", "<none>", true}};
+        {"a\nb", "", "<none>", true},               {"C:\\x\\a.\\.", "", "C:\\x\\a.", true}};
     for (const auto &c : cases) {
         PathKey key;
         bool made = makePathKey(c.path, c.currentDir, &key);
@@ -95,9 +95,10 @@ TEST(FileSystems, PseudoRemoteAndCdrom) {
     for (const char *type : {"tmpfs", "ext4", "overlay"}) EXPECT_FALSE(isPseudoFileSystem(type)) << type;
     const struct { uint64_t magic; const char *mountType; uint32_t type; } cases[] = {
         {0x6969, "nfs4", driveRemote},            {0xFF534D42, "cifs", driveRemote},
-        {0x564C, "ncpfs", driveRemote},           {0x65735546, "fuse.sshfs", driveRemote},
-        {0x65735546, "fuse.ntfs-3g", driveFixed}, {0x9660, "iso9660", driveCdrom},
-        {0x15013346, "udf", driveCdrom},          {0xEF53, "ext4", driveFixed}};
+        {0x517B, "smbfs", driveRemote},           {0x564C, "ncpfs", driveRemote},
+        {0x65735546, "fuse.sshfs", driveRemote},  {0x65735546, "fuse.ntfs-3g", driveFixed},
+        {0x9660, "iso9660", driveCdrom},          {0x15013346, "udf", driveCdrom},
+        {0xEF53, "ext4", driveFixed}};
     for (const auto &c : cases) EXPECT_EQ(driveTypeOfFileSystem(c.magic, c.mountType), c.type) << c.mountType;
 }
 
