@@ -1,155 +1,74 @@
-"""The single-path report of the real program over real trees: the header,
-every directory line in walk order, the totals block with the drive's real
-free space and capacity, the condensed report, and a missing target."""
+"""The single-path report over a real Linux tree, every line written out, in
+every read-ahead mode: links count their own size and are never followed,
+dot-directories are skipped, dot-files counted, a name Windows could not hold
+counted but not entered, nor its look-alike entered twice; without a settings file a redirected report is 125
+wide. Without FOLMAR_DRIVES drive C is /. Folmar.ini in the working directory
+comes before C:\\Orvan\\Folmar.ini."""
 
 import os
 
 import harness
 
-
-def grouped(n):
-    return "{:,}".format(n)
-
-
-def dir_line(path, size, width=125):
-    """A directory line whose path fits its column: path, dot leader, and the
-    size with one blank before it at the right edge."""
-    digits = grouped(size)
-    return path + "." * (width - 14 - len(path)) + "." * (13 - len(digits)) + " " + digits
-
-
-def walk_order(native, windows):
-    """(windows path, bytes of its own files) in the order the program walks:
-    a directory, then each subdirectory in the order the directory lists them."""
-    own = 0
-    subdirs = []
-    with os.scandir(native) as it:
-        for entry in it:
-            if entry.is_dir(follow_symlinks=False):
-                if not entry.name.startswith("."):
-                    subdirs.append(entry.name)
-            else:
-                own += entry.stat(follow_symlinks=False).st_size
-    result = [(windows, own)]
-    for name in subdirs:
-        result += walk_order(os.path.join(native, name), windows + "\\" + name)
-    return result
-
-
-def free_figures(native):
-    st = os.statvfs(native)
-    return (st.f_bfree * st.f_frsize, st.f_bavail * st.f_frsize, st.f_blocks * st.f_frsize)
-
-
-def totals_block(dirs, files, alloc, total_free, free_to_caller, capacity):
-    return [
-        "",
-        "   Number of Dirs.     = " + grouped(dirs).rjust(15),
-        "   Number of Files     = " + grouped(files).rjust(15),
-        "   Allocation          = " + grouped(alloc).rjust(15) + "  (File Sizes) ",
-        "",
-        "   Free Space          = " + grouped(total_free).rjust(15) + "  (Sectors) ",
-        "   Free space Avail.   = " + grouped(free_to_caller).rjust(15) + "  (Free Space) ",
-        "   Capacity            = " + grouped(capacity).rjust(15) + "  (Bytes) ",
-        "",
-        "",
-    ]
-
-
-def figure(line):
-    """The number in a totals line."""
-    return int(line.split("=")[1].split("(")[0].replace(",", ""))
-
-
-HEADER_125 = [
-    "Directory Drive C   Page  1" + " " * (21 + 47 + 23) + "Bytes ",
-    "-" * 9 + " " * (25 + 32 + 47) + "-" * 10 + " ",
-]
-
 TREE = {
-    "tree/readme.txt": 1234,
-    "tree/.profile": 10,
-    "tree/src/main.c": 5000,
-    "tree/src/util/helper.c": 77,
-    "tree/src/util/deep/leaf.h": 3,
-    "tree/.git/objects/blob": 999999,
-    "tree/empty": None,
-    "tree/vm images/disk.raw": 5 * 1024 ** 3,
-    "tree/100% done/notes %s %n.txt": 42,
+    "t/.dotfile": 11, "t/notes %s %n.txt": 42, "t/.cache/hidden.bin": 5000,
+    "t/real/big.bin": 1 << 20, "t/real/100% %s %n/disk.raw": 5 << 30,
+    "t/real/100% %s %n/a\x01b/inside": 1000, "t/real/100% %s %n/a?b/real.bin": 20,  # shown alike
 }
+LINKS = {"t/filelink": "real/big.bin", "t/dangling": "nowhere/at/all", "t/dirlink": "real", "t/real/up": ".."}
+
+REPORT = [  # after the banner
+    "Directory Drive C   Page  1" + " " * 91 + "Bytes ",
+    "---------" + " " * 104 + "---------- ",
+    "C:\\t" + "." * 118 + " 83",                        # 11 + 42 + links of 12, 14 and 4
+    "C:\\t\\real" + "." * 106 + " 1,048,578",           # big.bin and the link up
+    "C:\\t\\real\\100% %s %n" + "." * 91 + " 5,368,709,120",
+    "C:\\t\\real\\100% %s %n\\a?b" + "." * 98 + " 20",  # once: a\x01b is counted, never entered
+    "",
+    "   Number of Dirs.     =               5",
+    "   Number of Files     =               9",
+    "   Allocation          =   5,369,757,801  (File Sizes) ",
+    "",
+    "   Free Space          = ###############  (Sectors) ",
+    "   Free space Avail.   = ###############  (Free Space) ",
+    "   Capacity            = ###############  (Bytes) ",
+    "",
+    "",
+]
 
 
 class SinglePathReport(harness.TreeTest):
 
-    def setUp(self):
-        super().setUp()
+    def test_report_of_a_real_tree_line_by_line_with_and_without_read_ahead(self):
         harness.make_tree(self.tmp, TREE)
-        self.tree = os.path.join(self.tmp, "tree")
+        for link, target in LINKS.items():
+            os.symlink(target, os.path.join(self.tmp, link))
+        for mode, value in harness.READAHEAD_MODES.items():
+            code, out, err = harness.run_folmar(["/L", "C:\\t"], drives={"C": self.tmp}, cwd=self.tmp,
+                                                readahead=value)
+            self.assertEqual((code, err), (0, ""), mode)
+            lines = harness.masked(out).split("\n")
+            self.assertLinesEqual(lines[lines.index(REPORT[0]):], REPORT)
 
-    def test_report_lists_every_directory_and_totals_exactly(self):
-        # Free space moves while other programs write: the program's figures
-        # must lie between the readings taken before and after its run. Other
-        # writers can make it move both ways within one run, so a run whose
-        # window was disturbed like that is tried again.
-        for attempt in range(5):
-            before = free_figures(self.tree)
-            code, out, _ = harness.run_folmar(["/L", "C:\\tree"], drives={"C": self.tmp},
-                                              cwd=self.tmp)
-            after = free_figures(self.tree)
+    def test_without_a_mapping_drive_c_is_the_root(self):
+        harness.make_tree(self.tmp, {"a/f": 1000})
+        code, out, _ = harness.run_folmar(["C:" + self.tmp.replace("/", "\\") + "\\a"], cwd=self.tmp)
+        self.assertEqual((code, harness.totals(out)), (0, (1, 1, 1000)))
+
+    def test_settings_file_of_the_working_directory_before_the_shared_one(self):
+        harness.make_tree(self.tmp, {"work/a/one.txt": 1000, "Orvan": None})
+        harness.write_settings(os.path.join(self.tmp, "Orvan"), "lineWidthPrint = 90\n")
+        with open(os.path.join(self.tmp, "work", "Folmar.ini"), "w") as f:
+            f.write("[Folmar local]\r\nlineWidthPrint = 100\r\n")
+        work = os.path.join(self.tmp, "work")
+
+        def widths():
+            code, out, _ = harness.run_folmar([], drives={"C": self.tmp}, cwd=work)
             self.assertEqual(code, 0)
-            lines = harness.report_lines(out)
-            shown = [figure(line) for line in lines[-5:-2]]
-            if all(min(low, high) <= got <= max(low, high)
-                   for got, low, high in zip(shown, before, after)):
-                break
-        else:
-            self.fail("free space outside every window: %r %r %r" % (shown, before, after))
-        order = walk_order(self.tree, "C:\\tree")
-        expected = HEADER_125 + [dir_line(p, b) for p, b in order]
-        files = sum(1 for k, v in TREE.items() if v is not None and "/.git/" not in k)
-        alloc = sum(v for k, v in TREE.items() if v is not None and "/.git/" not in k)
-        expected += totals_block(len(order), files, alloc, *shown)
-        self.assertLinesEqual(lines, expected)
-
-    def test_condensed_report_of_a_drive_root(self):
-        alloc = sum(v for k, v in TREE.items() if v is not None and "/.git/" not in k)
-        code, out, _ = harness.run_folmar(["/C", "C:\\"], drives={"C": self.tree}, cwd=self.tree)
-        self.assertEqual(code, 0)
-        lines = harness.report_lines(out)
-        first_level = [(p, b) for p, b in walk_order(self.tree, "C:")]
-        expected = [dir_line("C:\\", first_level[0][1])]
-        subtree = {}
-        order = []
-        for path, size in first_level[1:]:
-            top = "\\".join(path.split("\\")[:2])
-            if top not in subtree:
-                order.append(top)
-                subtree[top] = 0
-            subtree[top] += size
-        expected += [dir_line(top, subtree[top]) for top in order]
-        self.assertLinesEqual(lines[2:2 + len(expected)], expected)
-        self.assertEqual(lines[2 + len(expected) + 3],
-                         "   Allocation          = " + grouped(alloc).rjust(15) + "  (File Sizes) ")
-
-    def test_condensed_deeper_target_is_one_line(self):
-        code, out, _ = harness.run_folmar(["/C", "C:\\tree\\src"], drives={"C": self.tmp},
-                                          cwd=self.tmp)
-        self.assertEqual(code, 0)
-        lines = harness.report_lines(out)
-        self.assertEqual(lines[2], dir_line("C:\\tree\\src", 5080))
-        self.assertEqual(lines[3], "")
-        self.assertEqual(lines[4], "   Number of Dirs.     = " + "3".rjust(15))
-
-    def test_missing_target_reports_file_not_found_and_one_directory(self):
-        code, out, _ = harness.run_folmar(["/L", "C:\\no such dir"], drives={"C": self.tmp},
-                                          cwd=self.tmp)
-        self.assertEqual(code, 0)
-        lines = harness.report_lines(out)
-        self.assertEqual(lines[2], "File not found: C:\\no such dir\\")
-        self.assertEqual(lines[3], "")
-        self.assertEqual(lines[4], "   Number of Dirs.     = " + "1".rjust(15))
-        self.assertEqual(lines[5], "   Number of Files     = " + "0".rjust(15))
-        self.assertEqual(lines[6], "   Allocation          = " + "0".rjust(15) + "  (File Sizes) ")
+            self.assertNotIn("File Not Found", out)
+            return [len(line) for line in out.split("\n") if line.startswith("C:\\")]
+        self.assertEqual(widths(), [100, 100])
+        os.remove(os.path.join(work, "Folmar.ini"))
+        self.assertEqual(widths(), [90, 90])
 
 
 if __name__ == "__main__":

@@ -1,214 +1,348 @@
-// The POSIX emulation over a real temporary tree: enumeration served from
-// what was read, children opened through their open parent, look-ups without
-// regard to case, drive strings and types, disk space, the current directory
-// and openFile(). FOLMAR_DRIVES is set before the first call of the process.
+// The POSIX emulation over a real temporary tree: enumeration, look-ups,
+// pseudo file systems, drives, disk space, openFile() and the read-ahead.
+// FOLMAR_DRIVES is set before the first call of the process: C is a fresh
+// directory, D one that does not exist, R the same as C but remote by its
+// mapping, P is /proc and X is /.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
+#include <map>
 #include <set>
-#include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/dirs.h"
 
-static std::string root;  // drive C
+namespace {
 
-static void makeFile(const std::string &path, size_t size) {
-    std::ofstream(root + "/" + path) << std::string(size, 'x');
+std::string root;  // drive C
+typedef std::set<std::string> Listing;  // "name:size", "name:size/" for a directory
+typedef std::map<std::string, Listing> Tree;
+
+std::string native(const std::string &relative) { return root + "/" + relative; }
+void removeTree(const std::string &relative) {
+    ASSERT_EQ(std::system(("rm -rf '" + native(relative) + "'").c_str()), 0);
+}
+// Makes each "dir/" (and its parents) and "file=size" (sparse) below drive C.
+void make(std::initializer_list<std::string> items) {
+    for (const std::string &item : items) {
+        size_t equals = item.rfind('=');
+        std::string path = item.substr(0, equals);
+        for (size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1))
+            mkdir(native(path.substr(0, slash)).c_str(), 0755);
+        if (equals == std::string::npos) continue;
+        int fd = open(native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_TRUE(fd >= 0 && ftruncate(fd, std::stoll(item.substr(equals + 1))) == 0) << item;
+        close(fd);
+    }
 }
 
-// C is a fresh directory, D is mapped to a directory that does not exist, R is
-// a remote drive by its mapping.
 class PosixMachine : public ::testing::Environment {
-public:
     void SetUp() override {
-        char name[] = "/tmp/folmar-posix-XXXXXX";
-        root = mkdtemp(name);
-        std::string mapping = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote";
-        setenv("FOLMAR_DRIVES", mapping.c_str(), 1);
+        const char *tmp = std::getenv("TMPDIR");
+        root = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/folmar-posix-XXXXXX";
+        ASSERT_NE(mkdtemp(&root[0]), nullptr);
+        std::string drives = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote;P=/proc;X=/";
+        setenv("FOLMAR_DRIVES", drives.c_str(), 1);
+        setenv("FOLMAR_READAHEAD", "many", 1);  // no number: the default number of threads
+        struct rlimit limit;  // raised as the program raises it: the read-ahead's window needs room
+        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+            limit.rlim_cur = limit.rlim_max;
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
     }
-    void TearDown() override {
-        std::string command = "rm -rf '" + root + "'";
-        if (std::system(command.c_str()) != 0) std::perror("cleanup");
-    }
+    void TearDown() override { removeTree(""); }
 };
-static ::testing::Environment *const machine = ::testing::AddGlobalTestEnvironment(new PosixMachine);
+::testing::Environment *const machine = ::testing::AddGlobalTestEnvironment(new PosixMachine);
 
-// Every entry of an enumeration that is open as `handle`, "name:size/" for
-// directories and "name:size" for the rest; the handle is closed.
-static std::set<std::string> drain(FindHandle handle, FindData *data) {
-    std::set<std::string> names;
+// Every entry of the enumeration open as `handle`, which is closed.
+Listing drain(FindHandle handle, FindData *data) {
+    Listing names;
     if (handle == invalidFindHandle) return names;
     do {
         uint64_t size = ((uint64_t)data->nFileSizeHigh << 32) | data->nFileSizeLow;
-        names.insert(std::string(data->cFileName) + ":" + std::to_string(size) +
-                     ((data->attributes & fileAttributeDirectory) ? "/" : ""));
+        bool dir = data->attributes & fileAttributeDirectory;
+        names.insert(std::string(data->cFileName) + ":" + std::to_string(size) + (dir ? "/" : ""));
         EXPECT_STREQ(data->cAlternateFileName, "");
     } while (findNextFile(handle, data));
     findClose(handle);
     return names;
 }
 
-static std::set<std::string> list(const char *searchPath) {
+Listing list(const std::string &searchPath) {
     FindData data;
-    return drain(findFirstFile(searchPath, &data, true), &data);
+    return drain(findFirstFile(searchPath.c_str(), &data, true), &data);
 }
 
+// Each directory below `path`, entered as the walker enters them: in the
+// order its parent's enumeration gives them, while that stays open.
+void readTree(const std::string &path, Tree *tree) {
+    FindData data;
+    FindHandle handle = findFirstFile((path + "\\*.*").c_str(), &data, true);
+    if (handle == invalidFindHandle) return;
+    (*tree)[path] = list(path + "\\*.*");
+    do {
+        if ((data.attributes & fileAttributeDirectory) && std::string(data.cFileName) != ".")
+            readTree(path + "\\" + data.cFileName, tree);
+    } while (findNextFile(handle, &data));
+    findClose(handle);
+}
+
+uint64_t readAhead() { return posix::readAheadCounts().read; }  // directories read ahead so far
+
+// Directories read ahead while `parent`'s enumeration is open; closing it drops them.
+uint64_t heldAhead(const std::string &parent) {
+    uint64_t before = readAhead();
+    FindData data;
+    FindHandle handle = findFirstFile((parent + "\\*.*").c_str(), &data, true);
+    posix::readAheadSettle();
+    findClose(handle);
+    return posix::readAheadCounts().read - before;
+}
+
+}  // namespace
+
 TEST(Enumeration, DotFirstDirectoriesByBitLinksByTheirOwnSize) {
-    mkdir((root + "/e").c_str(), 0755);
-    mkdir((root + "/e/sub").c_str(), 0755);
-    makeFile("e/five", 5);
-    symlink("sub", (root + "/e/link").c_str());
+    make({"e/sub/", "e/five=5", "e/.#=2"});  // ".#": two characters, the first a dot, like any other
+    ASSERT_EQ(symlink("sub", native("e/link").c_str()), 0);
     FindData data;
     FindHandle handle = findFirstFile("C:\\e\\*.*", &data, true);
-    ASSERT_NE(handle, invalidFindHandle);
     EXPECT_STREQ(data.cFileName, ".");
-    EXPECT_TRUE(data.attributes & fileAttributeDirectory);
-    EXPECT_EQ(drain(handle, &data), (std::set<std::string>{".:0/", "sub:0/", "five:5", "link:3"}));
-    EXPECT_EQ(list("C:\\e\\sub\\*.*"), (std::set<std::string>{".:0/"}));
-    // A link named in the path itself is followed: the user asked for it.
-    EXPECT_EQ(list("C:\\e\\link\\*.*"), (std::set<std::string>{".:0/"}));
+    EXPECT_EQ(drain(handle, &data), (Listing{".:0/", "sub:0/", "five:5", ".#:2", "link:3"}));
+    EXPECT_EQ(list("C:\\e\\link\\*.*"), (Listing{".:0/"}));  // named in the path itself: followed
     EXPECT_TRUE(list("C:\\e\\five\\*.*").empty());
 }
 
 TEST(Enumeration, SecondEnumerationWhileOpenIsServedFromWhatWasRead) {
-    mkdir((root + "/once").c_str(), 0755);
-    makeFile("once/kept", 1);
-    makeFile("once/gone", 2);
-    FindData first, second;
+    make({"once/kept=1", "once/gone=2"});
+    FindData first;
     FindHandle outer = findFirstFile("C:\\once\\*.*", &first, true);
-    ASSERT_NE(outer, invalidFindHandle);
-    unlink((root + "/once/gone").c_str());
-    makeFile("once/new", 3);
-    // Listed as read, sizes too: "gone" is there, "new" is not.
-    std::set<std::string> inner = drain(findFirstFile("C:\\once\\*.*", &second, true), &second);
-    EXPECT_EQ(inner.count("kept:1"), 1u);
-    EXPECT_EQ(inner.count("gone:2"), 1u);
-    EXPECT_EQ(inner.count("new:3"), 0u);
+    ASSERT_EQ(unlink(native("once/gone").c_str()), 0);
+    make({"once/new=3"});
+    EXPECT_EQ(list("C:\\once\\*.*"), (Listing{".:0/", "kept:1", "gone:2"}));  // as read
     findClose(outer);
-    EXPECT_EQ(list("C:\\once\\*.*"), (std::set<std::string>{".:0/", "kept:1", "new:3"}));
+    EXPECT_EQ(list("C:\\once\\*.*"), (Listing{".:0/", "kept:1", "new:3"}));
 }
 
 TEST(Enumeration, ChildIsOpenedThroughItsOpenParent) {
-    mkdir((root + "/p").c_str(), 0755);
-    mkdir((root + "/p/child").c_str(), 0755);
-    makeFile("p/child/f", 4);
+    make({"p/child/f=4"});
     FindData data;
     FindHandle parent = findFirstFile("C:\\p\\*.*", &data, true);
-    ASSERT_NE(parent, invalidFindHandle);
-    // The parent's path no longer leads there, its descriptor still does.
-    ASSERT_EQ(rename((root + "/p").c_str(), (root + "/q").c_str()), 0);
-    EXPECT_EQ(list("C:\\p\\child\\*.*"), (std::set<std::string>{".:0/", "f:4"}));
+    ASSERT_EQ(rename(native("p").c_str(), native("q").c_str()), 0);  // the path no longer leads there
+    EXPECT_EQ(list("C:\\p\\child\\*.*"), (Listing{".:0/", "f:4"}));
     findClose(parent);
     EXPECT_TRUE(list("C:\\p\\child\\*.*").empty());
 }
 
+// The exact name first, else the first in byte order that matches without
+// regard to case, else the same for the name without its trailing dots and
+// blanks; by path and through an open parent alike.
 TEST(Enumeration, NamesMatchExactlyFirstThenFirstInByteOrder) {
-    mkdir((root + "/ci").c_str(), 0755);
-    for (const char *dir : {"ci/sub", "ci/Sub", "ci/SUb"}) mkdir((root + "/" + dir).c_str(), 0755);
-    makeFile("ci/SUb/one", 1);
-    makeFile("ci/Sub/two", 2);
-    makeFile("ci/sub/three", 3);
+    make({"ci/SUb/one=1", "ci/Sub/two=2", "ci/sub/three=3", "ci/one/File.txt=7"});
+    const struct { const char *path; Listing found; } cases[] = {
+        {"C:\\ci\\SUB\\*.*", {".:0/", "one:1"}},  {"C:\\CI\\sUB\\*.*", {".:0/", "one:1"}},
+        {"C:\\ci\\Sub\\*.*", {".:0/", "two:2"}},  {"C:\\ci\\sub. \\*.*", {".:0/", "three:3"}},
+        {"C:\\ci.\\SUB.\\*.*", {".:0/", "one:1"}}, {"C:\\ci\\ONE\\file.TXT", {"File.txt:7"}},
+        {"C:\\ci\\one\\absent", {}}};
     for (bool parentOpen : {false, true}) {
         FindData data;
         FindHandle parent = parentOpen ? findFirstFile("C:\\ci\\*.*", &data, true) : invalidFindHandle;
-        EXPECT_EQ(list("C:\\ci\\SUB\\*.*").count("one:1"), 1u) << parentOpen;
-        EXPECT_EQ(list("C:\\CI\\sUB\\*.*").count("one:1"), 1u) << parentOpen;
-        EXPECT_EQ(list("C:\\ci\\Sub\\*.*").count("two:2"), 1u) << parentOpen;
-        if (parentOpen) findClose(parent);
+        for (const auto &c : cases) EXPECT_EQ(list(c.path), c.found) << c.path << " " << parentOpen;
+        findClose(parent);
     }
-}
-
-TEST(Enumeration, SearchPathWithoutPatternGivesThatEntry) {
-    mkdir((root + "/one").c_str(), 0755);
-    makeFile("one/File.txt", 7);
-    EXPECT_EQ(list("C:\\ONE\\file.TXT"), (std::set<std::string>{"File.txt:7"}));
-    EXPECT_TRUE(list("C:\\one\\absent").empty());
 }
 
 TEST(Enumeration, BadHandlesAndOverlongPathsFailCleanly) {
     FindData data;
-    EXPECT_FALSE(findNextFile(invalidFindHandle, &data));
-    EXPECT_FALSE(findNextFile(12345, &data));
+    EXPECT_FALSE(findNextFile(invalidFindHandle, &data) || findNextFile(12345, &data));
     findClose(12345);
-    std::string longPath = "C:\\" + std::string(600, 'a') + "\\*.*";
-    EXPECT_EQ(findFirstFile(longPath.c_str(), &data, true), invalidFindHandle);
-    EXPECT_EQ(findFirstFile("Q:\\*.*", &data, true), invalidFindHandle);
-    EXPECT_EQ(findFirstFile("C:\\trailing\\", &data, true), invalidFindHandle);
+    std::string overlong = "C:\\" + std::string(600, 'a') + "\\*.*";
+    for (std::string path : {overlong, std::string("Q:\\*.*"), std::string("C:\\x\\")}) {
+        EXPECT_EQ(findFirstFile(path.c_str(), &data, true), invalidFindHandle) << path;
+        EXPECT_EQ(getLastError(), 3u) << path;
+    }
 }
 
-TEST(Drives, StringsInLetterOrderWithTheTooSmallRule) {
+// /proc as a drive's root (P) and as a mount point inside a real directory
+// (X is /), reached by path and through its open parent: access denied.
+TEST(Enumeration, PseudoFileSystemsCannotBeOpened) {
+    struct statfs fs;
+    if (statfs("/proc", &fs) != 0 || fs.f_type != 0x9fa0) GTEST_SKIP() << "/proc is no proc mount here";
+    FindData data;
+    auto denied = [&data](const char *path) {
+        EXPECT_EQ(findFirstFile(path, &data, true), invalidFindHandle) << path;
+        EXPECT_EQ(getLastError(), 5u) << path;
+    };
+    for (const char *path : {"P:\\*.*", "P:\\self\\*.*", "X:\\proc\\*.*"}) denied(path);
+    FindHandle slash = findFirstFile("X:\\*.*", &data, true);
+    EXPECT_NE(slash, invalidFindHandle);
+    denied("X:\\proc\\*.*");
+    findClose(slash);
+}
+
+TEST(Drives, StringsInLetterOrderTypesAndTheTooSmallRule) {
     char buffer[32];
     std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(getLogicalDriveStrings(12, buffer), 13u);
+    EXPECT_EQ(getLogicalDriveStrings(20, buffer), 21u);
     EXPECT_EQ(buffer[0], '#');
-    EXPECT_EQ(getLogicalDriveStrings(13, buffer), 12u);
-    EXPECT_EQ(std::string(buffer, 13), std::string("C:\\\0D:\\\0R:\\\0\0", 13));
+    EXPECT_EQ(getLogicalDriveStrings(21, buffer), 20u);
+    EXPECT_EQ(std::string(buffer, 21), std::string("C:\\\0D:\\\0P:\\\0R:\\\0X:\\\0\0", 21));
+    for (const char *letter : {"d:\\", "Z:\\", "nonsense"}) EXPECT_EQ(getDriveType(letter), 1u) << letter;
+    EXPECT_EQ(std::vector<uint32_t>({getDriveType("R:\\"), getDriveType("C:\\"), getDriveType("P:\\")}),
+              std::vector<uint32_t>({driveRemote, driveFixed, driveFixed}));
 }
 
-TEST(Drives, TypesFromMappingFileSystemOrAbsence) {
-    EXPECT_EQ(getDriveType("R:\\"), (uint32_t)driveRemote);
-    EXPECT_EQ(getDriveType("d:\\"), (uint32_t)driveNoRootDir);
-    EXPECT_EQ(getDriveType("Z:\\"), (uint32_t)driveNoRootDir);
-    EXPECT_EQ(getDriveType("nonsense"), (uint32_t)driveNoRootDir);
-    uint32_t c = getDriveType("C:\\");
-    EXPECT_TRUE(c == driveFixed || c == driveRemote) << c;
-}
-
+// The figures are statvfs's of the drive's directory; the free ones move
+// while others write, so they lie between readings before and after.
 TEST(DiskSpace, FiguresFromStatvfsAndWindowsErrorCodes) {
-    struct statvfs fs;
-    ASSERT_EQ(statvfs(root.c_str(), &fs), 0);
+    struct statvfs before, after;
     uint32_t sectors = 0, bytes = 0, freeClusters = 0, total = 0, error = 0;
-    ASSERT_TRUE(getDiskFreeSpace("C:\\", &sectors, &bytes, &freeClusters, &total, &error));
-    EXPECT_EQ(bytes, 512u);
-    EXPECT_EQ(sectors, fs.f_frsize / 512);
-    EXPECT_EQ(total, fs.f_blocks > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)fs.f_blocks);
+    uint64_t toCaller = 0, capacity = 0, totalFree = 0;
     DiskFreeSpaceExFn extended = lookupDiskFreeSpaceEx();
-    ASSERT_NE(extended, nullptr);
-    uint64_t toCaller = 0, totalBytes = 0, totalFree = 0;
-    ASSERT_TRUE(extended("C:\\", &toCaller, &totalBytes, &totalFree, &error));
-    EXPECT_EQ(totalBytes, (uint64_t)fs.f_blocks * fs.f_frsize);
-    EXPECT_FALSE(getDiskFreeSpace("Z:\\", &sectors, &bytes, &freeClusters, &total, &error));
-    EXPECT_EQ(error, 3u);
-    EXPECT_FALSE(extended("D:\\", &toCaller, &totalBytes, &totalFree, &error));
-    EXPECT_EQ(error, 3u);
+    ASSERT_EQ(statvfs(root.c_str(), &before), 0);
+    ASSERT_TRUE(getDiskFreeSpace("C:\\", &sectors, &bytes, &freeClusters, &total, &error));
+    ASSERT_TRUE(extended != nullptr && extended("C:\\", &toCaller, &capacity, &totalFree, &error));
+    ASSERT_EQ(statvfs(root.c_str(), &after), 0);
+    ASSERT_LT(before.f_blocks, 0xFFFFFFFFu) << "a file system too large for the classic figures";
+    uint64_t unit = before.f_frsize;
+    EXPECT_EQ(std::vector<uint64_t>({bytes, sectors, total, capacity}),
+              std::vector<uint64_t>({512, unit / 512, before.f_blocks, before.f_blocks * unit}));
+    auto between = [](uint64_t got, uint64_t a, uint64_t b) {
+        return got >= std::min(a, b) && got <= std::max(a, b);
+    };
+    EXPECT_TRUE(between(freeClusters, before.f_bfree, after.f_bfree)) << freeClusters;
+    EXPECT_TRUE(between(totalFree, before.f_bfree * unit, after.f_bfree * unit)) << totalFree;
+    EXPECT_TRUE(between(toCaller, before.f_bavail * unit, after.f_bavail * unit)) << toCaller;
+    EXPECT_FALSE(getDiskFreeSpace("Z:\\", &sectors, &bytes, &freeClusters, &total, &error) || error != 3u);
+    error = 0;
+    EXPECT_FALSE(extended("D:\\", &toCaller, &capacity, &totalFree, &error) || error != 3u);
 }
 
-TEST(CurrentDirectory, WindowsFormOrTheNativeTextOffAnyDrive) {
-    char saved[4096];
-    ASSERT_NE(getcwd(saved, sizeof saved), nullptr);
-    mkdir((root + "/Work").c_str(), 0755);
-    char buffer[260];
-    ASSERT_EQ(chdir((root + "/Work").c_str()), 0);
-    EXPECT_TRUE(getCurrentDirectory(sizeof buffer, buffer));
-    EXPECT_STREQ(buffer, "C:\\Work");
-    ASSERT_EQ(chdir("/"), 0);
-    EXPECT_FALSE(getCurrentDirectory(sizeof buffer, buffer));
-    EXPECT_STREQ(buffer, "/");
-    ASSERT_EQ(chdir(saved), 0);
-}
-
+// Found as directories are; an existing file is the one written, never a
+// second spelling of it.
 TEST(Files, OpenedThroughTheSameTranslation) {
-    mkdir((root + "/Orvan").c_str(), 0755);
-    makeFile("Orvan/Folmar.ini", 3);
+    make({"Orvan/Folmar.ini=3"});
     FILE *file = openFile("c:\\ORVAN\\folmar.INI", "r");
     ASSERT_NE(file, nullptr);
     std::fclose(file);
     EXPECT_EQ(openFile("C:\\orvan\\absent.ini", "r"), nullptr);
-    file = openFile("C:\\orvan\\FOLMAR.INI", "w+");  // the existing file, not a second one
-    ASSERT_NE(file, nullptr);
-    std::fclose(file);
-    file = openFile("C:\\orvan\\New.txt", "w");
-    ASSERT_NE(file, nullptr);
-    std::fclose(file);
-    struct stat st;
-    EXPECT_EQ(stat((root + "/Orvan/Folmar.ini").c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 0);
-    EXPECT_EQ(stat((root + "/Orvan/FOLMAR.INI").c_str(), &st), -1);
-    EXPECT_EQ(stat((root + "/Orvan/New.txt").c_str(), &st), 0);
+    for (const char *path : {"C:\\orvan.\\FOLMAR.INI ", "C:\\orvan\\New.txt", "C:\\orvan\\#x"}) {
+        file = openFile(path, "w");
+        ASSERT_NE(file, nullptr) << path;
+        std::fclose(file);
+    }
+    EXPECT_EQ(list("C:\\Orvan\\*.*"), (Listing{".:0/", "Folmar.ini:0", "New.txt:0", "#x:0"}));
     EXPECT_EQ(openFile("C:\\", "w"), nullptr);
+}
+
+// Settings and report files are regular files: a FIFO, a device or a
+// directory of that name is as if none were there, opening never blocks,
+// and nothing is written through a link (reading through one is allowed).
+TEST(Files, OnlyRegularFilesAreOpenedAndNeverWrittenThroughALink) {
+    make({"odd/dir/", "victim=8"});
+    ASSERT_EQ(mkfifo(native("odd/fifo").c_str(), 0644), 0);
+    ASSERT_EQ(symlink(native("victim").c_str(), native("odd/link").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/zero", native("odd/zero").c_str()), 0);
+    alarm(20);  // a blocking open ends the test program instead of hanging it
+    for (const char *name : {"fifo", "dir", "link", "zero"}) {
+        std::string path = std::string("C:\\odd\\") + name;
+        EXPECT_EQ(openFile(path.c_str(), "w"), nullptr) << name;
+        if (std::strcmp(name, "link") != 0) {
+            EXPECT_EQ(openFile(path.c_str(), "r"), nullptr) << name;
+        }
+    }
+    alarm(0);
+    EXPECT_EQ(list("C:\\victim"), (Listing{"victim:8"}));
+}
+
+TEST(ReadAhead, WalkTakesWhatWasReadAheadUnchanged) {
+    ASSERT_TRUE(posix::readAheadOn());
+    Tree expected = {{"C:\\same", {".:0/"}}};
+    for (std::string d : {"0", "1", "2", "3", "4", "5"}) {
+        make({"same/d" + d + "/f" + d + "=100", "same/d" + d + "/inner/g=100" + d});
+        expected["C:\\same"].insert("d" + d + ":0/");
+        expected["C:\\same\\d" + d] = {".:0/", "inner:0/", "f" + d + ":100"};
+        expected["C:\\same\\d" + d + "\\inner"] = {".:0/", "g:100" + d};
+    }
+    posix::ReadAheadCounts before = posix::readAheadCounts();
+    FindData data;
+    FindHandle same = findFirstFile("C:\\same\\*.*", &data, true);
+    posix::readAheadSettle();  // everything below is read ahead now
+    EXPECT_EQ(readAhead() - before.read, 12u);
+    Tree tree;
+    readTree("C:\\same", &tree);
+    findClose(same);
+    EXPECT_EQ(tree, expected);
+    EXPECT_EQ(posix::readAheadCounts().taken - before.taken, 12u);
+    EXPECT_EQ(posix::readAheadCounts().rejected, before.rejected);
+}
+
+TEST(ReadAhead, DirectoryChangedBetweenReadAheadAndWalkIsReadAfresh) {
+    make({"chg/gone/g=5", "chg/gone/inner/i=5", "chg/renamed/r=5", "chg/replaced/x=5", "chg/changed/c=5",
+          "chg/resized/s=5", "chg/moded/m=5", "chg/one/a=1", "chg/one/inner/a=1", "chg/two/b=2",
+          "chg/two/inner/b=2"});
+    posix::ReadAheadCounts before = posix::readAheadCounts();
+    FindData data;
+    FindHandle chg = findFirstFile("C:\\chg\\*.*", &data, true);
+    posix::readAheadSettle();
+    ASSERT_EQ(readAhead() - before.read, 11u);  // the eight below chg and the three inner ones
+    removeTree("chg/gone");
+    removeTree("chg/replaced");
+    make({"chg/replaced=77", "chg/changed/new=41"});
+    ASSERT_EQ(rename(native("chg/renamed").c_str(), native("chg/renamed2").c_str()), 0);
+    ASSERT_EQ(truncate(native("chg/resized/s").c_str(), 55), 0);
+    ASSERT_EQ(chmod(native("chg/moded").c_str(), 0700), 0);
+    std::string one = native("chg/one"), two = native("chg/two");
+    ASSERT_EQ(renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, two.c_str(), RENAME_EXCHANGE), 0);
+    Tree tree;  // chg as it was read, before the change, and each subdirectory as the walk enters it
+    readTree("C:\\chg", &tree);
+    findClose(chg);
+    EXPECT_EQ(tree, (Tree{
+        {"C:\\chg", {".:0/", "gone:0/", "renamed:0/", "replaced:0/", "changed:0/", "resized:0/", "moded:0/",
+                     "one:0/", "two:0/"}},
+        {"C:\\chg\\changed", {".:0/", "c:5", "new:41"}}, {"C:\\chg\\moded", {".:0/", "m:5"}},
+        {"C:\\chg\\resized", {".:0/", "s:5"}},  // taken as read ahead: the size it had then
+        {"C:\\chg\\one", {".:0/", "inner:0/", "b:2"}}, {"C:\\chg\\one\\inner", {".:0/", "b:2"}},
+        {"C:\\chg\\two", {".:0/", "inner:0/", "a:1"}}, {"C:\\chg\\two\\inner", {".:0/", "a:1"}}}));
+    EXPECT_EQ(posix::readAheadCounts().rejected - before.rejected, 7u);  // all but "resized"
+}
+
+// Only what the walk enters: no dot-directory, no name Windows cannot hold,
+// no link, no directory whose path with its backslash passes 259 characters
+// (C:\skip\ is 8: a name of 250 fits, one of 251 does not; below a name of
+// 125, one of 124 fits and one of 125 does not).
+TEST(ReadAhead, NeverReadsWhatTheWalkWouldNotEnter) {
+    std::string d = "skip/" + std::string(125, 'd') + "/";
+    make({"skip/plain/", "skip/.hidden/b/", "skip/c\x01/", "skip/b\\s/"});
+    make({"skip/" + std::string(250, 'f') + "/", "skip/" + std::string(251, 'o') + "/"});
+    make({d + std::string(124, 'e') + "/", d + std::string(125, 'x') + "/"});
+    ASSERT_EQ(symlink("plain", native("skip/link").c_str()), 0);
+    EXPECT_EQ(heldAhead("C:\\skip"), 4u);  // plain, the name of 250, the one of 125 and the one of 124 below
+}
+
+TEST(ReadAhead, WindowHoldsAtMostItsDirectoriesAndEntries) {
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < 64 + 256)
+        GTEST_SKIP() << "the limit of open files leaves no room for a window of 256";
+    make({"win/one=1"});
+    for (int d = 0; d < 400; ++d) make({"win/many/d" + std::to_string(d) + "/"});
+    for (int d = 0; d < 40; ++d) {
+        std::string dir = "win/big/d" + std::to_string(d);
+        make({dir + "/"});
+        for (int f = 0; f < 1000; ++f)
+            ASSERT_EQ(link(native("win/one").c_str(), native(dir + "/f" + std::to_string(f)).c_str()), 0);
+    }
+    EXPECT_EQ(heldAhead("C:\\win\\many"), 256u);
+    // 32,768 entries are 33 directories of 1,001; threads that started before
+    // the window filled may add theirs.
+    uint64_t held = heldAhead("C:\\win\\big");
+    EXPECT_TRUE(held >= 33 && held < 40) << held;
 }

@@ -1,141 +1,120 @@
 // The machine-free rules of the POSIX emulation: the FOLMAR_DRIVES text, the
-// one spelling of a Windows path, the Windows form of a working directory,
-// mountinfo lines, drive types from file systems and unsafe names.
+// one spelling of a Windows path, names, the Windows form of a working
+// directory, mountinfo lines, drive types of file systems, and the integer
+// read from standard input.
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
 
 using namespace posix;
 
-static std::string keyOf(const char *path, const char *currentDir, bool *onDrive = nullptr) {
-    PathKey key;
-    if (!makePathKey(path, currentDir, &key)) return "<invalid>";
-    if (onDrive != nullptr) *onDrive = key.onDrive;
-    return key.text;
-}
-
-TEST(DriveMapping, LettersAnyCaseTypesAndTrailingSlashes) {
+TEST(DriveMapping, LettersAnyCaseTypesAndMalformedEntriesNamedOnce) {
     DriveMap map = {};
     std::vector<std::string> malformed;
-    parseDriveMapping("c=/srv/c/; D=/mnt/nas,remote ;E=/media/cd,CDROM;;", &map, &malformed);
-    EXPECT_TRUE(malformed.empty());
-    EXPECT_EQ(map.dir[2], "/srv/c");
-    EXPECT_EQ(map.type[2], 0u);
-    EXPECT_EQ(map.dir[3], "/mnt/nas");
-    EXPECT_EQ(map.type[3], (uint32_t)driveRemote);
-    EXPECT_EQ(map.type[4], (uint32_t)driveCdrom);
-    EXPECT_FALSE(map.mapped[5]);
+    parseDriveMapping("c=/srv/c/; D=/mnt/nas,remote ;E=/media/cd,CDROM;;junk;CC=/x;G=relative;"
+                      "H=/x,floppy;=/y;F=/f;f=/again;I=", &map, &malformed);
+    EXPECT_EQ(malformed, (std::vector<std::string>{"junk", "CC=/x", "G=relative", "H=/x,floppy", "=/y",
+                                                    "f=/again", "I="}));
+    const struct { int index; const char *dir; uint32_t type; } mapped[] = {
+        {2, "/srv/c", 0}, {3, "/mnt/nas", driveRemote}, {4, "/media/cd", driveCdrom}, {5, "/f", 0}};
+    for (const auto &m : mapped) {
+        EXPECT_TRUE(map.mapped[m.index] && map.dir[m.index] == m.dir && map.type[m.index] == m.type) << m.dir;
+    }
+    EXPECT_FALSE(map.mapped[6] || map.mapped[7] || map.mapped[8]);
 }
 
-TEST(DriveMapping, MalformedEntriesAreNamedAndTheRestKept) {
-    DriveMap map = {};
-    std::vector<std::string> malformed;
-    parseDriveMapping("junk;CC=/x;D=relative;E=/x,floppy;=/y;F=/f;f=/again;G=", &map, &malformed);
-    EXPECT_EQ(malformed, (std::vector<std::string>{"junk", "CC=/x", "D=relative", "E=/x,floppy",
-                                                    "=/y", "f=/again", "G="}));
-    EXPECT_EQ(map.dir[5], "/f");
-    for (int i : {2, 3, 4, 6}) EXPECT_FALSE(map.mapped[i]) << i;
+// A drive path has one spelling; ".." stops at the drive's root (off every
+// drive, at the working directory); a drive that is not a letter, or a
+// control character, names nothing.
+TEST(PathKey, OneSpellingAndDotDotNeverLeavesTheDrive) {
+    const struct { const char *path, *currentDir, *key; bool onDrive; } cases[] = {
+        {"c:\\", "", "C:", true},                    {"C:\\\\Home\\\\ann\\", "", "C:\\Home\\ann", true},
+        {"C:/a/./b/../c", "", "C:\\a\\c", true},     {"C:\\..\\..\\x", "", "C:\\x", true},
+        {"\\work", "D:\\x\\y", "D:\\work", true},    {"C:sub", "C:\\x", "C:\\x\\sub", true},
+        {"C:sub", "D:\\x", "C:\\sub", true},         {"a\\..\\..\\..\\b", "C:\\x", "C:\\b", true},
+        {"..\\..\\b", "", "b", false},               {"\\work", "", "<none>", true},
+        {"1:\\..\\etc", "C:\\x", "<none>", true},    {"C:\\a\x01" "b", "", "<none>", true},
+        {"a\nb", "", "<none>", true},               {"C:\\x\\a.\\.", "", "C:\\x\\a.", true}};
+    for (const auto &c : cases) {
+        PathKey key;
+        bool made = makePathKey(c.path, c.currentDir, &key);
+        EXPECT_EQ(made ? key.text : "<none>", c.key) << c.path;
+        EXPECT_TRUE(!made || key.onDrive == c.onDrive) << c.path;
+    }
 }
 
-TEST(PathKey, DrivePathsHaveOneSpelling) {
-    EXPECT_EQ(keyOf("c:\\", ""), "C:");
-    EXPECT_EQ(keyOf("C:\\\\Home\\\\ann\\", ""), "C:\\Home\\ann");
-    EXPECT_EQ(keyOf("C:/a/./b/../c", ""), "C:\\a\\c");
-    EXPECT_EQ(keyOf("C:\\..\\..\\x", ""), "C:\\x");
+TEST(Names, UnsafeBytesTrailingDotsAndRootPaths) {
+    for (const char *name : {"a\\b", "a\x7f", "\x1b[2J"}) EXPECT_TRUE(isUnsafeName(name)) << name;
+    EXPECT_FALSE(isUnsafeName("caf\xe9 ?*.txt"));
+    const struct { const char *name, *trimmed; } trims[] = {
+        {"a. .", "a"}, {"a.b", "-"}, {"a", "-"}, {"...", "-"}};
+    for (const auto &t : trims) {
+        std::string trimmed = "-";
+        EXPECT_EQ(trimmedWindowsName(t.name, &trimmed), std::string(t.trimmed) != "-") << t.name;
+        EXPECT_EQ(trimmed, t.trimmed) << t.name;
+    }
+    const struct { const char *path; char letter; } roots[] = {
+        {"d:\\", 'D'}, {"C:", 'C'}, {"C:/", 'C'}, {"D:\\x", 0}, {"C:x", 0}, {"1:\\", 0}};
+    for (const auto &r : roots) EXPECT_EQ(rootPathLetter(r.path), r.letter) << r.path;
 }
 
-TEST(PathKey, PathsPlacedByTheCurrentDirectory) {
-    EXPECT_EQ(keyOf("\\work", "D:\\x\\y"), "D:\\work");
-    EXPECT_EQ(keyOf("C:sub", "C:\\x"), "C:\\x\\sub");
-    EXPECT_EQ(keyOf("C:sub", "D:\\x"), "C:\\sub");
-    EXPECT_EQ(keyOf("\\work", ""), "<invalid>");
-    // A relative path is placed on the working directory's drive, and ".."
-    // climbs no higher than its root; off every drive, no higher than the
-    // working directory itself.
-    bool onDrive = false;
-    EXPECT_EQ(keyOf("a\\..\\..\\..\\b", "C:\\x", &onDrive), "C:\\b");
-    EXPECT_TRUE(onDrive);
-    EXPECT_EQ(keyOf("..\\..\\b", "", &onDrive), "b");
-    EXPECT_FALSE(onDrive);
-    EXPECT_EQ(keyOf("1:\\..\\etc", "C:\\x"), "<invalid>");
-}
-
-TEST(PathKey, ControlCharactersNameNothing) {
-    EXPECT_EQ(keyOf("C:\\a\x01" "b", ""), "<invalid>");
-    EXPECT_EQ(keyOf("a\nb", ""), "<invalid>");
-}
-
-TEST(PathKey, ComponentsAreWalkedInOrder) {
-    PathKey key;
-    ASSERT_TRUE(makePathKey("C:\\one\\two", "", &key));
-    size_t first = firstComponent(key);
-    EXPECT_EQ(key.text.substr(first, 3), "one");
-    EXPECT_EQ(key.text.substr(nextComponent(key, first)), "two");
-    ASSERT_TRUE(makePathKey("C:\\", "", &key));
-    EXPECT_EQ(firstComponent(key), key.text.size());
-}
-
+// The drive whose directory is the longest prefix at a component boundary;
+// none, or a name Windows cannot hold, is no Windows path ("").
 TEST(WindowsForm, LongestDriveDirectoryWins) {
     DriveMap map = {};
-    map.mapped[2] = true;
+    for (int i : {0, 2, 3}) map.mapped[i] = true;
+    map.dir[0] = "/srv/a", map.dir[2] = "/srv/c", map.dir[3] = "/srv/c/d";
+    const struct { const char *native, *windows; } cases[] = {
+        {"/srv/c/d/x/y", "D:\\x\\y"}, {"/srv/c/d", "D:\\"}, {"/srv/c/dd", "C:\\dd"}, {"/srv/c", "C:\\"},
+        {"/srv/a/caf\xc3\xa9", "A:\\caf\xc3\xa9"}, {"/srv", ""}, {"/srv/c/a\\b", ""}, {"/srv/c/t\tb", ""},
+        {"/srv/c/d\x7f", ""}};
+    for (const auto &c : cases) {
+        std::string text;
+        EXPECT_EQ(windowsFormOf(c.native, map, &text) ? text : "", c.windows) << c.native;
+    }
     map.dir[2] = "/";
-    map.mapped[3] = true;
-    map.dir[3] = "/srv/d";
     std::string text;
-    ASSERT_TRUE(windowsFormOf("/srv/d/x/y", map, &text));
-    EXPECT_EQ(text, "D:\\x\\y");
-    ASSERT_TRUE(windowsFormOf("/srv/d", map, &text));
-    EXPECT_EQ(text, "D:\\");
-    ASSERT_TRUE(windowsFormOf("/srv/dd", map, &text));  // not inside /srv/d
-    EXPECT_EQ(text, "C:\\srv\\dd");
-    ASSERT_TRUE(windowsFormOf("/", map, &text));
-    EXPECT_EQ(text, "C:\\");
-}
-
-TEST(WindowsForm, NoDriveOrAnUnsafeNameIsNoWindowsPath) {
-    DriveMap map = {};
-    map.mapped[2] = true;
-    map.dir[2] = "/srv/c";
-    std::string text;
-    EXPECT_FALSE(windowsFormOf("/srv", map, &text));
-    EXPECT_FALSE(windowsFormOf("/srv/c/a\\b", map, &text));
-    EXPECT_FALSE(windowsFormOf("/srv/c/tab\there", map, &text));
+    EXPECT_TRUE(windowsFormOf("/", map, &text) && text == "C:\\") << text;
 }
 
 TEST(MountInfo, FieldsAfterOptionalOnesAndEscapes) {
     Mount mount;
     ASSERT_TRUE(parseMountInfoLine(
-        "36 35 98:0 / /mnt/my\\040disk rw,noatime master:1 shared:2 - fuse.sshfs host:/x rw\n",
-        &mount));
-    EXPECT_EQ(mount.path, "/mnt/my disk");
-    EXPECT_EQ(mount.type, "fuse.sshfs");
-    ASSERT_TRUE(parseMountInfoLine("21 26 0:20 / /proc rw,relatime - proc proc rw", &mount));
-    EXPECT_EQ(mount.type, "proc");
+        "36 35 98:0 / /mnt/my\\040disk\\134x rw master:1 shared:2 - fuse.sshfs h:/x rw\n", &mount));
+    EXPECT_EQ(mount.path + " " + mount.type, "/mnt/my disk\\x fuse.sshfs");
+    ASSERT_TRUE(parseMountInfoLine("21 26 0:20 / /mnt/end\\040 rw,relatime - proc proc rw", &mount));
+    EXPECT_EQ(mount.path + " " + mount.type, "/mnt/end  proc");
     EXPECT_FALSE(parseMountInfoLine("garbage line", &mount));
 }
 
 TEST(FileSystems, PseudoRemoteAndCdrom) {
-    EXPECT_TRUE(isPseudoFileSystem("cgroup2"));
-    EXPECT_TRUE(isPseudoFileSystem("devtmpfs"));
-    EXPECT_FALSE(isPseudoFileSystem("tmpfs"));
-    EXPECT_EQ(driveTypeOfFileSystem(0x6969, "nfs4"), (uint32_t)driveRemote);
-    EXPECT_EQ(driveTypeOfFileSystem(0xFF534D42, "cifs"), (uint32_t)driveRemote);
-    EXPECT_EQ(driveTypeOfFileSystem(0x65735546, "fuse.sshfs"), (uint32_t)driveRemote);
-    EXPECT_EQ(driveTypeOfFileSystem(0x65735546, "fuse.ntfs-3g"), (uint32_t)driveFixed);
-    EXPECT_EQ(driveTypeOfFileSystem(0x9660, "iso9660"), (uint32_t)driveCdrom);
-    EXPECT_EQ(driveTypeOfFileSystem(0xEF53, "ext4"), (uint32_t)driveFixed);
+    for (const char *type : {"proc", "cgroup2", "devtmpfs", "mqueue"}) EXPECT_TRUE(isPseudoFileSystem(type));
+    for (const char *type : {"tmpfs", "ext4", "overlay"}) EXPECT_FALSE(isPseudoFileSystem(type)) << type;
+    const struct { uint64_t magic; const char *mountType; uint32_t type; } cases[] = {
+        {0x6969, "nfs4", driveRemote},            {0xFF534D42, "cifs", driveRemote},
+        {0x517B, "smbfs", driveRemote},           {0x564C, "ncpfs", driveRemote},
+        {0x65735546, "fuse.sshfs", driveRemote},  {0x65735546, "fuse.ntfs-3g", driveFixed},
+        {0x9660, "iso9660", driveCdrom},          {0x15013346, "udf", driveCdrom},
+        {0xEF53, "ext4", driveFixed}};
+    for (const auto &c : cases) EXPECT_EQ(driveTypeOfFileSystem(c.magic, c.mountType), c.type) << c.mountType;
 }
 
-TEST(Names, BackslashAndControlCharactersAreUnsafe) {
-    EXPECT_FALSE(isUnsafeName("plain name.txt"));
-    EXPECT_FALSE(isUnsafeName("caf\xe9?*"));
-    EXPECT_TRUE(isUnsafeName("a\\b"));
-    EXPECT_TRUE(isUnsafeName("a\x7f"));
-    EXPECT_TRUE(isUnsafeName("\x1b[2J"));
-    EXPECT_EQ(safeNameByte('\t'), '?');
-    EXPECT_EQ(rootPathLetter("d:\\"), 'D');
-    EXPECT_EQ(rootPathLetter("D:\\x"), 0);
-    EXPECT_TRUE(equalNoCase("FoLMar.INI", "folmar.ini"));
-    EXPECT_FALSE(equalNoCase("folmar.ini", "folmar.in"));
+// As scanf("%d"): blanks skipped, a sign, digits; what follows stays unread,
+// no number leaves the value as it was, and a huge one is INT_MAX.
+TEST(StandardInput, IntegersAsScanfReadsThem) {
+    FILE *saved = stdin;
+    stdin = std::tmpfile();
+    ASSERT_TRUE(stdin != nullptr && std::fputs("  +3\n-17x 99999999999", stdin) >= 0);
+    std::rewind(stdin);
+    int value[4] = {0, 0, 5, 0};
+    for (int i = 0; i < 3; ++i) readIntegerFromStdin(&value[i]);
+    int unread = std::getchar();  // the "x" that stopped the third
+    readIntegerFromStdin(&value[3]);
+    std::fclose(stdin);
+    stdin = saved;
+    EXPECT_EQ(std::vector<int>({value[0], value[1], value[2], unread, value[3]}),
+              std::vector<int>({3, -17, 5, 'x', 2147483647}));
 }
