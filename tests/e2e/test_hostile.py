@@ -53,7 +53,8 @@ class HostileMachine(harness.TreeTest):
 
     def test_a_low_limit_of_open_files_never_cuts_the_walk_short(self):
         os.makedirs(os.path.join(self.c, *(["deep"] + ["d"] * 100)))
-        for soft, hard in [(24, None), (16, 16)]:  # a soft limit the program raises; one it cannot
+        # A soft limit the program raises; hard ones it cannot, down to two beyond the standard three.
+        for soft, hard in [(24, None), (16, 16), (5, 5)]:
             def limit():
                 old_hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
                 resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard or old_hard))
