@@ -5,20 +5,15 @@
 
 #include <atomic>
 
-namespace testing {
-namespace internal {
+namespace testing::internal {
 
 class Notification {
 public:
-    void Notify() { notified_.store(true); }
-    void WaitForNotification() {
-        while (!notified_.load()) {
-        }
-    }
+    void Notify() { notified_ = true; }
+    void WaitForNotification() { while (!notified_) {} }
 
 private:
     std::atomic<bool> notified_{false};
 };
 
-}  // namespace internal
-}  // namespace testing
+}  // namespace testing::internal

@@ -20,19 +20,16 @@ echo "=== building the Windows program in $build"
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
     cmake --build "$build" -j2 || { echo "run-wine-tests.sh: the Windows build failed"; exit 1; }
 
-# folmar.exe loads on every 64-bit Windows: it imports KERNEL32 and msvcrt
-# only, and looks the wide calls and GetDiskFreeSpaceExA up at run time.
+# It loads on every 64-bit Windows: KERNEL32 and msvcrt only, the wide calls and GetDiskFreeSpaceExA looked up.
 dump=$(x86_64-w64-mingw32-objdump -p "$build/folmar.exe")
 grep -q "file format pei-x86-64" <<<"$dump" || fail "folmar.exe is not a 64-bit (PE32+ x86-64) program"
-dlls=$(awk '/DLL Name:/ {print $3}' <<<"$dump" | sort | tr '\n' ' ')
+dlls=$(awk '/DLL Name:/ { print $3 }' <<<"$dump" | sort | tr '\n' ' ')
 [ "$dlls" = "KERNEL32.dll msvcrt.dll " ] || fail "folmar.exe imports $dlls; want KERNEL32.dll and msvcrt.dll only"
-imported=$(awk '/DLL Name:/ { dll = $3 } dll == "KERNEL32.dll" && NF == 3 && $3 ~ /(W|GetDiskFreeSpaceExA)$/' \
-    <<<"$dump" | awk '{ printf "%s ", $3 }')
+imported=$(awk '/DLL Name:/ { dll = $3 }
+    dll == "KERNEL32.dll" && NF == 3 && $3 ~ /(W|GetDiskFreeSpaceExA)$/ { printf "%s ", $3 }' <<<"$dump")
 [ -z "$imported" ] || fail "folmar.exe imports $imported(to be looked up at run time)"
 
-# Drives: D fixed, E remote, F CD-ROM, H never ready (no folder), C a CD-ROM,
-# no Z (/); W (the build, where ctest runs) and B (the program, also as
-# folmar95.exe, shown Windows 95) CD-ROMs: all drives are D and E.
+# The drives of test_wine_e2e.py; W (the build, where ctest runs) and B (the programs) are CD-ROMs.
 tmp=$(mktemp -d /tmp/folmar-wine.XXXXXX)
 export WINEPREFIX=$tmp/pfx
 cleanup() {
@@ -42,15 +39,12 @@ cleanup() {
 trap cleanup EXIT
 mkdir -p "$tmp/d" "$tmp/e" "$tmp/f" "$tmp/bin"
 cp "$build/folmar.exe" "$tmp/bin/folmar.exe" && cp "$build/folmar.exe" "$tmp/bin/folmar95.exe"
-echo "=== making the wine prefix"
 bash "$here/wine-prefix.sh" "$WINEPREFIX" win10 C=,cdrom Z=- D="$tmp/d" E="$tmp/e,remote" F="$tmp/f,cdrom" \
     H="$tmp/h-missing,fixed" W="$build,cdrom" B="$tmp/bin,cdrom" &&
     sh "$here/wine-run.sh" reg add 'HKCU\Software\Wine\AppDefaults\folmar95.exe' /v Version /d win95 /f >/dev/null ||
     { echo "run-wine-tests.sh: cannot make the wine prefix"; exit 1; }
 
-echo "=== unit tests under wine"
 ctest --test-dir "$build" --output-on-failure </dev/null || fail "unit tests under wine"
-echo "=== end-to-end tests of folmar.exe under wine"
 FOLMAR_WINE_ROOT=$tmp python3 "$here/test_wine_e2e.py" </dev/null || fail "end-to-end tests under wine"
 
 [ "$failures" = 0 ] || { echo "Windows tests FAILED ($failures part(s))"; exit 1; }
