@@ -1,6 +1,5 @@
-// GoogleTest's Notification for MinGW-w64 GCC's win32 thread model, which has
-// no std::mutex: forced into the Windows test build (GTEST_HAS_NOTIFICATION_)
-// in place of GoogleTest's own. The unit tests run on one thread.
+// GoogleTest's Notification for MinGW-w64 GCC's win32 thread model, which has no std::mutex: forced
+// into the Windows test build (GTEST_HAS_NOTIFICATION_) in place of GoogleTest's own; one thread runs the tests.
 #pragma once
 
 #include <atomic>

@@ -1,8 +1,7 @@
 #!/bin/bash
-# run-wine-tests.sh: builds folmar.exe and the unit tests with MinGW-w64 in
-# $FOLMAR_WIN_BUILD_DIR (default build-win), checks folmar.exe's imports, and
-# runs the unit tests (ctest) and test_wine_e2e.py under wine, in a throwaway
-# prefix (KEEP=1 keeps it). Exits 1 on any failure; a missing tool: SKIPPED.
+# run-wine-tests.sh: builds folmar.exe and the unit tests with MinGW-w64 in $FOLMAR_WIN_BUILD_DIR (default
+# build-win), checks folmar.exe's imports, and runs the unit tests (ctest) and test_wine_e2e.py under wine, in a
+# throwaway prefix (KEEP=1 keeps it). Exits 1 on any failure; a missing tool: SKIPPED.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)

@@ -1,10 +1,9 @@
 #!/bin/bash
 # wine-prefix.sh DIR [VERSION] [LETTER=FOLDER[,TYPE]]...   |   wine-prefix.sh DIR stop
-# Makes a throwaway wine prefix in DIR (4-6 s, 700 MB) or sets up the one there: the Windows
-# version (win95: build 950, win10: 9200) and the drive letters (TYPE: fixed, remote, cdrom,
-# removable, ramdisk; a missing FOLDER is never ready; LETTER=,TYPE retypes, LETTER=- removes).
-# Its wineserver stays up until "stop": a wine run then takes milliseconds and ends with its
-# program even when its stderr is a pipe.
+# Makes a throwaway wine prefix in DIR (4-6 s, 700 MB) or sets up the one there: the Windows version (win95:
+# build 950, win10: 9200) and the drive letters (TYPE: fixed, remote, cdrom, removable, ramdisk; a missing FOLDER
+# is never ready; LETTER=,TYPE retypes, LETTER=- removes). Its wineserver stays up until "stop": a wine run then
+# takes milliseconds and ends with its program even when its stderr is a pipe.
 set -euo pipefail
 trap 'echo "wine-prefix.sh: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 WINEPREFIX=$(realpath -m -- "$1"); export WINEPREFIX; shift
@@ -16,7 +15,6 @@ stop() { "$server" -k 2>/dev/null || true; "$server" -w 2>/dev/null || true; }
 again() { "$@" || { sleep 1; "$@"; } || { sleep 2; "$@"; }; }
 add() { again $run reg add "$@" /f </dev/null >/dev/null 2>&1; }
 remove() { $run reg delete "$@" /f </dev/null >/dev/null 2>&1 || true; }  # there or not
-drives='HKLM\Software\Wine\Drives'
 declare -A wine_types=([fixed]=hd [remote]=network [removable]=floppy [cdrom]=cdrom [ramdisk]=ramdisk)
 
 [ -f "$WINEPREFIX/system.reg" ] || $run wineboot -i </dev/null >/dev/null 2>&1
@@ -27,8 +25,8 @@ for spec in "$@"; do
     link=$WINEPREFIX/dosdevices/$letter:
     [ "$rest" != - ] || rm -f -- "$link"
     [ "$rest" = - ] || [ -z "$folder" ] || ln -sfn -- "$(realpath -m -- "$folder")" "$link"
-    [ -n "$type" ] || remove "$drives" /v "$letter:"
-    [ -z "$type" ] || add "$drives" /v "$letter:" /d "${wine_types[$type]?unknown drive type in $spec}"
+    [ -n "$type" ] || remove 'HKLM\Software\Wine\Drives' /v "$letter:"
+    [ -z "$type" ] || add 'HKLM\Software\Wine\Drives' /v "$letter:" /d "${wine_types[$type]?unknown TYPE in $spec}"
 done
 # Drives are read when the wineserver starts: it is restarted, to stay (-p), its services' output on /dev/null.
 stop
