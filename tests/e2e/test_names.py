@@ -30,7 +30,7 @@ class NamesBeyondAscii(harness.TreeTest):
         harness.make_tree(self.tmp, tree)
         for width in (75, 125):
             harness.write_settings(self.tmp, "lineWidthPrint=%d\n" % width)
-            code, out, _ = harness.run_folmar(["/L", "C:\\t"], drives={"C": self.tmp}, cwd=self.tmp)
+            code, out, _ = harness.run_folmar(["/L", "C:\\t"], drives="C=" + self.tmp, cwd=self.tmp)
             self.assertEqual(code, 0)
             text = out.encode("latin-1").decode("utf-8")  # fails on any invalid byte
             # t, 8 directories each with one inside, deep and its chain of 6

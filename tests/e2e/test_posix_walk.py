@@ -31,16 +31,14 @@ class ReadOnce(harness.TreeTest):
     def trace(self, target, readahead):
         """The run's calls by kind (read, open, stat), beyond those of a run
         over an empty directory, and the stat calls by name."""
-        counts = []
+        counts, log = [], os.path.join(self.tmp, "trace")
+        strace = ["strace", "-f", "-qq", "-o", log, "-e",
+                  "trace=getdents64,openat,newfstatat,fstatat64,statx,stat,lstat", harness.FOLMAR]
         for run in ("C:\\Empty", target):
-            log = os.path.join(self.tmp, "trace")
-            env = dict(os.environ, FOLMAR_DRIVES="C=" + self.tmp, FOLMAR_READAHEAD=readahead)
-            calls = "trace=getdents64,openat,newfstatat,fstatat64,statx,stat,lstat"
-            proc = subprocess.run(["strace", "-f", "-qq", "-o", log, "-e", calls, harness.FOLMAR, "/L", run],
-                                  cwd=self.tmp, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.PIPE, start_new_session=True, timeout=120)
-            if proc.returncode != 0:
-                self.skipTest("strace cannot trace here: %s" % proc.stderr.decode(errors="replace")[:200])
+            code, _, err = harness.run_folmar(["/L", run], drives="C=" + self.tmp, cwd=self.tmp, readahead=readahead,
+                                              stdout=subprocess.DEVNULL, command=strace)
+            if code != 0:
+                self.skipTest("strace cannot trace here: %s" % err[:200])
             with open(log) as f:  # the rest of a call another thread interrupted does not match
                 calls = [match.groups() for match in map(CALL.match, f) if match]
             counts.append(collections.Counter({"getdents64": "read", "openat": "open"}.get(call, "stat")
@@ -69,13 +67,11 @@ class SameReportInEveryMode(harness.TreeTest):
 
     def assertSameInEveryMode(self, args, nofile=None):
         """The run gives the same output in every mode; returns it."""
-        def limit():
-            if nofile is not None:
-                resource.setrlimit(resource.RLIMIT_NOFILE, (nofile, nofile))
+        limit = None if nofile is None else lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (nofile, nofile))
         results = {}
         for mode, value in harness.READAHEAD_MODES.items():
-            code, out, err = harness.run_folmar(args, drives={"C": self.tmp}, cwd=self.tmp, readahead=value,
-                                                preexec=limit, timeout=240)
+            code, out, err = harness.run_folmar(args, drives="C=" + self.tmp, cwd=self.tmp, readahead=value,
+                                                preexec=limit)
             self.assertEqual((code, err), (0, ""), mode)
             results[mode] = harness.masked(out)
             self.assertEqual(results[mode], results["off"], "%s differs from off" % mode)
