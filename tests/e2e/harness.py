@@ -50,8 +50,9 @@ def run_folmar(args, drives=None, cwd=None, readahead=None, preexec=None, stdout
     where it goes (its text is then "")."""
     env = dict(os.environ, FOLMAR_DRIVES=drives, FOLMAR_READAHEAD=readahead)
     env = {key: value for key, value in env.items() if value is not None}
-    proc = subprocess.run(list(command) + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
-                          stderr=subprocess.PIPE, preexec_fn=preexec, start_new_session=True, timeout=240)
+    proc = subprocess.run(list(command) + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                          stdout=stdout, stderr=subprocess.PIPE, preexec_fn=preexec, start_new_session=True,
+                          timeout=240)
     return proc.returncode, (proc.stdout or b"").decode("latin-1"), proc.stderr.decode("latin-1")
 
 

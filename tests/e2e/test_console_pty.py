@@ -41,7 +41,8 @@ class ConsoleOnATerminal(harness.TreeTest):
         self.addCleanup(self.proc.wait)
         self.addCleanup(self.proc.kill)
         self.read_until(lambda: PROMPT in self.output, "the prompt")
-        self.read_until(lambda: not termios.tcgetattr(self.slave)[3] & (termios.ICANON | termios.ECHO), "key mode")
+        self.read_until(lambda: not termios.tcgetattr(self.slave)[3] & (termios.ICANON | termios.ECHO),
+                        "key mode")
 
     def read_until(self, done, what):
         """Collects output until done(); fails after a minute, or when the
@@ -68,7 +69,8 @@ class ConsoleOnATerminal(harness.TreeTest):
         self.assertNotIn(b"Directory Drive C", self.output)
         self.assertEqual(self.type_until_exit(b"\x1b[A"), 0)
         text = self.output.replace(b"\r\n", b"\n")
-        self.assertTrue(text.startswith(CLEAR + b"\nFolmar==>  C:\\Orvan\\Folmar.ini File Not Found \n"), text)
+        self.assertTrue(text.startswith(CLEAR + b"\nFolmar==>  C:\\Orvan\\Folmar.ini File Not Found \n"),
+                        text)
         after_wait = text.split(PROMPT + b" \n", 1)[1]
         self.assertIn(b"   Number of Dirs.     =               3", after_wait)
         self.assertNotIn(b"[A", after_wait)  # no echo of the key

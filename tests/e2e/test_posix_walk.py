@@ -35,8 +35,8 @@ class ReadOnce(harness.TreeTest):
         strace = ["strace", "-f", "-qq", "-o", log, "-e",
                   "trace=getdents64,openat,newfstatat,fstatat64,statx,stat,lstat", harness.FOLMAR]
         for run in ("C:\\Empty", target):
-            code, _, err = harness.run_folmar(["/L", run], drives="C=" + self.tmp, cwd=self.tmp, readahead=readahead,
-                                              stdout=subprocess.DEVNULL, command=strace)
+            code, _, err = harness.run_folmar(["/L", run], drives="C=" + self.tmp, cwd=self.tmp,
+                                              readahead=readahead, stdout=subprocess.DEVNULL, command=strace)
             if code != 0:
                 self.skipTest("strace cannot trace here: %s" % err[:200])
             with open(log) as f:  # the rest of a call another thread interrupted does not match
@@ -67,7 +67,7 @@ class SameReportInEveryMode(harness.TreeTest):
 
     def assertSameInEveryMode(self, args, nofile=None):
         """The run gives the same output in every mode; returns it."""
-        limit = None if nofile is None else lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (nofile, nofile))
+        limit = None if nofile is None else lambda: resource.setrlimit(resource.RLIMIT_NOFILE, (nofile,) * 2)
         results = {}
         for mode, value in harness.READAHEAD_MODES.items():
             code, out, err = harness.run_folmar(args, drives="C=" + self.tmp, cwd=self.tmp, readahead=value,

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <map>
 #include <set>
@@ -53,11 +52,7 @@ class PosixMachine : public ::testing::Environment {
         std::string drives = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote;P=/proc;X=/";
         setenv("FOLMAR_DRIVES", drives.c_str(), 1);
         setenv("FOLMAR_READAHEAD", "many", 1);  // no number: the default number of threads
-        struct rlimit limit;  // raised as the program raises it: the read-ahead's window needs room
-        if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-            limit.rlim_cur = limit.rlim_max;
-            setrlimit(RLIMIT_NOFILE, &limit);
-        }
+        platformStartUp(nullptr, nullptr);  // as the program starts: the read-ahead's window needs open files
     }
     void TearDown() override { removeTree(""); }
 };
@@ -196,12 +191,11 @@ TEST(Enumeration, PseudoFileSystemsCannotBeOpened) {
 }
 
 TEST(Drives, StringsInLetterOrderTypesAndTheTooSmallRule) {
-    char buffer[32];
-    std::memset(buffer, '#', sizeof buffer);
-    EXPECT_EQ(getLogicalDriveStrings(20, buffer), 21u);
+    std::string buffer(32, '#');
+    EXPECT_EQ(getLogicalDriveStrings(20, &buffer[0]), 21u);
     EXPECT_EQ(buffer[0], '#');
-    EXPECT_EQ(getLogicalDriveStrings(21, buffer), 20u);
-    EXPECT_EQ(std::string(buffer, 21), std::string("C:\\\0D:\\\0P:\\\0R:\\\0X:\\\0\0", 21));
+    EXPECT_EQ(getLogicalDriveStrings(21, &buffer[0]), 20u);
+    EXPECT_EQ(buffer.substr(0, 21), std::string("C:\\\0D:\\\0P:\\\0R:\\\0X:\\\0\0", 21));
     for (const char *letter : {"d:\\", "Z:\\", "nonsense"}) EXPECT_EQ(getDriveType(letter), 1u) << letter;
     EXPECT_EQ(std::vector<uint32_t>({getDriveType("R:\\"), getDriveType("C:\\"), getDriveType("P:\\")}),
               std::vector<uint32_t>({driveRemote, driveFixed, driveFixed}));
@@ -273,7 +267,8 @@ TEST(ReadAhead, WalkTakesWhatWasReadAheadUnlessItChanged) {
     removeTree("chg/gone");
     removeTree("chg/replaced");
     make({"chg/replaced=77", "chg/changed/new=41"});
-    for (const char *file : {"chg/same/s", "chg/same/inner/t"}) ASSERT_EQ(truncate(native(file).c_str(), 55), 0);
+    for (const char *grown : {"chg/same/s", "chg/same/inner/t"})
+        ASSERT_EQ(truncate(native(grown).c_str(), 55), 0);
     std::string one = native("chg/one"), two = native("chg/two");
     ASSERT_EQ(renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, two.c_str(), RENAME_EXCHANGE), 0);
     Tree tree;  // chg as it was read, before the change, and each subdirectory as the walk enters it
