@@ -123,25 +123,21 @@ TEST(Enumeration, DotFirstDirectoriesByBitLinksByTheirOwnSize) {
     EXPECT_TRUE(list("C:\\e\\five\\*.*").empty());
 }
 
-TEST(Enumeration, SecondEnumerationWhileOpenIsServedFromWhatWasRead) {
-    make({"once/kept=1", "once/gone=2"});
-    FindData first;
-    FindHandle outer = findFirstFile("C:\\once\\*.*", &first, true);
-    ASSERT_EQ(unlink(native("once/gone").c_str()), 0);
-    make({"once/new=3"});
-    EXPECT_EQ(list("C:\\once\\*.*"), (Listing{".:0/", "kept:1", "gone:2"}));  // as read
-    findClose(outer);
-    EXPECT_EQ(list("C:\\once\\*.*"), (Listing{".:0/", "kept:1", "new:3"}));
-}
-
-TEST(Enumeration, ChildIsOpenedThroughItsOpenParent) {
-    make({"p/child/f=4"});
+// While a directory's enumeration is open, a second one is served from what
+// was read, and its subdirectories are opened through it even when its path
+// no longer leads there; once it is closed, it is read afresh.
+TEST(Enumeration, OpenDirectoryIsServedFromWhatWasReadAndOpensItsChildren) {
+    make({"p/kept=1", "p/gone=2", "p/child/f=4"});
     FindData data;
     FindHandle parent = findFirstFile("C:\\p\\*.*", &data, true);
-    ASSERT_EQ(rename(native("p").c_str(), native("q").c_str()), 0);  // the path no longer leads there
+    ASSERT_EQ(unlink(native("p/gone").c_str()), 0);
+    make({"p/new=3"});
+    EXPECT_EQ(list("C:\\p\\*.*"), (Listing{".:0/", "kept:1", "gone:2", "child:0/"}));  // as read
+    ASSERT_EQ(rename(native("p").c_str(), native("q").c_str()), 0);
     EXPECT_EQ(list("C:\\p\\child\\*.*"), (Listing{".:0/", "f:4"}));
     findClose(parent);
     EXPECT_TRUE(list("C:\\p\\child\\*.*").empty());
+    EXPECT_EQ(list("C:\\q\\*.*"), (Listing{".:0/", "kept:1", "new:3", "child:0/"}));
 }
 
 // The exact name first, else the first in byte order that matches without
