@@ -140,9 +140,8 @@ TEST(Enumeration, OpenDirectoryIsServedFromWhatWasReadAndOpensItsChildren) {
     EXPECT_EQ(list("C:\\q\\*.*"), (Listing{".:0/", "kept:1", "new:3", "child:0/"}));
 }
 
-// The exact name first, else the first in byte order that matches without
-// regard to case, else the same for the name without its trailing dots and
-// blanks; by path and through an open parent alike.
+// The exact name, else the first in byte order that matches without regard to case,
+// else the same without trailing dots and blanks; by path and through an open parent.
 TEST(Enumeration, NamesMatchExactlyFirstThenFirstInByteOrder) {
     make({"ci/SUb/one=1", "ci/Sub/two=2", "ci/sub/three=3", "ci/one/File.txt=7"});
     const struct { const char *path; Listing found; } cases[] = {
@@ -169,8 +168,7 @@ TEST(Enumeration, BadHandlesAndOverlongPathsFailCleanly) {
     }
 }
 
-// /proc as a drive's root (P) and as a mount point inside a real directory
-// (X is /), reached by path and through its open parent: access denied.
+// /proc as a drive's root (P) and as a mount point in / (X), by path and through its open parent.
 TEST(Enumeration, PseudoFileSystemsCannotBeOpened) {
     struct statfs fs;
     if (statfs("/proc", &fs) != 0 || fs.f_type != 0x9fa0) GTEST_SKIP() << "/proc is no proc mount here";
@@ -197,8 +195,7 @@ TEST(Drives, StringsInLetterOrderTypesAndTheTooSmallRule) {
               std::vector<uint32_t>({driveRemote, driveFixed, driveFixed}));
 }
 
-// The figures are statvfs's of the drive's directory; the free ones move
-// while others write, so they lie between readings before and after.
+// The free figures move while others write: they lie between statvfs readings before and after.
 TEST(DiskSpace, FiguresFromStatvfsAndWindowsErrorCodes) {
     struct statvfs before, after;
     uint32_t sectors = 0, bytes = 0, freeClusters = 0, total = 0, error = 0;
@@ -220,8 +217,7 @@ TEST(DiskSpace, FiguresFromStatvfsAndWindowsErrorCodes) {
     EXPECT_FALSE(extended("D:\\", &toCaller, &capacity, &totalFree, &error) || error != 3u);
 }
 
-// Found as directories are; an existing file is the one written, never a
-// second spelling of it.
+// Found as directories are: an existing file is written, never a second spelling of it.
 TEST(Files, OpenedThroughTheSameTranslation) {
     make({"Orvan/Folmar.ini=3"});
     EXPECT_TRUE(opens("c:\\ORVAN\\folmar.INI", "r"));
@@ -232,9 +228,8 @@ TEST(Files, OpenedThroughTheSameTranslation) {
     EXPECT_FALSE(opens("C:\\", "w"));
 }
 
-// Settings and report files are regular files: a FIFO, a device or a
-// directory of that name is as if none were there, opening never blocks,
-// and nothing is written through a link (reading through one is allowed).
+// A FIFO, a device or a directory of that name is as if no file were there,
+// opening never blocks, and a link is read through but never written.
 TEST(Files, OnlyRegularFilesAreOpenedAndNeverWrittenThroughALink) {
     make({"odd/dir/", "victim=8"});
     ASSERT_EQ(mkfifo(native("odd/fifo").c_str(), 0644), 0);
@@ -249,9 +244,8 @@ TEST(Files, OnlyRegularFilesAreOpenedAndNeverWrittenThroughALink) {
     EXPECT_EQ(list("C:\\victim"), (Listing{"victim:8"}));
 }
 
-// A directory read ahead is taken as it was read, to any depth, while it is
-// still there unchanged under its name (a file in it may have grown since);
-// one that is gone, replaced, changed or swapped with another is read afresh.
+// Taken as read, to any depth, while still there unchanged under its name (a
+// file in it may have grown); gone, replaced, changed or swapped: read afresh.
 TEST(ReadAhead, WalkTakesWhatWasReadAheadUnlessItChanged) {
     make({"chg/gone/inner/g=5", "chg/replaced/x=5", "chg/changed/c=5", "chg/same/s=5", "chg/same/inner/t=5",
           "chg/one/a=1", "chg/one/inner/a=1", "chg/two/b=2", "chg/two/inner/b=2"});
@@ -305,8 +299,7 @@ TEST(ReadAhead, WindowHoldsAtMostItsDirectoriesAndEntries) {
             ASSERT_EQ(link(native("win/one").c_str(), native(dir + "/f" + std::to_string(f)).c_str()), 0);
     }
     EXPECT_EQ(heldAhead("C:\\win\\many"), 256u);
-    // 32,768 entries are 33 directories of 1,001; threads that started before
-    // the window filled may add theirs.
+    // 32,768 entries are 33 directories of 1,001; threads that began before it filled may add theirs.
     uint64_t held = heldAhead("C:\\win\\big");
     EXPECT_TRUE(held >= 33 && held < 40) << held;
 }
