@@ -85,11 +85,10 @@ class HostileMachine(harness.TreeTest):
     def test_no_control_character_from_outside_reaches_any_output(self):
         harness.make_tree(self.c, {"t/csi\u009bx/f": 7, "t/bad\udce9x/f": 8})
         code, out, err = self.run_c(["C:\\t"], drives="C=%s;Q\x1b[2J" % self.c)
-        self.assertEqual(code, 0)
+        self.assertEqual((code, err), (0, "Folmar: FOLMAR_DRIVES entry ignored: Q?[2J\n"))
         lines = out.encode("latin-1").decode("utf-8").split("\n")
         self.assertIn("C:\\T\\csi?x" + "." * 113 + " 7", lines)
         self.assertIn("C:\\T\\bad?x" + "." * 113 + " 8", lines)
-        self.assertEqual(err, "Folmar: FOLMAR_DRIVES entry ignored: Q?[2J\n")
 
     def test_directory_listed_but_not_searched_is_denied(self):
         if os.geteuid() != 0 or shutil.which("setpriv") is None:
@@ -115,7 +114,6 @@ class HostileMachine(harness.TreeTest):
             code, out, _ = self.run_c([], cwd=cwd)
             self.assertEqual(code, 1)
             self.assertTrue(out.endswith("Folmar==>  " + message + "\n"), out)
-            self.assertNotIn("Directory Drive", out)
 
 
 if __name__ == "__main__":
