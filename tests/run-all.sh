@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds Folmar and runs every test: the Linux build's unit and end-to-end
-# tests, then the Windows build's tests under Wine when the cross compiler
-# and Wine are installed (reported as skipped otherwise).
+# Builds Folmar and runs every test: the Linux build's unit and end-to-end tests, then the
+# Windows build's tests under Wine (reported as skipped without the cross compiler and Wine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

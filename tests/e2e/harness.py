@@ -35,8 +35,7 @@ def write_settings(directory, text):
 
 
 def bench_tree(root, scale):
-    """The benchmark's tree; the directories, entries and bytes that a walk
-    which skips dot-directories must find, as its generator prints them."""
+    """The benchmark's tree; the directories, entries and bytes its generator says a walk finds."""
     generator = os.path.join(HERE, "..", "..", "bench", "make-tree.py")
     out = subprocess.run([sys.executable, generator, root, str(scale)], check=True, stdout=subprocess.PIPE,
                          text=True).stdout
@@ -45,14 +44,12 @@ def bench_tree(root, scale):
 
 def run_folmar(args, drives=None, cwd=None, readahead=None, preexec=None, stdout=subprocess.PIPE,
                command=(FOLMAR,)):
-    """(exit code, stdout, stderr) of command + args in a new session. drives: FOLMAR_DRIVES (None:
-    unset); readahead: FOLMAR_READAHEAD or None; preexec: run in the child first (limits); stdout:
-    where it goes (its text is then "")."""
+    """(exit code, stdout, stderr) of command + args in a new session, with FOLMAR_DRIVES and
+    FOLMAR_READAHEAD unless None; preexec runs in the child first; stdout not piped gives ""."""
     env = dict(os.environ, FOLMAR_DRIVES=drives, FOLMAR_READAHEAD=readahead)
     env = {key: value for key, value in env.items() if value is not None}
-    proc = subprocess.run(list(command) + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                          stdout=stdout, stderr=subprocess.PIPE, preexec_fn=preexec, start_new_session=True,
-                          timeout=240)
+    proc = subprocess.run(list(command) + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL, timeout=240,
+                          stdout=stdout, stderr=subprocess.PIPE, preexec_fn=preexec, start_new_session=True)
     return proc.returncode, (proc.stdout or b"").decode("latin-1"), proc.stderr.decode("latin-1")
 
 

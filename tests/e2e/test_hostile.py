@@ -1,8 +1,8 @@
 """The program on a hostile or unlucky machine, one case per fault: standard
-output closed, full or cut, few open files, little memory, absurd sparse
-files, control characters from outside, a directory listed but not searched,
-a working directory no Windows path can name. (Paths that climb above their
-drive and settings or report files that are no regular files: tests/posix.)"""
+output closed, full or cut, few open files, little memory, control characters
+from outside, a directory listed but not searched, a working directory no
+Windows path can name. (Paths that climb above their drive and settings or
+report files that are no regular files: tests/posix.)"""
 
 import os
 import resource
@@ -58,8 +58,7 @@ class HostileMachine(harness.TreeTest):
     def test_little_memory_never_changes_the_report(self):
         harness.make_tree(self.c, {"big/a%02d/file-with-a-longer-name-%04d" % (a, f): 0
                                    for a in range(6) for f in range(1000)})
-        _, reference, _ = self.run_c(["C:\\big"])
-        reference = reference.split("   Free Space")[0]
+        reference = self.run_c(["C:\\big"])[1].split("   Free Space")[0]
         for megabytes in range(64, 15, -1):
             limit = (megabytes << 20,) * 2
             code, out, err = self.run_c(["C:\\big"],
@@ -68,19 +67,6 @@ class HostileMachine(harness.TreeTest):
                 self.skipTest("this build cannot start in 64 MiB (sanitizers): " + err[:80])
             self.assertEqual((code, err), (0, ""), megabytes)
             self.assertEqual(out.split("   Free Space")[0], reference, megabytes)
-
-    def test_absurd_sparse_files_saturate_the_totals(self):
-        if not os.access("/dev/shm", os.W_OK):
-            self.skipTest("no writable tmpfs at /dev/shm")
-        sparse = tempfile.mkdtemp(prefix="folmar-sparse-", dir="/dev/shm")
-        self.addCleanup(shutil.rmtree, sparse)
-        try:
-            harness.make_tree(sparse, {name + "/f": 2 ** 63 - 1 for name in "abc"})
-        except OSError as e:
-            self.skipTest("tmpfs takes no sparse file of 2^63 - 1 bytes: %s" % e)
-        code, out, _ = run_folmar(["S:\\"], drives="S=" + sparse, cwd=self.c)
-        self.assertEqual((code, totals(out)), (0, (4, 3, None)), out)
-        self.assertIn("\nS:\\c" + "." * 107 + "*" * 14 + "\n", out)
 
     def test_no_control_character_from_outside_reaches_any_output(self):
         harness.make_tree(self.c, {"t/csi\u009bx/f": 7, "t/bad\udce9x/f": 8})
@@ -105,8 +91,7 @@ class HostileMachine(harness.TreeTest):
         self.assertEqual((code, totals(out)), (0, (4, 1, 70)), out)  # neither of the two entered
 
     def test_working_directory_that_no_windows_path_can_name_ends_the_run(self):
-        deep = os.path.join(self.c, *(["x" * 50] * 6))
-        outside = os.path.join(self.tmp, "elsewhere")
+        deep, outside = os.path.join(self.c, *(["x" * 50] * 6)), os.path.join(self.tmp, "elsewhere")
         for directory in (deep, outside):
             os.makedirs(directory)
         too_long = "The current directory path is too long: C:\\" + "x" * 50 + "\\" + "x" * 6 + "..."

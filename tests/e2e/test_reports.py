@@ -10,11 +10,9 @@ import unicodedata
 
 import harness
 
-TREE = {
-    "t/.dotfile": 11, "t/notes %s %n.txt": 42, "t/.cache/hidden.bin": 5000,
-    "t/real/big.bin": 1 << 20, "t/real/100% %s %n/disk.raw": 5 << 30,
-    "t/real/100% %s %n/a\x01b/inside": 1000, "t/real/100% %s %n/a?b/real.bin": 20,  # shown alike
-}
+TREE = {"t/.dotfile": 11, "t/notes %s %n.txt": 42, "t/.cache/hidden.bin": 5000, "t/real/big.bin": 1 << 20,
+        "t/real/100% %s %n/disk.raw": 5 << 30, "t/real/100% %s %n/a\x01b/inside": 1000,
+        "t/real/100% %s %n/a?b/real.bin": 20}  # the last two shown alike
 LINKS = {"t/filelink": "real/big.bin", "t/dangling": "nowhere/at/all", "t/dirlink": "real", "t/real/up": ".."}
 
 SINGLE_PATH = [  # after the banner
@@ -120,8 +118,6 @@ class Reports(harness.TreeTest):
         for mode in ("0", None):
             code, out, err = harness.run_folmar(["/ALL"], drives=drives, cwd=o, readahead=mode)
             self.assertEqual((code, err), (0, ""))
-            self.assertIn("Drive C\nFolmar==>  Processing Drive R\n\nFolmar==>  Folmar Ver. 5.1b Completed",
-                          out)
             with open(os.path.join(o, "out.txt"), encoding="latin-1") as f:
                 self.assertEqual(harness.masked(f.read()).split("\n"), ALL_DRIVES)
 

@@ -11,8 +11,7 @@ cmake -S "$REPO" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLMAR_TESTS=ON
 cmake --build "$BUILD" -j2 --target folmar posix_tests
 
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
-# Kernels that randomise mappings over more bits than this ThreadSanitizer
-# expects make it stop at start-up; the tests then run without randomisation.
+# Where the kernel randomises mappings more than ThreadSanitizer expects, it runs without randomisation.
 RUN=()
 if "$BUILD/tests/posix_tests" --gtest_list_tests 2>&1 | grep -q "unexpected memory mapping"; then
     RUN=(setarch "$(uname -m)" -R)
