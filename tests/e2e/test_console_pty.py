@@ -1,9 +1,9 @@
 """The console on a pseudo-terminal that is the program's controlling
 terminal: a wait puts it in key mode (no line input, no echo), a cursor key
 ends the wait and is consumed whole, Ctrl+C ends the program, and either way
-the mode is restored; /P stops after every 23 directory lines and a key
-clears the screen. The test types only once the terminal is in key mode, and
-reads the mode to compare with before the program starts: no timing counts."""
+the mode is restored; the prompt of /P is on the screen while it waits, and a
+key clears the screen. The test types only once the terminal is in key mode,
+and reads the mode to compare with before the program starts: no timing counts."""
 
 import fcntl
 import os
@@ -76,8 +76,8 @@ class ConsoleOnATerminal(harness.TreeTest):
         self.start({"work/a/one.txt": 10})
         self.assertEqual(self.type_until_exit(b"\x03"), -signal.SIGINT)
 
-    def test_pause_after_23_lines_and_a_cleared_screen_after_the_key(self):
-        tree = {"work/t/d%02d/f" % i: 1 for i in range(29)}  # 30 directories
+    def test_pause_prompt_on_the_screen_and_a_cleared_screen_after_the_key(self):
+        tree = {"work/t/d%02d/f" % i: 1 for i in range(29)}  # 30 directories: a pause after 23
         tree["work/Folmar.ini"] = 0
         self.start(tree, ["/P", "/L", "C:\\work\\t"])
         self.assertTrue(self.output.endswith(b"\r\n\r\n" + PROMPT), self.output[-99:])  # shown as it waits
