@@ -1,14 +1,13 @@
 """The program on a hostile or unlucky machine, one case per fault: standard
-output closed, full or cut, few open files, little memory, absurd sparse
-files, control characters from outside, a directory listed but not searched,
-a working directory no Windows path can name. (Paths that climb above their
-drive and settings or report files that are no regular files: tests/posix.)"""
+output closed, full or cut, few open files, little memory, control characters
+from outside, a directory listed but not searched, a working directory no
+Windows path can name. (Paths that climb above their drive and settings or
+report files that are no regular files: tests/posix.)"""
 
 import os
 import resource
 import shutil
 import signal
-import subprocess
 import tempfile
 
 import harness
@@ -23,7 +22,7 @@ class HostileMachine(harness.TreeTest):
         harness.make_tree(self.c, {"d/f": 5})
 
     def run_c(self, args, **kw):
-        return run_folmar(args, **dict(dict(drives={"C": self.c}, cwd=self.c), **kw))
+        return run_folmar(args, **dict(dict(drives="C=" + self.c, cwd=self.c), **kw))
 
     def test_closed_standard_output_never_lets_console_text_into_the_report(self):
         # File names listed during the walk overflow the console's buffer.
@@ -42,65 +41,40 @@ class HostileMachine(harness.TreeTest):
             code, _, err = self.run_c(["C:\\"], stdout=full)
         self.assertEqual((code, err), (1, "Folmar==>  Unable to write to standard output \n"
                                           "Folmar==>  Most likely the disk drive is full \n"))
-        # A pipe closed by its reader ends the program as it ends any filter.
-        harness.make_tree(self.c, {"many/d%04d" % i: None for i in range(1100)})
-        proc = subprocess.Popen([harness.FOLMAR, "C:\\many"], cwd=self.c, stdout=subprocess.PIPE,
-                                stdin=subprocess.DEVNULL, start_new_session=True,
-                                env=dict(os.environ, FOLMAR_DRIVES="C=" + self.c))
-        proc.stdout.read(100)
-        proc.stdout.close()
-        self.assertEqual(proc.wait(timeout=30), -signal.SIGPIPE)
+        reader, writer = os.pipe()  # a pipe closed by its reader ends the program as it ends any filter
+        os.close(reader)
+        code, _, _ = self.run_c(["C:\\"], stdout=writer)
+        os.close(writer)
+        self.assertEqual(code, -signal.SIGPIPE)
 
     def test_a_low_limit_of_open_files_never_cuts_the_walk_short(self):
         os.makedirs(os.path.join(self.c, *(["deep"] + ["d"] * 100)))
         # A soft limit the program raises; hard ones it cannot, down to two beyond the standard three.
-        for soft, hard in [(24, None), (16, 16), (5, 5)]:
-            def limit():
-                old_hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
-                resource.setrlimit(resource.RLIMIT_NOFILE, (soft, hard or old_hard))
-            code, out, _ = self.run_c(["C:\\deep"], preexec=limit)
-            self.assertEqual((code, totals(out)), (0, (101, 0, 0)), (soft, hard))
+        for limits in [(24, resource.getrlimit(resource.RLIMIT_NOFILE)[1]), (16, 16), (5, 5)]:
+            code, out, _ = self.run_c(["C:\\deep"],
+                                      preexec=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, limits))
+            self.assertEqual((code, totals(out)), (0, (101, 0, 0)), limits)
 
     def test_little_memory_never_changes_the_report(self):
         harness.make_tree(self.c, {"big/a%02d/file-with-a-longer-name-%04d" % (a, f): 0
                                    for a in range(6) for f in range(1000)})
-        _, reference, _ = self.run_c(["C:\\big"])
-        reference = reference.split("   Free Space")[0]
+        reference = self.run_c(["C:\\big"])[1].split("   Free Space")[0]
         for megabytes in range(64, 15, -1):
-            limit = megabytes << 20
-            code, out, err = self.run_c(["C:\\big"], preexec=lambda: resource.setrlimit(
-                resource.RLIMIT_AS, (limit, limit)))
+            limit = (megabytes << 20,) * 2
+            code, out, err = self.run_c(["C:\\big"],
+                                        preexec=lambda: resource.setrlimit(resource.RLIMIT_AS, limit))
             if megabytes == 64 and code != 0 and "Folmar" not in out:
                 self.skipTest("this build cannot start in 64 MiB (sanitizers): " + err[:80])
             self.assertEqual((code, err), (0, ""), megabytes)
             self.assertEqual(out.split("   Free Space")[0], reference, megabytes)
 
-    def test_absurd_sparse_files_saturate_the_totals(self):
-        if not os.access("/dev/shm", os.W_OK):
-            self.skipTest("no writable tmpfs at /dev/shm")
-        sparse = tempfile.mkdtemp(prefix="folmar-sparse-", dir="/dev/shm")
-        self.addCleanup(shutil.rmtree, sparse)
-        try:
-            for name in "abc":
-                harness.make_tree(sparse, {name + "/f": 2 ** 63 - 1})
-        except OSError as e:
-            self.skipTest("tmpfs takes no sparse file of 2^63 - 1 bytes: %s" % e)
-        code, out, _ = run_folmar(["S:\\"], drives={"S": sparse}, cwd=self.c)
-        self.assertEqual((code, totals(out)), (0, (4, 3, None)), out)
-        self.assertIn("\nS:\\c" + "." * 107 + "*" * 14 + "\n", out)
-
     def test_no_control_character_from_outside_reaches_any_output(self):
         harness.make_tree(self.c, {"t/csi\u009bx/f": 7, "t/bad\udce9x/f": 8})
-        code, out, err = run_folmar(["C:\\t"], cwd=self.c,
-                                    env_extra={"FOLMAR_DRIVES": "C=%s;Q\x1b[2J" % self.c})
-        self.assertEqual(code, 0)
+        code, out, err = self.run_c(["C:\\t"], drives="C=%s;Q\x1b[2J" % self.c)
+        self.assertEqual((code, err), (0, "Folmar: FOLMAR_DRIVES entry ignored: Q?[2J\n"))
         lines = out.encode("latin-1").decode("utf-8").split("\n")
         self.assertIn("C:\\T\\csi?x" + "." * 113 + " 7", lines)
         self.assertIn("C:\\T\\bad?x" + "." * 113 + " 8", lines)
-        self.assertEqual(err, "Folmar: FOLMAR_DRIVES entry ignored: Q?[2J\n")
-        for text in (out, err):
-            self.assertFalse(any(ord(ch) < 0x20 and ch != "\n" or 0x7F <= ord(ch) <= 0x9F
-                                 for ch in text.encode("latin-1").decode("utf-8")), repr(text))
 
     def test_directory_listed_but_not_searched_is_denied(self):
         if os.geteuid() != 0 or shutil.which("setpriv") is None:
@@ -111,26 +85,20 @@ class HostileMachine(harness.TreeTest):
         harness.make_tree(base, {"p/listed/f": 50, "p/listed/sub/g": 6, "p/bare/sub/g": 6, "p/open/h": 70})
         for listed in ("listed", "bare"):  # bare: no file whose size could not be read
             os.chmod(os.path.join(base, "p", listed), 0o644)
-        proc = subprocess.run(["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                               shutil.copy(harness.FOLMAR, base), "C:\\p"], cwd="/", stdin=subprocess.DEVNULL,
-                              stdout=subprocess.PIPE, env=dict(os.environ, FOLMAR_DRIVES="C=" + base),
-                              start_new_session=True, timeout=60)
-        out = proc.stdout.decode()
-        self.assertEqual((proc.returncode, totals(out)), (0, (4, 1, 70)), out)
-        self.assertNotIn("C:\\P\\listed.", out)
-        self.assertNotIn("C:\\P\\bare.", out)
+        nobody = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
+                  shutil.copy(harness.FOLMAR, base)]
+        code, out, _ = run_folmar(["C:\\p"], drives="C=" + base, cwd="/", command=nobody)
+        self.assertEqual((code, totals(out)), (0, (4, 1, 70)), out)  # neither of the two entered
 
     def test_working_directory_that_no_windows_path_can_name_ends_the_run(self):
-        deep = os.path.join(self.c, *(["x" * 50] * 6))
-        outside = os.path.join(self.tmp, "elsewhere")
-        os.makedirs(deep)
-        os.makedirs(outside)
+        deep, outside = os.path.join(self.c, *(["x" * 50] * 6)), os.path.join(self.tmp, "elsewhere")
+        for directory in (deep, outside):
+            os.makedirs(directory)
         too_long = "The current directory path is too long: C:\\" + "x" * 50 + "\\" + "x" * 6 + "..."
         for cwd, message in [(deep, too_long), (outside, "The current directory is on no drive: " + outside)]:
             code, out, _ = self.run_c([], cwd=cwd)
             self.assertEqual(code, 1)
             self.assertTrue(out.endswith("Folmar==>  " + message + "\n"), out)
-            self.assertNotIn("Directory Drive", out)
 
 
 if __name__ == "__main__":

@@ -20,15 +20,12 @@ TEST(DriveMapping, LettersAnyCaseTypesAndMalformedEntriesNamedOnce) {
                                                     "f=/again", "I="}));
     const struct { int index; const char *dir; uint32_t type; } mapped[] = {
         {2, "/srv/c", 0}, {3, "/mnt/nas", driveRemote}, {4, "/media/cd", driveCdrom}, {5, "/f", 0}};
-    for (const auto &m : mapped) {
+    for (const auto &m : mapped)
         EXPECT_TRUE(map.mapped[m.index] && map.dir[m.index] == m.dir && map.type[m.index] == m.type) << m.dir;
-    }
     EXPECT_FALSE(map.mapped[6] || map.mapped[7] || map.mapped[8]);
 }
 
-// A drive path has one spelling; ".." stops at the drive's root (off every
-// drive, at the working directory); a drive that is not a letter, or a
-// control character, names nothing.
+// ".." stops at the drive's root (off drives, at the working directory); "1:" or a control character: none.
 TEST(PathKey, OneSpellingAndDotDotNeverLeavesTheDrive) {
     const struct { const char *path, *currentDir, *key; bool onDrive; } cases[] = {
         {"c:\\", "", "C:", true},                    {"C:\\\\Home\\\\ann\\", "", "C:\\Home\\ann", true},
@@ -46,9 +43,7 @@ TEST(PathKey, OneSpellingAndDotDotNeverLeavesTheDrive) {
     }
 }
 
-TEST(Names, UnsafeBytesTrailingDotsAndRootPaths) {
-    for (const char *name : {"a\\b", "a\x7f", "\x1b[2J"}) EXPECT_TRUE(isUnsafeName(name)) << name;
-    EXPECT_FALSE(isUnsafeName("caf\xe9 ?*.txt"));
+TEST(Names, TrailingDotsAndBlanksAndRootPaths) {
     const struct { const char *name, *trimmed; } trims[] = {
         {"a. .", "a"}, {"a.b", "-"}, {"a", "-"}, {"...", "-"}};
     for (const auto &t : trims) {
@@ -61,8 +56,7 @@ TEST(Names, UnsafeBytesTrailingDotsAndRootPaths) {
     for (const auto &r : roots) EXPECT_EQ(rootPathLetter(r.path), r.letter) << r.path;
 }
 
-// The drive whose directory is the longest prefix at a component boundary;
-// none, or a name Windows cannot hold, is no Windows path ("").
+// The longest drive directory at a component boundary; none, or an unsafe name: no Windows path ("").
 TEST(WindowsForm, LongestDriveDirectoryWins) {
     DriveMap map = {};
     for (int i : {0, 2, 3}) map.mapped[i] = true;
@@ -102,8 +96,7 @@ TEST(FileSystems, PseudoRemoteAndCdrom) {
     for (const auto &c : cases) EXPECT_EQ(driveTypeOfFileSystem(c.magic, c.mountType), c.type) << c.mountType;
 }
 
-// As scanf("%d"): blanks skipped, a sign, digits; what follows stays unread,
-// no number leaves the value as it was, and a huge one is INT_MAX.
+// As scanf("%d"): blanks, a sign, digits; the rest stays unread; no number keeps the value; huge: INT_MAX.
 TEST(StandardInput, IntegersAsScanfReadsThem) {
     FILE *saved = stdin;
     stdin = std::tmpfile();

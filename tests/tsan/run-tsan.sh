@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # run-tsan.sh: the tests that drive the read-ahead threads (the POSIX tests,
-# the end-to-end walk over real trees) with the program and the POSIX
-# tests built under ThreadSanitizer in BUILD_DIR (default <repo>/build-tsan).
-# Any report of a race fails the run.
+# the end-to-end walk over real trees) built under ThreadSanitizer in
+# BUILD_DIR (default <repo>/build-tsan); a race ends a test with exit code 66.
 set -euo pipefail
 
 REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -11,10 +10,8 @@ cmake -S "$REPO" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFOLMAR_TESTS=ON
     -DCMAKE_CXX_FLAGS=-fsanitize=thread -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread
 cmake --build "$BUILD" -j2 --target folmar posix_tests
 
-# A race ends the program with exit code 66 at once, its report on standard error.
 export TSAN_OPTIONS="halt_on_error=1 exitcode=66 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
-# Kernels that randomise mappings over more bits than this ThreadSanitizer
-# expects make it stop at start-up; the tests then run without randomisation.
+# Where the kernel randomises mappings more than ThreadSanitizer expects, it runs without randomisation.
 RUN=()
 if "$BUILD/tests/posix_tests" --gtest_list_tests 2>&1 | grep -q "unexpected memory mapping"; then
     RUN=(setarch "$(uname -m)" -R)
