@@ -19,9 +19,8 @@
 class FolmarTest : public ::testing::Test {
 protected:
     void SetUp() override { fresh(); }
-    void TearDown() override { closeReport(); }
     void fresh() {
-        closeReport();
+        if (rs.outFile != nullptr) std::fclose(rs.outFile);
         fakeReset();
         resetRunState();
         prepare();
@@ -43,10 +42,6 @@ protected:
     std::string report() {
         std::fflush(rs.outFile);
         return fakeFileText("C:\\R.txt");
-    }
-    void closeReport() {
-        if (rs.outFile != nullptr) std::fclose(rs.outFile);
-        rs.outFile = nullptr;
     }
     // "folmar ARGS..." as writable texts, as main hands them over.
     std::vector<char *> argv(std::vector<std::string> &args) {

@@ -3,14 +3,12 @@
 #include "settings/settings.h"
 #include "tests/unit/fixture.h"
 
-namespace {
-
 class SettingsTest : public FolmarTest {};
 
 // Every setting after a read: showDirs, showFiles, the two drive kinds,
 // pageSize, lineWidthPrint/lineWidth, outputFile, the run mode and the drive
 // list's letters ('!' for an entry that is no root), the pieces read.
-std::string settings() {
+static std::string settings() {
     std::string list(1, rs.runMode);
     const char *entry = rs.driveList, *end = rs.driveList + sizeof rs.driveList;
     for (; *entry != '\0'; entry += 4) list += std::strcmp(entry + 1, ":\\") == 0 ? entry[0] : '!';
@@ -20,8 +18,6 @@ std::string settings() {
            std::to_string(rs.lineWidth) + " " + rs.outputFile + " [" + list + "] #" +
            std::to_string(rs.settingsLineNumber);
 }
-
-}  // namespace
 
 TEST_F(SettingsTest, WithoutASettingsFileTheDefaultsAreAnnouncedAndAKeyIsAwaited) {
     fakeSetConsole(true);
@@ -49,7 +45,6 @@ TEST_F(SettingsTest, SettingsFilesAreReadKeyByKeyAndPieceByPiece) {
         // Letters: the first of an accepted value; Y counts as L for showDirs only; others keep the value.
         {"[Folmar x]\nshowDirs=S\nshowDirs = yes\nshowFiles=s\nshowFiles = Y\nprocessRemoteDrives=1\n",
          "LSYN 55 0/0 C:\\FolmarAll.txt [ ] #6"},
-        {"[Folmar x]\nshowDirs=n\nshowDirs = X\nprocessLocalDrives=L\n", "NNYN 55 0/0 C:\\FolmarAll.txt [ ] #4"},
         // Numbers: decimal, within the key's range, the last accepted wins.
         {"[Folmar x]\nlineWidthPrint = 75\npageSize = 56\n", "LNYN 56 75/75 C:\\FolmarAll.txt [ ] #3"},
         {"[Folmar x]\nlineWidthPrint = +125\npageSize = 0060lines\n", "LNYN 60 125/125 C:\\FolmarAll.txt [ ] #3"},
