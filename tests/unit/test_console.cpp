@@ -1,15 +1,13 @@
-// The console waits: what ends a wait, that a wait leaves no key behind for
-// the next one, and that the text before a wait is on the screen when it
-// begins. (A console that cannot be read ends a wait at once; every test
-// without a console shows it. The /P pause is tested on a pseudo-terminal.)
+// The console waits: what ends one, that it leaves no key behind for the
+// next, and that the text before it is on the screen. (The /P pause is tested
+// on a pseudo-terminal, a console that cannot be read by every other test.)
 #include "tests/unit/fixture.h"
 
 class ConsoleTest : public FolmarTest {};
 
-// Each row: the key codes typed before the wait (a two-part key is 0 or 0xE0
-// and its scan code), the keys pressed while it blocks, how many codes it
-// reads and how often it finds nothing and blocks. A second wait must block
-// again: nothing was left behind.
+// Each row: the key codes typed ahead (a two-part key is 0 or 0xE0 and its
+// scan code) and pressed while the wait blocks, the codes it reads and how
+// often it blocks. A second wait must block again.
 TEST_F(ConsoleTest, WaitTakesOneKeyPressAndEverythingTypedAhead) {
     struct Wait { const char *name; std::vector<int> typed, later; int keysRead, blockedReads; };
     const Wait waits[] = {

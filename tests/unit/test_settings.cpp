@@ -5,9 +5,8 @@
 
 class SettingsTest : public FolmarTest {};
 
-// Every setting after a read: showDirs, showFiles, the two drive kinds,
-// pageSize, lineWidthPrint/lineWidth, outputFile, the run mode and the drive
-// list's letters ('!' for an entry that is no root), the pieces read.
+// Every setting: showDirs, showFiles, the drive kinds, pageSize, the widths,
+// outputFile, [the run mode, the drive list ('!': no root)], the pieces read.
 static std::string settings() {
     std::string list(1, rs.runMode);
     const char *entry = rs.driveList, *end = rs.driveList + sizeof rs.driveList;
