@@ -1,9 +1,8 @@
 #!/bin/bash
-# Builds the settings-reader fuzzer with clang++ (libFuzzer, AddressSanitizer,
-# UndefinedBehaviorSanitizer) against the fake platform and runs it for a
-# bounded time. Usage: tests/fuzz/run-fuzz.sh [seconds]   (default 60)
-# The build and the grown corpus go to $FOLMAR_FUZZ_DIR (default build-fuzz/
-# in the source tree); the checked-in corpus only seeds the run.
+# Builds the settings-reader fuzzer (clang++, libFuzzer, ASan, UBSan) against
+# the fake platform and runs it: tests/fuzz/run-fuzz.sh [seconds, default 60].
+# Build and grown corpus go to $FOLMAR_FUZZ_DIR (default build-fuzz/); the
+# checked-in corpus only seeds the run.
 set -eu
 seconds=${1:-60}
 here=$(cd "$(dirname "$0")" && pwd)

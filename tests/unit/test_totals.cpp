@@ -1,14 +1,12 @@
-// The disk-space queries, and the classic totals blocks on standard output
-// and in the report file and their fold into the grand totals. (The extended
-// forms are in the single-path and all-drives runs.)
+// The disk-space queries, the classic totals blocks on standard output and in
+// the report file, and their fold into the grand totals.
 #include "drives/drives.h"
 #include "report/report.h"
 #include "tests/unit/fixture.h"
 
 class TotalsTest : public FolmarTest {
 protected:
-    // Drive C, at C:\DATA, of 1,234 directories and 12,345,678,901 bytes, whose
-    // classic query gives 3,000,000,000 bytes used and 2,000,000,000 free.
+    // C:\DATA of 1,234 directories; 3,000,000,000 bytes used, 2,000,000,000 free.
     void prepare() override {
         fakeAddDrive('C', driveFixed);
         fakeSetDiskSpace('C', 1, 1000, 2000000, 5000000);
@@ -67,10 +65,8 @@ TEST_F(TotalsTest, DriveBlocksFoldIntoTheGrandTotals) {
 }
 
 
-// The classic query keeps the low 32 bits of each product, and each query
-// leaves the other's figures alone. A failed one names its error code and
-// the drive (the letter as given); a missing extended entry point is silent.
-// Drive C has 512-byte sectors, D fails with 21, there is no drive Q.
+// The classic query keeps the low 32 bits of each product; a failed query
+// names its error and the letter as given; a missing entry point is silent.
 TEST_F(TotalsTest, EachDiskQueryFillsOnlyItsOwnFiguresOrNamesItsError) {
     struct Case { int (*query)(); char letter; bool entryPoint; uint32_t sectors, free, total; int result;
                   std::vector<uint64_t> figures; const char *messages; };
