@@ -130,7 +130,7 @@ TEST_F(AllDrivesTest, GrandTotalsGetANewPageOnlyWhenTheyDoNotFit) {
     }
 }
 
-// One that cannot be opened: a wait, exit code 0; a full disk: exit code 1.
+// One that cannot be opened: a wait, exit code 0; one on a full disk: exit code 1.
 TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplete) {
     for (bool full : {false, true}) {
         SCOPED_TRACE(full ? "full disk" : "cannot be opened");

@@ -26,7 +26,7 @@ protected:
 static std::string x(int count) { return std::string(count, 'x'); }
 
 // Width 78: size column from 64, breaks searched at columns 33 to 64; 75: 61,
-// from 31; 125: 111, from 56. Widths in terminal columns, never inside a character.
+// from 31; 125: 111, from 56. All in terminal columns, no break inside a character.
 TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
     const std::string head60 = "C:\\" + x(60) + "\\", e = "\xc3\xa9", wide = "\xe6\x97\xa5";  // é, 日
     struct Case { int width; const char *name; std::string path; uint64_t bytes; std::string expected; };
@@ -44,8 +44,7 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
          "C:\\" + x(108) + "\n   x" + dots(107) + "........ 1,234\n"},
         {125, "width 125: a backslash at the floor is no break", "C:\\" + x(52) + "\\" + x(70) + "\\", 1,
          "C:\\" + x(52) + "\\" + x(55) + "\n   " + x(15) + dots(93) + "............ 1\n"},
-        {78, "backslash at the path column ends a line of pathColumn + 1",
-         "C:\\" + x(61) + "\\Tail\\", 7,
+        {78, "backslash at the path column ends a line of pathColumn + 1", "C:\\" + x(61) + "\\Tail\\", 7,
          "C:\\" + x(61) + "\\\n   Tail..................................................................... 7\n"},
         // A last piece of 62 characters would reach the size column: broken again.
         {78, "last piece reaching the size column", head60 + x(55) + " " + x(6) + "\\", 2048,
@@ -53,8 +52,7 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
         {78, "a continuation line never reaches the size column", head60 + x(61) + "_yy\\", 1,
          head60 + "\n   " + x(61) + "\n   _yy" + dots(58) + "............ 1\n"},
         // A break on the last character is not taken: the size keeps a line.
-        {78, "break on the last character: the hyphen below is taken",
-         "C:\\" + x(37) + "-" + x(23) + "_\\", 300,
+        {78, "break on the last character: the hyphen below is taken", "C:\\" + x(37) + "-" + x(23) + "_\\", 300,
          "C:\\" + x(37) + "-\n   " + x(23) + "_" + dots(37) + ".......... 300\n"},
         {78, "break on the last character: hard break", "C:\\" + x(61) + "_\\", 300,
          "C:\\" + x(61) + "\n   _" + dots(60) + ".......... 300\n"},
@@ -80,8 +78,9 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
     }
 }
 
-// The first page holds the title block, the column header and pageSize - 9
-// lines, a later page pageSize - 1. The console's header never gets narrower than at 78.
+// The first page holds the title block (dated month-day-year), the column
+// header and pageSize - 9 lines, a later page pageSize - 1. The console's
+// header is never narrower than at 78.
 TEST_F(LayoutTest, PagesHoldPageSizeLessTheirHeaders) {
     setWidth(75);
     openReport();

@@ -64,7 +64,6 @@ TEST_F(TotalsTest, DriveBlocksFoldIntoTheGrandTotals) {
                         "   Capacity          =    1,410,065,408  (Bytes) \n\n");
 }
 
-
 // The classic query keeps the low 32 bits of each product; a failed query
 // names its error and the letter as given; a missing entry point is silent.
 TEST_F(TotalsTest, EachDiskQueryFillsOnlyItsOwnFiguresOrNamesItsError) {

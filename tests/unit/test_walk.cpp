@@ -25,9 +25,9 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
         {"dot directories are skipped, dot files count, '-' is no dot", [] {
              fakeAddFile("C:\\T\\.profile", 7), fakeAddFile("C:\\T\\.cache\\big", 1000), fakeAddFile("C:\\T\\-x\\c", 5);
          }, "C:\\T", 'L', 1, 2, 12, "C:\\T\\-x..", ".cache", false},
-        {"an unopenable directory is counted, not listed",
-         [] { fakeAddFile("C:\\R\\b\\y", 2), fakeFailDir("C:\\R\\b", 0, 5); }, "C:\\R", 'L', 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
-        {"a directory whose file pass fails (its directory pass opens) still gets its line, silently",
+        {"an unopenable directory is counted, not listed", [] { fakeAddFile("C:\\R\\b\\y", 2), fakeFailDir("C:\\R\\b"); },
+         "C:\\R", 'L', 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
+        {"a failed file pass (its directory pass opens) still gives a line, silently",
          [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1, 21); }, "C:\\Q", 'L', 0, 0, 0, "C:\\Q...", "Folmar", false},
         {"a path of 259 characters with its backslash is walked, one longer counted only", [] {
              fakeAddFile((deep + "\\" + std::string(55, 'b') + "\\in").c_str(), 100);
