@@ -58,7 +58,6 @@ struct Machine {
     std::vector<Enumeration> enums;
     int shortNameRequests = 0;
     uint32_t lastError = 0;
-    bool enterByShortNames = false;
     bool driveStringsFail = false;
     bool exAvailable = true;
     int diskQueries = 0;
@@ -73,7 +72,6 @@ struct Machine {
     std::deque<int> typed;
     std::deque<int> later;
     int blockedReads = 0, keysRead = 0;
-    int clears = 0;
     size_t shownAtLastRead = 0;
     bool haveInteger = false;
     int integer = 0;
@@ -251,7 +249,6 @@ void fakeFailDir(const char *path, int afterCalls, uint32_t errorCode) {
     m.nodes[n].failCode = errorCode;
 }
 
-void fakeSetEnterByShortNames(bool enter) { m.enterByShortNames = enter; }
 
 int fakeShortNameRequests() { return m.shortNameRequests; }
 
@@ -307,7 +304,6 @@ void fakeTypeKey(int code) { m.typed.push_back(code); }
 void fakePressLater(int code) { m.later.push_back(code); }
 int fakeBlockedReads() { return m.blockedReads; }
 int fakeKeysRead() { return m.keysRead; }
-int fakeClearCount() { return m.clears; }
 size_t fakeShownAtLastRead() { return m.shownAtLastRead; }
 
 void fakeSetStdinInteger(int value) {
@@ -400,7 +396,7 @@ void findClose(FindHandle handle) {
 }
 
 uint32_t getLastError() { return m.lastError; }
-bool enterByShortNames() { return m.enterByShortNames; }
+bool enterByShortNames() { return false; }
 
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
     if (m.driveStringsFail) return 0;
@@ -487,7 +483,6 @@ bool stdoutIsCharDevice() { return m.charDevice; }
 
 void consoleClear(FILE *out) {
     std::fflush(out);
-    if (m.console) ++m.clears;
 }
 
 // What of the captured standard output has been flushed, so a user sees it.

@@ -25,8 +25,6 @@ void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 // of it on (0: every one; 1: the first succeeds, later ones fail), with
 // `errorCode` for getLastError (5: access denied).
 void fakeFailDir(const char *path, int afterCalls = 0, uint32_t errorCode = 5);
-// The enumeration's long names may be look-alikes (Windows 9x).
-void fakeSetEnterByShortNames(bool enter);
 // findFirstFile calls that asked for short names, and how many handles are open.
 int fakeShortNameRequests();
 int fakeOpenFindHandles();
@@ -68,8 +66,6 @@ void fakePressLater(int code);
 int fakeBlockedReads();
 // Key codes handed out by consoleGetKey so far.
 int fakeKeysRead();
-// How many times the console was cleared.
-int fakeClearCount();
 // Bytes of the captured standard output that had been flushed, so that a
 // user saw them, when the latest key or integer read began.
 size_t fakeShownAtLastRead();

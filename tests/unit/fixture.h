@@ -1,6 +1,5 @@
 // Shared set-up of the unit tests: an empty fake machine and the initial
-// RunState before every test (and on fresh(), for each row of a table), and
-// the ways to read what the program wrote and to hand it a command line.
+// RunState before every test and on fresh(), for each row of a table.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,9 +18,8 @@
 class FolmarTest : public ::testing::Test {
 protected:
     void SetUp() override { fresh(); }
-    void TearDown() override { closeReport(); }
     void fresh() {
-        closeReport();
+        if (rs.outFile != nullptr) std::fclose(rs.outFile);
         fakeReset();
         resetRunState();
         prepare();
@@ -44,10 +42,6 @@ protected:
         std::fflush(rs.outFile);
         return fakeFileText("C:\\R.txt");
     }
-    void closeReport() {
-        if (rs.outFile != nullptr) std::fclose(rs.outFile);
-        rs.outFile = nullptr;
-    }
     // "folmar ARGS..." as writable texts, as main hands them over.
     std::vector<char *> argv(std::vector<std::string> &args) {
         args.insert(args.begin(), "folmar");
@@ -62,6 +56,11 @@ protected:
 };
 
 inline std::string dots(int count) { return std::string(count, '.'); }
+inline std::string times(int count, const std::string &text) {
+    std::string all;
+    while (count-- > 0) all += text;
+    return all;
+}
 inline bool contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
 inline int countOf(const std::string &text, const std::string &part) {
     int n = 0;
