@@ -57,6 +57,7 @@ struct Machine {
     std::map<char, Drive> drives;
     std::vector<Enumeration> enums;
     int shortNameRequests = 0;
+    bool enterByShortNames = false;
     uint32_t lastError = 0;
     bool driveStringsFail = false;
     bool exAvailable = true;
@@ -251,6 +252,7 @@ void fakeFailDir(const char *path, int afterCalls, uint32_t errorCode) {
 
 
 int fakeShortNameRequests() { return m.shortNameRequests; }
+void fakeSetEnterByShortNames(bool enter) { m.enterByShortNames = enter; }
 
 int fakeOpenFindHandles() {
     int open = 0;
@@ -396,7 +398,7 @@ void findClose(FindHandle handle) {
 }
 
 uint32_t getLastError() { return m.lastError; }
-bool enterByShortNames() { return false; }
+bool enterByShortNames() { return m.enterByShortNames; }
 
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
     if (m.driveStringsFail) return 0;

@@ -27,6 +27,8 @@ void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 void fakeFailDir(const char *path, int afterCalls = 0, uint32_t errorCode = 5);
 // findFirstFile calls that asked for short names, and how many handles are open.
 int fakeShortNameRequests();
+// The enumeration's long names may be look-alikes (Windows 9x).
+void fakeSetEnterByShortNames(bool enter);
 int fakeOpenFindHandles();
 // The logical-drive list cannot be obtained (the query returns 0).
 void fakeFailDriveStrings();

@@ -2,6 +2,7 @@
 // the report file, and their fold into the grand totals.
 #include "drives/drives.h"
 #include "report/report.h"
+#include "scan/scan.h"
 #include "tests/unit/fixture.h"
 
 class TotalsTest : public FolmarTest {
@@ -96,4 +97,17 @@ TEST_F(TotalsTest, EachDiskQueryFillsOnlyItsOwnFiguresOrNamesItsError) {
         EXPECT_EQ(out(), c.messages);
         EXPECT_EQ(fakeDiskQueries(), c.entryPoint ? 1 : 0);
     }
+}
+
+// Grand totals past 2^64 - 1 hold at it, and the field shows stars.
+TEST_F(TotalsTest, GrandTotalsSaturateAndShowAsStars) {
+    openReport();
+    rs.osLevel = 'N';
+    rs.i64GrandAlloc = UINT64_MAX - 1;
+    rs.i64GrandTotalFree = UINT64_MAX;
+    rs.i64TotalFree = 1;
+    foldDriveTotals();
+    printGrandTotals();
+    EXPECT_TRUE(contains(report(), "   Allocation        = ****************  (File Sizes) \n"
+                                   "   Free Space        = ****************  (Sectors) \n")) << report();
 }

@@ -37,6 +37,16 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
              fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT"), fakeAddFile("C:\\F\\short.txt", 2);
              rs.showFiles = 'S';
          }, "C:\\F", 'L', 0, 2, 3, "ALONGN~1.TXT\nshort.txt\nC:\\F..", "A Long", true},
+        {"paths from short names under /S, else from the long name", [] {
+             fakeAddDir("C:\\S\\Long Directory", "LONGDI~1"), fakeAddFile("C:\\S\\Long Directory\\f", 1);
+             fakeAddFile("C:\\S\\plain\\g", 2);
+         }, "C:\\S", 'S', 2, 2, 3, "C:\\S\\LONGDI~1..", "Long Directory", true},
+        {"long names that may be look-alikes: one with a short name is entered by it", [] {
+             fakeSetEnterByShortNames(true), fakeAddDir("C:\\V\\Dvorak", "DVORAK~1"), fakeAddFile("C:\\V\\Dvorak\\f", 1);
+         }, "C:\\V", 'L', 1, 1, 1, "C:\\V\\DVORAK~1..", "C:\\V\\Dvorak.", true},
+        {"a drive's total past 2^64 - 1 holds at it, never seen to go down",
+         [] { fakeAddFile("C:\\W\\a\\x", 1ull << 63), fakeAddFile("C:\\W\\b\\y", 1ull << 63); }, "C:\\W", 'L', 2, 2,
+         UINT64_MAX, "C:\\W\\b..", "decending", false},
         {"bytes past 2^64 - 1 (sparse files) hold at it and show as stars",
          [] { fakeAddFile("C:\\H\\x", 1ull << 63), fakeAddFile("C:\\H\\y", 1ull << 63); }, "C:\\H", 'L', 0, 2,
          UINT64_MAX, "C:\\H" + dots(60) + "**************\n", "decending", false},
