@@ -1,9 +1,9 @@
 """The reports over real Linux trees, every line that matters written out: one
 path (links count their own size and are never followed, dot-directories are
 skipped, a name Windows could not hold is counted but not entered; 125 wide when
-redirected; drive C is / without FOLMAR_DRIVES; the working directory's settings
-file first), all drives into the report file (fixed and remote, not CD-ROM or
-removable), and names beyond ASCII measured in terminal columns."""
+redirected; drive C is / without FOLMAR_DRIVES), all drives into the report file
+(fixed and remote, not CD-ROM or removable), and names beyond ASCII measured in
+terminal columns."""
 
 import os
 import unicodedata
@@ -94,19 +94,6 @@ class Reports(harness.TreeTest):
         harness.make_tree(self.tmp, {"a/f": 1000})
         code, out, _ = harness.run_folmar(["C:" + self.tmp.replace("/", "\\") + "\\a"], cwd=self.tmp)
         self.assertEqual((code, harness.totals(out)), (0, (1, 1, 1000)))
-
-    def test_settings_file_of_the_working_directory_before_the_shared_one(self):
-        work = os.path.join(self.tmp, "work")
-        harness.make_tree(self.tmp, {"work/a/one.txt": 1000, "Orvan": None})
-        harness.write_settings(os.path.join(self.tmp, "Orvan"), "lineWidthPrint = 90\n")
-        harness.write_settings(work, "lineWidthPrint = 100\n")
-
-        def widths():
-            _, out, _ = harness.run_folmar([], drives="C=" + self.tmp, cwd=work)
-            return [len(line) for line in out.split("\n") if line.startswith("C:\\")]
-        self.assertEqual(widths(), [100, 100])
-        os.remove(os.path.join(work, "Folmar.ini"))
-        self.assertEqual(widths(), [90, 90])
 
     def test_fixed_and_remote_drives_are_reported_page_by_page(self):
         # No directory has two subdirectories: the order the file system lists them in is moot.

@@ -122,6 +122,7 @@ TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
         SCOPED_TRACE(c.text);
         fresh();
         fakePutFile("Folmar.ini", std::string("[Folmar settings]\n") + c.settings);
+        fakePutFile("C:\\Orvan\\Folmar.ini", "[Folmar settings]\nprocessLocalDrives=Y\n");  // read only without the first
         if (c.versionFails) fakeFailVersion();
         fakeSetStdinInteger(0);
         EXPECT_EQ(run({c.arg}), c.exitCode);
@@ -156,7 +157,7 @@ TEST_F(StartUpTest, StartUpFixesTheDiskQueryAndTheLineWidth) {
 // A single-path run: the banner, and the totals block with the extended
 // query's figures. (Its lines are compared with the real program's.)
 TEST_F(StartUpTest, SinglePathRunFromTheBannerToTheExtendedFigures) {
-    fakePutFile("Folmar.ini", "[Folmar settings]\n");
+    fakePutFile("C:\\Orvan\\Folmar.ini", "[Folmar settings]\n");  // the shared file, when the working directory has none
     fakeSetDiskSpaceEx('C', 39000000000ull, 80000000000ull, 40000000000ull);
     EXPECT_EQ(run({"C:\\"}), 0);
     const std::string text = out();
