@@ -100,7 +100,7 @@ TEST(FileSystems, PseudoRemoteAndCdrom) {
 TEST(StandardInput, IntegersAsScanfReadsThem) {
     FILE *saved = stdin;
     stdin = std::tmpfile();
-    ASSERT_TRUE(stdin != nullptr && std::fputs("  +3\n-17x 99999999999", stdin) >= 0);
+    ASSERT_TRUE(stdin != nullptr && std::fputs(" \t+3\n-17x\t99999999999", stdin) >= 0);
     std::rewind(stdin);
     int value[4] = {0, 0, 5, 0};
     for (int i = 0; i < 3; ++i) readIntegerFromStdin(&value[i]);
