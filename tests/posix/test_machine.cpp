@@ -1,8 +1,6 @@
-// The POSIX emulation over a real temporary tree: enumeration, look-ups,
-// pseudo file systems, drives, disk space, openFile() and the read-ahead.
-// FOLMAR_DRIVES is set before the first call of the process: C is a fresh
-// directory, D one that does not exist, R the same as C but remote by its
-// mapping, P is /proc and X is /.
+// The POSIX emulation over a real temporary tree: enumeration, look-ups, pseudo file systems, disk space,
+// openFile() and the read-ahead. FOLMAR_DRIVES is set before the first call of the process: C is a fresh
+// directory, D one that does not exist, P is /proc and X is /.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -45,7 +43,7 @@ class PosixMachine : public ::testing::Environment {
     void SetUp() override {
         root = (std::filesystem::temp_directory_path() / "folmar-posix-XXXXXX").string();
         ASSERT_NE(mkdtemp(&root[0]), nullptr);
-        std::string drives = "C=" + root + ";D=" + root + "/missing;R=" + root + ",remote;P=/proc;X=/";
+        std::string drives = "C=" + root + ";D=" + root + "/missing;P=/proc;X=/";
         setenv("FOLMAR_DRIVES", drives.c_str(), 1);
         setenv("FOLMAR_READAHEAD", "many", 1);  // no number: the default number of threads
         platformStartUp(nullptr, nullptr);  // as the program starts: the read-ahead's window needs open files
@@ -136,11 +134,13 @@ TEST(Enumeration, OpenDirectoryIsServedFromWhatWasReadAndOpensItsChildren) {
 // Without regard to case, then without trailing dots and blanks; by path and through an open parent.
 // Nothing found is error 3: an absent name, a drive not mapped, an overlong path, a path without a pattern.
 TEST(Enumeration, NamesMatchExactlyFirstThenFirstInByteOrder) {
-    make({"ci/SUb/one=1", "ci/Sub/two=2", "ci/sub/three=3", "ci/one/File.txt=7"});
+    const std::string e100 = [] { std::string e; while (e.size() < 200) e += "\xc3\xa9"; return e; }();
+    make({"ci/SUb/one=1", "ci/Sub/two=2", "ci/sub/three=3", "ci/one/File.txt=7", "ci/" + e100 + "/" + e100 + "/x=5"});
     const struct { std::string path; Listing found; } cases[] = {
         {"C:\\ci\\SUB\\*.*", {".:0/", "one:1"}},  {"C:\\CI\\sUB\\*.*", {".:0/", "one:1"}},
         {"C:\\ci\\Sub\\*.*", {".:0/", "two:2"}},  {"C:\\ci\\sub. \\*.*", {".:0/", "three:3"}},
         {"C:\\ci.\\SUB.\\*.*", {".:0/", "one:1"}}, {"C:\\ci\\ONE\\file.TXT", {"File.txt:7"}},
+        {"C:\\ci\\" + e100 + "\\" + e100 + "\\*.*", {".:0/", "x:5"}},  // 207 characters, 407 bytes
         {"C:\\ci\\one\\absent", {}}, {"Q:\\*.*", {}}, {"C:\\ci\\", {}}, {"C:\\" + std::string(600, 'a') + "\\*.*", {}}};
     for (bool parentOpen : {false, true}) {
         FindData data;
@@ -170,17 +170,6 @@ TEST(Enumeration, PseudoFileSystemsCannotBeOpened) {
         }
         findClose(slash);
     }
-}
-
-TEST(Drives, StringsInLetterOrderTypesAndTheTooSmallRule) {
-    std::string buffer(32, '#');
-    EXPECT_EQ(getLogicalDriveStrings(20, &buffer[0]), 21u);
-    EXPECT_EQ(buffer[0], '#');
-    EXPECT_EQ(getLogicalDriveStrings(21, &buffer[0]), 20u);
-    EXPECT_EQ(buffer.substr(0, 21), std::string("C:\\\0D:\\\0P:\\\0R:\\\0X:\\\0\0", 21));
-    for (const char *letter : {"d:\\", "Z:\\", "nonsense"}) EXPECT_EQ(getDriveType(letter), 1u) << letter;
-    EXPECT_EQ(std::vector<uint32_t>({getDriveType("R:\\"), getDriveType("C:\\"), getDriveType("P:\\")}),
-              std::vector<uint32_t>({driveRemote, driveFixed, driveFixed}));
 }
 
 // The free figures move while others write: they lie between statvfs readings before and after.

@@ -5,7 +5,7 @@
 #include "scan/scan.h"
 #include "tests/unit/fixture.h"
 
-static const std::string deep = "C:\\" + std::string(200, 'a');  // 203 characters
+static const std::string deep = "C:\\" + times(200, "\xc3\xa9");  // 203 characters, 403 bytes
 
 class WalkTest : public FolmarTest {
 protected:
@@ -29,7 +29,7 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
          "C:\\R", 'L', 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
         {"a failed file pass (its directory pass opens) still gives a line, silently",
          [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1, 21); }, "C:\\Q", 'L', 0, 0, 0, "C:\\Q...", "Folmar", false},
-        {"a path of 259 characters with its backslash is walked, one longer counted only", [] {
+        {"a path of 259 characters (not bytes) with its backslash is walked, one longer counted only", [] {
              fakeAddFile((deep + "\\" + std::string(55, 'b') + "\\in").c_str(), 100);
              fakeAddFile((deep + "\\" + std::string(54, 'c') + "\\in").c_str(), 3);
          }, deep.c_str(), 'L', 2, 1, 3, "\n   cc..", "bbb", false},
