@@ -29,6 +29,7 @@ static std::string x(int count) { return std::string(count, 'x'); }
 // from 31; 125: 111, from 56. All in terminal columns, no break inside a character.
 TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
     const std::string head60 = "C:\\" + x(60) + "\\", e = "\xc3\xa9", wide = "\xe6\x97\xa5";  // é, 日
+    const std::string selector = "\xf3\xa0\x84\x81";  // U+E0101: four bytes, no column
     struct Case { int width; const char *name; std::string path; uint64_t bytes; std::string expected; };
     const Case cases[] = {
         {78, "a backslash is taken before a blank further right", "C:\\" + x(31) + "\\" + x(28) + " " + x(10) + "\\", 1,
@@ -46,21 +47,20 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
          "C:\\" + x(52) + "\\" + x(55) + "\n   " + x(15) + dots(93) + "............ 1\n"},
         {78, "backslash at the path column ends a line of pathColumn + 1", "C:\\" + x(61) + "\\Tail\\", 7,
          "C:\\" + x(61) + "\\\n   Tail..................................................................... 7\n"},
-        // A last piece of 62 characters would reach the size column: broken again.
-        {78, "last piece reaching the size column", head60 + x(55) + " " + x(6) + "\\", 2048,
+        {78, "a last piece of 62 characters would reach the size column: broken again", head60 + x(55) + " " + x(6) + "\\", 2048,
          head60 + "\n   " + x(55) + " \n   " + x(6) + dots(55) + "........ 2,048\n"},
         {78, "a continuation line never reaches the size column", head60 + x(61) + "_yy\\", 1,
          head60 + "\n   " + x(61) + "\n   _yy" + dots(58) + "............ 1\n"},
-        // A break on the last character is not taken: the size keeps a line.
-        {78, "break on the last character: the hyphen below is taken", "C:\\" + x(37) + "-" + x(23) + "_\\", 300,
+        {78, "no break on the last character (the size keeps a line): the hyphen below", "C:\\" + x(37) + "-" + x(23) + "_\\", 300,
          "C:\\" + x(37) + "-\n   " + x(23) + "_" + dots(37) + ".......... 300\n"},
-        {78, "break on the last character: hard break", "C:\\" + x(61) + "_\\", 300,
+        {78, "no break on the last character: a hard break", "C:\\" + x(61) + "_\\", 300,
          "C:\\" + x(61) + "\n   _" + dots(60) + ".......... 300\n"},
         {78, "11 digits fill the size text", "C:\\Big\\", 10000000000ULL,
          "C:\\Big..........................................................10,000,000,000\n"},
         {78, "plain digits when the commas do not fit", "C:\\Big\\", 100000000000ULL,
          "C:\\Big" + dots(58) + ". 100000000000\n"},
-        {75, "combining accent", "C:\\e\xcc\x81te\\", 5, "C:\\e\xcc\x81te" + dots(55) + "............ 5\n"},
+        {75, "combining accent, then 1,016 bytes of no width", "C:\\e\xcc\x81" + times(254, selector) + "\\", 5,
+         "C:\\e\xcc\x81" + times(254, selector) + dots(57) + "............ 5\n"},
         {75, "invalid byte and C1 control", "C:\\bad\xe9x\xc2\x9b\\", 5, "C:\\bad?x?" + dots(52) + "............ 5\n"},
         {75, "hard break between two characters", "C:\\ab" + times(70, e) + "\\", 5,
          "C:\\ab" + times(56, e) + "\n   " + times(14, e) + dots(44) + "............ 5\n"},
