@@ -1,7 +1,7 @@
 """The reports over real Linux trees, every line that matters written out: one path (links count their own
 size and are never followed, dot-directories are skipped, a name Windows could not hold is counted but not
 entered; 125 wide when redirected; drive C is / without FOLMAR_DRIVES), all drives into the report file
-(fixed and remote, not CD-ROM, removable or missing)."""
+(fixed and remote, not CD-ROM, removable or missing), started on no drive."""
 
 import os
 
@@ -84,14 +84,14 @@ class Reports(harness.TreeTest):
         self.assertEqual((code, harness.totals(out)), (0, (1, 1, 1000)))
 
     def test_fixed_and_remote_drives_are_reported_page_by_page(self):
-        # No directory has two subdirectories: the order the file system lists them in is moot.
-        t, o = self.tmp, os.path.join(self.tmp, "o")
+        # The working directory w, with the settings, is on no drive; no directory has two subdirectories to order.
+        t, o, w = self.tmp, os.path.join(self.tmp, "o"), os.path.join(self.tmp, "w")
         harness.make_tree(t, {"c/c1": 100, "c/A/f": 1234, "c/A/B/g": 5000000, "r/N/h": 7, "e/SETUP/x": 99,
-                              "o": None})
-        harness.write_settings(o, "lineWidthPrint=78\noutputFile=O:\\out.txt\nprocessRemoteDrives=Y\n")
+                              "o": None, "w": None})
+        harness.write_settings(w, "lineWidthPrint=78\noutputFile=O:\\out.txt\nprocessRemoteDrives=Y\n")
         drives = "C=%s/c,fixed;R=%s/r,remote;E=%s/e,cdrom;O=%s/o,removable;D=%s/gone" % (t, t, t, t, t)
         for mode in ("0", None):
-            code, out, err = harness.run_folmar(["/ALL"], drives=drives, cwd=o, readahead=mode)
+            code, out, err = harness.run_folmar(["/ALL"], drives=drives, cwd=w, readahead=mode)
             self.assertEqual((code, err), (0, ""))
             with open(os.path.join(o, "out.txt"), encoding="latin-1") as f:
                 self.assertEqual(harness.masked(f.read()).split("\n"), ALL_DRIVES)
