@@ -5,7 +5,8 @@
 #include "scan/scan.h"
 #include "tests/unit/fixture.h"
 
-static const std::string deep = "C:\\" + times(200, "\xc3\xa9");  // 203 characters, 403 bytes
+// 130 folders of 250 characters below C:\D: 32,635 characters with the backslash, 65,135 bytes.
+static const std::string deep = "C:\\D" + times(130, "\\" + times(250, "\xc3\xa9"));
 
 class WalkTest : public FolmarTest {
 protected:
@@ -29,10 +30,14 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
          "C:\\R", 'L', 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
         {"a failed file pass (its directory pass opens) still gives a line, silently",
          [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1, 21); }, "C:\\Q", 'L', 0, 0, 0, "C:\\Q...", "Folmar", false},
-        {"a path of 259 characters (not bytes) with its backslash is walked, one longer counted only", [] {
-             fakeAddFile((deep + "\\" + std::string(55, 'b') + "\\in").c_str(), 100);
-             fakeAddFile((deep + "\\" + std::string(54, 'c') + "\\in").c_str(), 3);
-         }, deep.c_str(), 'L', 2, 1, 3, "\n   cc..", "bbb", false},
+        {"paths past 259 characters are walked, up to 32,767 characters (not bytes) with the backslash", [] {
+             fakeAddFile((deep + "\\" + std::string(132, 'b') + "\\in").c_str(), 100);
+             fakeAddFile((deep + "\\" + std::string(131, 'c') + "\\in").c_str(), 3);
+         }, "C:\\D", 'L', 132, 1, 3, "\n   ccc..", "bbb", false},
+        {"a reparse point that leads back up its branch is counted, not entered; others are entered", [] {
+             fakeAddFile("C:\\L\\f", 5), fakeAddFile("C:\\L\\s\\x", 7), fakeAddLink("C:\\L\\a", "C:\\L");
+             fakeAddLink("C:\\L\\b", "C:\\L"), fakeAddLink("C:\\L\\s\\up", "C:\\L"), fakeAddLink("C:\\L\\t", "C:\\L\\s");
+         }, "C:\\L", 'L', 6, 3, 19, "C:\\L\\t" + dots(70) + " 7\n", "C:\\L\\a", false},
         {"file names by their short name, else the long one", [] {
              fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT"), fakeAddFile("C:\\F\\short.txt", 2);
              rs.showFiles = 'S';
