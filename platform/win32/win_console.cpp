@@ -138,23 +138,25 @@ void readIntegerFromStdin(int *value) {
 
 namespace {
 
-bool askStdoutIsConsole() {
+bool askIsConsole(DWORD which) {
     DWORD mode;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    return GetConsoleMode(GetStdHandle(which), &mode) != 0;
 }
 
-// Standard output is a console, not redirected: asked once, before main
-// runs, since the answer cannot change during the run.
-const bool stdoutIsConsole = askStdoutIsConsole();
+// Standard output (error) is a console, not redirected: asked once, before
+// main runs, since the answer cannot change during the run.
+const bool stdoutIsConsole = askIsConsole(STD_OUTPUT_HANDLE);
+const bool stderrIsConsole = askIsConsole(STD_ERROR_HANDLE);
 
 typedef BOOL(WINAPI *WriteConsoleWFn)(HANDLE, const void *, DWORD, LPDWORD, LPVOID);
 const WriteConsoleWFn writeConsoleW = win::lookUp<WriteConsoleWFn>("kernel32.dll", "WriteConsoleW");
 
-// The real characters on the console of the NT family. What the stream
-// holds is flushed first, so that the output keeps its order.
-bool writeConsoleWide(FILE *stream, const char *text) {
+// The real characters on the console of the NT family, through the handle
+// `which`. What the stream holds is flushed first, so that the output keeps
+// its order.
+bool writeConsoleWide(FILE *stream, DWORD which, const char *text) {
     if (std::fflush(stream) != 0 || writeConsoleW == nullptr) return false;
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE out = GetStdHandle(which);
     wchar_t wide[512];
     while (*text != '\0') {
         size_t used;
@@ -189,8 +191,9 @@ bool writeInCodePage(FILE *stream, const char *text, UINT codePage) {
 // which is what a reader of such a file on this machine expects.
 bool writeText(FILE *stream, const char *text) {
     if (win::isAscii(text)) return std::fputs(text, stream) >= 0;
-    if (stream == stdout && stdoutIsConsole)
-        return win::isNt() ? writeConsoleWide(stream, text)
+    bool console = (stream == stdout && stdoutIsConsole) || (stream == stderr && stderrIsConsole);
+    if (console)
+        return win::isNt() ? writeConsoleWide(stream, stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE, text)
                            : writeInCodePage(stream, text, GetConsoleOutputCP());
     return writeInCodePage(stream, text, CP_ACP);
 }
