@@ -200,11 +200,13 @@ static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) 
     return registerDir(dir, key, onDrive);
 }
 
-// The open directory whose key is the first `length` bytes of `key`.
+// The open directory whose key is the first `length` bytes of `key`. The
+// lengths are compared first: the keys of a deep branch are long prefixes of
+// one another.
 static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive) {
     for (size_t i = openDirs.size(); i-- > 0;) {
         const OpenDir *dir = openDirs[i];
-        if (dir->onDrive == onDrive && dir->key.compare(0, std::string::npos, key, 0, length) == 0)
+        if (dir->onDrive == onDrive && dir->key.size() == length && key.compare(0, length, dir->key) == 0)
             return openDirs[i];
     }
     return nullptr;

@@ -103,7 +103,7 @@ class SinglePathTest(WineTest):
         self.assertEqual((rc, out[-1][:48]), (1, "Folmar==>  The current directory is on no drive:"))
         for exe, query, drive in [(EXE, "GetFreeDiskSpaceEx()", '"Q:\\"'),
                                   (EXE95, "GetFreeDiskSpace()", "Drive 'Q'")]:
-            rc, out = run(["q:\\x"], cwd=D, exe=exe)
+            rc, out = run(["q:\\x"], cwd=D, exe=exe, errors=[])
             failed = ["Call to %s failed with Error Code 3 " % query, "Unable to obtain free space for %s " % drive,
                       "File not found: Q:\\X\\"]
             self.assertEqual((rc, [line for line in out if line in failed]), (0, failed), exe)
@@ -131,8 +131,10 @@ class SinglePathTest(WineTest):
         # Wine lists Linux names holding '?', '*' or a control character as
         # they are; "q?r" must not be taken as a pattern matching "qxr".
         make_tree(D, {"u/ab/g": 12, "u/q?r/h": 5, "u/a*b/s": 30, "u/line\nbreak/n": 3, "u/qxr/k": 1})
-        rc, out = run([], cwd=os.path.join(D, "u"))
+        errors = []
+        rc, out = run([], cwd=os.path.join(D, "u"), errors=errors)
         self.assertEqual((rc, dir_lines(out)), (0, [("D:\\u", 0), ("D:\\u\\ab", 12), ("D:\\u\\qxr", 1)]))
+        self.assertEqual(errors, ["Folmar==>  3 directories could not be read; /E lists them "])
         self.assertEqual(figures(out, "Number of Dirs."), [6])
         self.assertFalse([line for line in out if re.search(r"[\x00-\x1f\x7f]", line)])
 
