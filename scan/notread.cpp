@@ -18,14 +18,22 @@ static size_t keptUsed = 0;
 static FILE *spill = nullptr;   // lines of this run that left the buffer
 static bool spillFailed = false;
 
-// Writes what the scratch file holds to standard error and closes it.
+// Writes what the scratch file holds to standard error, a piece at a time,
+// each ending at a character's end (standard error may take characters
+// rather than bytes), and closes it.
 static void printSpill() {
     if (spill == nullptr) return;
     char piece[4096];
     size_t got;
     std::rewind(spill);
     while ((got = std::fread(piece, 1, sizeof piece - 1, spill)) > 0) {
-        piece[got] = '\0';
+        size_t whole = got;
+        if (got == sizeof piece - 1) {
+            while (whole > 1 && ((unsigned char)piece[whole - 1] & 0xC0) == 0x80) --whole;
+            if (whole > 1 && (unsigned char)piece[whole - 1] >= 0xC0) --whole;
+            std::fseek(spill, -(long)(got - whole), SEEK_CUR);
+        }
+        piece[whole] = '\0';
         errText(piece);
     }
     std::fclose(spill);

@@ -128,18 +128,19 @@ static void boundDescriptors(size_t more = 0) {
 
 // Opens the directory at the native path `path` (absolute), which may be
 // longer than the system takes at once: then a piece at a time, each piece
-// from the directory the one before reached, cut at a '/'. The last
-// component is never followed when it is a link. -1 (errno set) on failure.
+// from the directory the one before reached (only located, as a path
+// passes through it), cut at a '/'. The last component is never followed
+// when it is a link. -1 (errno set) on failure.
 static int openNativePath(const std::string &path) {
-    const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     const size_t most = PATH_MAX - 1;
     int fd = AT_FDCWD;
     for (size_t at = 0; at < path.size();) {
         size_t end = path.size();
         if (end - at > most) end = path.rfind('/', at + most);
         if (end == std::string::npos || end <= at) end = path.size();  // one name too long: ENAMETOOLONG
+        bool last = end == path.size();
         std::string piece = path.substr(at, end - at);
-        int next = openat(fd, piece.c_str(), flags | (end == path.size() ? O_NOFOLLOW : 0));
+        int next = openat(fd, piece.c_str(), O_DIRECTORY | O_CLOEXEC | (last ? O_RDONLY | O_NOFOLLOW : O_PATH));
         int err = errno;
         if (fd != AT_FDCWD) close(fd);
         errno = err;
@@ -250,6 +251,7 @@ static const Entry *lookUpEntry(const OpenDir *dir, const char *name) {
     if (found == nullptr && trimmedWindowsName(name, &trimmed)) found = lookUpName(dir, trimmed.c_str());
     return found;
 }
+
 // The dev and inode of `dir`, from its descriptor when not known yet.
 static bool knowIdentity(OpenDir *dir) {
     struct stat st;
@@ -265,9 +267,10 @@ static bool knowIdentity(OpenDir *dir) {
 // walk's branch. Only mount points can, so only they are checked.
 static bool leadsBackUp(OpenDir *dir) {
     if (!dir->mountPoint || !knowIdentity(dir)) return false;
-    for (OpenDir *open : openDirs)
-        if (knowIdentity(open) && open->identity.dev == dir->identity.dev && open->identity.ino == dir->identity.ino)
-            return true;
+    for (OpenDir *open : openDirs) {
+        if (!knowIdentity(open)) continue;
+        if (open->identity.dev == dir->identity.dev && open->identity.ino == dir->identity.ino) return true;
+    }
     return false;
 }
 

@@ -141,7 +141,8 @@ TEST(Enumeration, NamesMatchExactlyFirstThenFirstInByteOrder) {
         {"C:\\ci\\Sub\\*.*", {".:0/", "two:2"}},  {"C:\\ci\\sub. \\*.*", {".:0/", "three:3"}},
         {"C:\\ci.\\SUB.\\*.*", {".:0/", "one:1"}}, {"C:\\ci\\ONE\\file.TXT", {"File.txt:7"}},
         {"C:\\ci\\" + e100 + "\\" + e100 + "\\*.*", {".:0/", "x:5"}},  // 207 characters, 407 bytes
-        {"C:\\ci\\one\\absent", {}}, {"Q:\\*.*", {}}, {"C:\\ci\\", {}}, {"C:\\" + std::string(140000, 'a') + "\\*.*", {}}};
+        {"C:\\ci\\one\\absent", {}}, {"Q:\\*.*", {}}, {"C:\\ci\\", {}},
+        {"C:\\" + std::string(140000, 'a') + "\\*.*", {}}};
     for (bool parentOpen : {false, true}) {
         FindData data;
         FindHandle parent = parentOpen ? findFirstFile("C:\\ci\\*.*", &data, true) : invalidFindHandle;

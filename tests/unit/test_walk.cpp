@@ -83,7 +83,10 @@ TEST_F(WalkTest, DirectoriesNotReadAreListedUnderSlashEAndCountedWithout) {
     std::string report;
     for (bool listed : {false, true}) {
         fresh();
-        for (const auto &dir : failing) fakeAddFile((dir.first + "\\f").c_str(), 1), fakeFailDir(dir.first.c_str(), 0, dir.second);
+        for (const auto &dir : failing) {
+            fakeAddFile((dir.first + "\\f").c_str(), 1);
+            fakeFailDir(dir.first.c_str(), 0, dir.second);
+        }
         fakeAddLink("C:\\D\\loop", "C:\\D");
         fakeAddDir(tooLong.c_str());
         EXPECT_EQ(run({"C:\\D", listed ? "/E" : "/L"}), 0);
