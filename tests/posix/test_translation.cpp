@@ -105,7 +105,7 @@ TEST(SharedSettings, UsersFileFromXdgConfigHomeElseHome) {
         {"cfg", "/home/ann", "/home/ann/.config/folmar/Folmar.ini"},
         {nullptr, nullptr, ""}, {"cfg", "", ""}, {nullptr, "ann", ""}};
     for (const auto &c : cases)
-        EXPECT_EQ(userSettingsPath(c.xdg, c.home), c.path) << (c.xdg ? c.xdg : "unset") << ", " << (c.home ? c.home : "unset");
+        EXPECT_EQ(userSettingsPath(c.xdg, c.home), c.path) << (c.xdg ? c.xdg : "-") << " " << (c.home ? c.home : "-");
 }
 
 // As scanf("%d"): blanks, a sign, digits; the rest stays unread; no number keeps the value; huge: INT_MAX.
