@@ -134,6 +134,13 @@ void readIntegerFromStdin(int *value);
 // opened for writing is never reached through a symbolic link.
 FILE *openFile(const char *path, const char *mode);
 
+// Opens the settings file shared by every directory, whose Windows path is
+// `path` ("C:\Orvan\Folmar.ini"), as openFile(path, mode) does. POSIX looks
+// first where Linux keeps settings: the user's configuration directory
+// ($XDG_CONFIG_HOME, by default ~/.config), then /etc, each in a "folmar"
+// folder; the first regular file found is the one opened.
+FILE *openSharedSettingsFile(const char *path, const char *mode);
+
 // Writes the UTF-8 `text` to `stream` (standard output or a report file) in
 // the encoding its reader expects: unchanged on POSIX; on Windows the real
 // characters on a console, else the ANSI code page with '?' for what it

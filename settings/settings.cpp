@@ -170,7 +170,7 @@ void applyDefaults() {
 // a wait. Leaves rs.settingsFile closed and null.
 void readSettings() {
     rs.settingsFile = openFile("Folmar.ini", "r");
-    if (rs.settingsFile == nullptr) rs.settingsFile = openFile(FOLMAR_SETTINGS_SHARED_PATH, "r");
+    if (rs.settingsFile == nullptr) rs.settingsFile = openSharedSettingsFile(FOLMAR_SETTINGS_SHARED_PATH, "r");
     if (rs.settingsFile == nullptr) {
         applyDefaults();
         return;

@@ -539,6 +539,9 @@ FILE *openFile(const char *path, const char *mode) {
     return std::fopen(f.diskPath.c_str(), binary.c_str());
 }
 
+// The fake machine keeps the shared settings file at its Windows path.
+FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
+
 void platformStartUp(int *, char ***) {}
 
 bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }

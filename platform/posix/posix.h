@@ -1,11 +1,13 @@
 // Internals shared by the files of the POSIX emulation: the drive table, the
-// translation of Windows paths and names, the mount table and the opening of
-// directories named by Windows paths. The functions that take no descriptor
-// and touch no global are pure, so tests/posix can check them on their own.
+// translation of Windows paths and names, the mount table, the places of the
+// shared settings file and the opening of directories named by Windows paths.
+// The functions that take no descriptor and touch no global are pure, so
+// tests/posix can check them on their own.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,16 @@ const Mount *mountOf(const std::string &path);
 bool isPseudoMountPoint(const std::string &path);
 // `path` (canonical) lies on a kernel pseudo file system.
 bool isOnPseudoFileSystem(const std::string &path);
+
+// ---- The shared settings file (sharedsettings.cpp) ----
+
+// The user's settings file: $XDG_CONFIG_HOME/folmar/Folmar.ini when that
+// variable is an absolute path, else $HOME/.config/folmar/Folmar.ini when
+// HOME is one; "" when neither names a directory.
+std::string userSettingsPath(const char *xdgConfigHome, const char *home);
+// Opens the first of `places` (native paths; "" is skipped) that is a regular
+// file on a real file system, else openFile(path, mode).
+FILE *openSharedSettingsFrom(const std::vector<std::string> &places, const char *path, const char *mode);
 
 // ---- Reading and opening directories (resolve.cpp) ----
 

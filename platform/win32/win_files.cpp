@@ -242,3 +242,6 @@ FILE *openFile(const char *path, const char *mode) {
     if (file == nullptr) _close(fd);
     return file;
 }
+
+// The shared settings file is where its Windows path says.
+FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }

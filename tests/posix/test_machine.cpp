@@ -18,6 +18,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/dirs.h"
+#include "platform/posix/posix.h"
 
 namespace {
 
@@ -212,6 +213,25 @@ TEST(Files, OpenedThroughTheSameTranslationAndOnlyWhenRegular) {
     alarm(0);
     EXPECT_EQ(list("C:\\Orvan\\*.*"), (Listing{".:0/", "Folmar.ini:0", "New.txt:0", "#x:0"}));
     EXPECT_EQ(list("C:\\victim"), (Listing{"victim:8"}));
+}
+
+// The shared settings file: the user's, else the system's, else the drive path; the first regular file, so a
+// folder or a FIFO of that name is passed over without blocking. Sizes tell them apart.
+TEST(Files, SharedSettingsFromTheUsersThenTheSystemsThenTheDrivePath) {
+    make({"Orvan/Folmar.ini=4", "set/user.ini=1", "set/system.ini=2", "set/dir/"});
+    ASSERT_EQ(mkfifo(native("set/fifo").c_str(), 0644), 0);
+    const struct { const char *user, *system; uintmax_t size; } cases[] = {  // "": no place known
+        {"set/none", "set/none", 4}, {"set/none", "set/system.ini", 2}, {"set/user.ini", "set/system.ini", 1},
+        {"", "set/system.ini", 2}, {"set/fifo", "set/system.ini", 2}, {"set/dir", "set/fifo", 4}};
+    alarm(20);  // a blocking open ends the test program instead of hanging it
+    for (const auto &c : cases) {
+        const std::vector<std::string> places = {c.user[0] ? native(c.user) : "", native(c.system)};
+        FILE *file = posix::openSharedSettingsFrom(places, "C:\\orvan\\FOLMAR.ini", "r");
+        ASSERT_NE(file, nullptr) << c.user;
+        EXPECT_EQ(std::filesystem::file_size("/proc/self/fd/" + std::to_string(fileno(file))), c.size) << c.user;
+        std::fclose(file);
+    }
+    alarm(0);
 }
 
 // To any depth while unchanged under its name (a grown file shows it); otherwise read afresh.

@@ -89,6 +89,12 @@ class SinglePathTest(WineTest):
         for free in figures(out, "Free Space") + figures(out, "Free space Avail."):
             self.assertTrue(0 < free <= capacity, free)
 
+    def test_help_and_version_alone_answer_without_a_wait_and_walk_nothing(self):
+        rc, slash_help = run(["/?"], cwd=D)
+        self.assertEqual((rc, slash_help[-1]), (1, "Folmar==>  Press Enter to continue "))
+        self.assertEqual(run(["--help"], cwd=D), (0, slash_help[:-1]))
+        self.assertEqual(run(["--version"], cwd=D), (0, ["Folmar==>  Ver. 5.1b   18 January, 2008 "]))
+
     def test_short_name_switch_builds_paths_from_wines_short_names(self):
         paths = "\n".join(path for path, _ in dir_lines(run(["/S", "D:\\work"], cwd=D)[1]))
         self.assertRegex(paths, r"\AD:\\work\nD:\\work\\alpha\nD:\\work\\LONG~\w{3}\n"
