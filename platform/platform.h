@@ -131,7 +131,8 @@ void readIntegerFromStdin(int *value);
 // drive, one without is relative to the current directory. Only a regular
 // file is opened (for writing: or one created anew); a FIFO, a device or a
 // directory of that name gives nullptr, and opening never blocks. A file
-// opened for writing is never reached through a symbolic link.
+// opened for writing is never reached through a symbolic link. On Windows a
+// UNC or device-namespace name ("\\server\share", "\\?\") opens nothing.
 FILE *openFile(const char *path, const char *mode);
 
 // Writes the UTF-8 `text` to `stream` (standard output or a report file) in

@@ -5,7 +5,6 @@
 // and files kept in the temporary folder so that the program can open, write
 // and close them like real ones.
 #include "platform/fake/fake.h"
-#include "platform/utf8.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -16,6 +15,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+#include "platform/utf8.h"
 
 namespace {
 

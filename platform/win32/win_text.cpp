@@ -1,8 +1,8 @@
 // The text conversions of the Windows platform: UTF-8 (the seam) to and from
-// UTF-16 (the wide calls, surrogate pairs included), ANSI names to UTF-8,
-// exact ANSI paths for Windows 9x, and text for a reader in a code page with
-// '?' for what it cannot hold. Written here rather than with CP_UTF8, which
-// Windows 95 lacks.
+// UTF-16 (the wide calls, surrogate pairs included), ANSI names and text (a
+// settings file) to UTF-8, exact ANSI paths for Windows 9x, and text for a
+// reader in a code page with '?' for what it cannot hold. Written here rather
+// than with CP_UTF8, which Windows 95 lacks.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
