@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # check-packages.sh: makes the .deb (in build) and the Windows zips (64-bit in build-win, 32-bit in build-win32)
 # with CPack and checks what a user gets: names, fields, files, the manual page; folmar installed from the .deb
-# and folmar.exe from each zip (under wine) run on a small tree with the sample Folmar.ini; the .deb removed. Exits 1 on any failure; a part
-# whose tools are missing prints SKIPPED.
+# and folmar.exe from each zip (under wine) run on a small tree with the sample Folmar.ini; the .deb removed.
+# Exits 1 on any failure; a part whose tools are missing prints SKIPPED.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 version=$(sed -n 's/^#define FOLMAR_VERSION "\(.*\)"$/\1/p' "$root/common/version.h")
