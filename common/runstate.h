@@ -47,7 +47,7 @@ struct RunState {
 
     // ---- settings reader ----
     FILE *settingsFile;         // open only while the settings are read
-    char settingsLine[81];      // one piece of at most 80 characters
+    char settingsLine[4 * 80 + 1]; // one piece of at most 80 characters (UTF-8)
     int settingsLineNumber;     // pieces read so far; the first is record 1
 
     // ---- counters and totals (directory walk) ----

@@ -131,7 +131,8 @@ void readIntegerFromStdin(int *value);
 // drive, one without is relative to the current directory. Only a regular
 // file is opened (for writing: or one created anew); a FIFO, a device or a
 // directory of that name gives nullptr, and opening never blocks. A file
-// opened for writing is never reached through a symbolic link.
+// opened for writing is never reached through a symbolic link. On Windows a
+// UNC or device-namespace name ("\\server\share", "\\?\") opens nothing.
 FILE *openFile(const char *path, const char *mode);
 
 // Opens the settings file shared by every directory, whose Windows path is
@@ -146,6 +147,19 @@ FILE *openSharedSettingsFile(const char *path, const char *mode);
 // characters on a console, else the ANSI code page with '?' for what it
 // cannot hold. False when the write failed.
 bool writeText(FILE *stream, const char *text);
+// The bytes the character `code` (beyond ASCII) takes where `stream`
+// (standard output or a report file) is written in a code page: on Windows
+// redirected output and the report file in the ANSI code page, a Windows 9x
+// console in its own. 0 when the code page cannot hold it: writeText then
+// writes one '?'. -1 when `stream` gets the real characters (POSIX, the
+// console of the NT family), which take the columns a terminal gives them.
+int codePageBytes(FILE *stream, uint32_t code);
+// Converts `length` bytes of text in the system's ANSI code page (a settings
+// file saved by an editor in it) to UTF-8 in `out` (`room` bytes), stopping
+// before a character that would not fit, and returns the bytes written; -1
+// where the system has no such code page (POSIX: names are the file
+// system's bytes as they are).
+long ansiTextToUtf8(const char *text, size_t length, char *out, size_t room);
 
 // The program's own standard output stream, set up for the platform
 // (fully buffered when it is not a terminal).

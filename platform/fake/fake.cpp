@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace {
 
 struct Node {
@@ -69,6 +71,7 @@ struct Machine {
     std::deque<LocalTime> clock;
     LocalTime lastTime{2008, 1, 18, 9, 5};
     bool charDevice = false;
+    bool codePage = false;
     bool console = false;
     std::deque<int> typed;
     std::deque<int> later;
@@ -301,6 +304,7 @@ void fakeSetCurrentDirectoryOffDrive(const char *nativeText) {
 
 void fakeQueueClock(LocalTime next) { m.clock.push_back(next); }
 void fakeSetStdoutCharDevice(bool isCharDevice) { m.charDevice = isCharDevice; }
+void fakeSetCodePage(bool ansi) { m.codePage = ansi; }
 void fakeSetConsole(bool present) { m.console = present; }
 void fakeTypeKey(int code) { m.typed.push_back(code); }
 void fakePressLater(int code) { m.later.push_back(code); }
@@ -545,6 +549,26 @@ FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFi
 void platformStartUp(int *, char ***) {}
 
 bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }
+
+// A standard output that is a character device stands for a console.
+int codePageBytes(FILE *stream, uint32_t code) {
+    if (!m.codePage || (stream == capturedStdout && m.charDevice)) return -1;
+    if (code <= 0xFF) return 1;
+    return code >= 0x4E00 && code <= 0x9FFF ? 2 : 0;
+}
+
+long ansiTextToUtf8(const char *text, size_t length, char *out, size_t room) {
+    if (!m.codePage) return -1;
+    size_t at = 0;
+    for (size_t i = 0; i < length; ++i) {
+        char bytes[4];
+        size_t n = encodeUtf8((unsigned char)text[i], bytes);
+        if (at + n > room) break;
+        std::memcpy(out + at, bytes, n);
+        at += n;
+    }
+    return (long)at;
+}
 
 FILE *platformStdout() {
     if (!capturedStdout) {

@@ -74,6 +74,13 @@ size_t fakeShownAtLastRead();
 // The integer the width question reads; without it nothing can be read.
 void fakeSetStdinInteger(int value);
 
+// Redirected standard output and the report file are written in an ANSI
+// code page, and a settings file that is no UTF-8 is read in it: Latin-1
+// (U+0080 to U+00FF, one byte each) with the CJK ideographs U+4E00 to U+9FFF
+// in two bytes, as a double-byte code page holds them. The text is still
+// captured in UTF-8; codePageBytes tells what would be written.
+void fakeSetCodePage(bool ansi);
+
 // ---- captured standard output and files ----
 // Everything written to platformStdout() since fakeReset().
 std::string fakeStdoutText();

@@ -155,6 +155,10 @@ bool stdoutIsCharDevice() {
 // Text crosses the seam as UTF-8, which is what a POSIX reader expects.
 bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }
 
+// Every sink gets the real characters; there is no ANSI code page.
+int codePageBytes(FILE *, uint32_t) { return -1; }
+long ansiTextToUtf8(const char *, size_t, char *, size_t) { return -1; }
+
 // stdout, made fully buffered with a large buffer on the first call when it
 // is no terminal.
 FILE *platformStdout() {

@@ -3,7 +3,7 @@
 // every directory can be entered by it; Windows 9x keeps the ANSI calls,
 // names converted from the ANSI code page. A wildcard in a directory part or
 // a separator in a name never makes a search path match some other entry.
-// Files are opened only when they are regular disk files.
+// Files are opened only when they are regular disk files on a drive letter.
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -215,6 +215,16 @@ HANDLE openHandle(const char *path, const OpenMode &m) {
     return createFileW(wide, m.access, share, nullptr, m.disposition, flags, nullptr);
 }
 
+// A name that reaches beyond the drive letters, in either slash: UNC
+// ("\\server\share"), the device namespaces ("\\.\", "\\?\") and the
+// NT one ("\??\"). Opening a UNC name makes Windows sign in to that server
+// with the user's credentials, and the report file is named by a settings
+// file that may lie in any folder the user stands in.
+bool beyondDrives(const char *path) {
+    auto slash = [](char c) { return c == '\\' || c == '/'; };
+    return slash(path[0]) && (slash(path[1]) || (path[1] == '?' && path[2] == '?' && slash(path[3])));
+}
+
 }  // namespace
 
 // A device (CON, NUL, COM1) or a pipe is no disk file, and a directory is
@@ -222,7 +232,7 @@ HANDLE openHandle(const char *path, const OpenMode &m) {
 // any of them does not wait. The C runtime then takes the handle over.
 FILE *openFile(const char *path, const char *mode) {
     OpenMode m;
-    if (path == nullptr || !parseMode(mode, &m)) return nullptr;
+    if (path == nullptr || beyondDrives(path) || !parseMode(mode, &m)) return nullptr;
     HANDLE h = openHandle(path, m);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info;

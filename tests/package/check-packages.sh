@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# check-packages.sh: makes the .deb (in build) and the Windows zip (in build-win) with CPack and checks what a
-# user gets: names, fields, files, lintian's verdict, the conffile, the manual page, the exe's version resource;
-# folmar installed from the .deb and folmar.exe from the zip (under wine) run on a small tree with the sample
-# Folmar.ini, and the installed folmar in an empty folder with the system's; the .deb purged. Exits 1 on any
-# failure; a part whose tools are missing prints SKIPPED.
+# check-packages.sh: makes the .deb (in build) and the Windows zips (64-bit in build-win, 32-bit in build-win32)
+# with CPack and checks what a user gets: names, fields, files, lintian's verdict, the conffile, the manual page,
+# each exe's version resource; folmar installed from the .deb and folmar.exe from each zip (under wine) run on a
+# small tree with the sample Folmar.ini, and the installed folmar in an empty folder with the system's; the .deb
+# purged. Exits 1 on any failure; a part whose tools are missing prints SKIPPED.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 version=$(sed -n 's/^#define FOLMAR_VERSION "\(.*\)"$/\1/p' "$root/common/version.h")
@@ -100,29 +100,35 @@ deb_part() {
         fail "dpkg --purge folmar"
 }
 
+# zip_part SYSTEM FOLDER TRIPLE TOOLCHAIN: the Windows zip folmar-<version>-SYSTEM.zip of the cross build in FOLDER.
 zip_part() {
-    local name=folmar-$version-win64 dir=$tmp/unzip/folmar-$version-win64
-    have cmake cpack x86_64-w64-mingw32-g++ || { skip "Windows zip: needs cmake and MinGW-w64"; return; }
-    package ZIP build-win -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" || return
-    mkdir "$tmp/unzip" && (cd "$tmp/unzip" && cmake -E tar xf "$tmp/ZIP/$name.zip") ||
+    local name=folmar-$version-$1 dir=$tmp/unzip/folmar-$version-$1 build=$2
+    have cmake cpack "$3-g++" || { skip "Windows zip $name: needs cmake and $3-g++"; return; }
+    package ZIP "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$4" || return
+    mkdir -p "$tmp/unzip" && (cd "$tmp/unzip" && cmake -E tar xf "$tmp/ZIP/$name.zip") ||
         { fail "cannot unpack $name.zip; cpack made: $(ls "$tmp/ZIP")"; return; }
     # One folder: folmar.exe, README.txt, LICENSE.txt and Folmar.ini, the texts with CR LF line ends.
     diff <(printf '%s\n' "./$name/"{Folmar.ini,LICENSE.txt,README.txt,folmar.exe}) \
-        <(cd "$tmp/unzip" && find . -type f | LC_ALL=C sort) || fail "the files of $name.zip (diff above)"
+        <(cd "$tmp/unzip" && find "./$name" -type f | LC_ALL=C sort) || fail "the files of $name.zip (diff above)"
     for text in README.txt:README.md LICENSE.txt:LICENSE Folmar.ini:docs/Folmar.ini; do
         sed 's/$/\r/' "$root/${text#*:}" | cmp -s - "$dir/${text%:*}" || fail "${text%:*} is not ${text#*:} with CR LF"
     done
-    check_version_resource "$dir/folmar.exe" x86_64-w64-mingw32-windres
-    have wine || [ -x /usr/lib/wine/wine64 ] || { skip "folmar.exe under wine: wine is not installed"; return; }
-    # Started in its folder (B:) it reads the zip's Folmar.ini; D: is the tree.
-    pfx=$tmp/pfx
-    bash "$root/tests/wine/wine-prefix.sh" "$pfx" win10 C=,cdrom Z=- D="$tmp/tree" B="$dir,cdrom" ||
-        { fail "cannot make a wine prefix"; return; }
-    check_run "folmar.exe from the zip under wine" "$dir" \
+    check_version_resource "$dir/folmar.exe" "$3-windres"
+    have wine || [ -x /usr/lib/wine/wine64 ] || { skip "folmar.exe of $name under wine: wine is not installed"; return; }
+    [ "$1" != win32 ] || [ -x /usr/lib/wine/wine ] ||
+        { skip "folmar.exe of $name under wine: 32-bit wine (wine32) is not installed"; return; }
+    # Started in its folder (on B:) it reads the zip's Folmar.ini; D: is the tree.
+    if [ -z "$pfx" ]; then
+        pfx=$tmp/pfx
+        bash "$root/tests/wine/wine-prefix.sh" "$pfx" win10 C=,cdrom Z=- D="$tmp/tree" B="$tmp/unzip,cdrom" ||
+            { fail "cannot make a wine prefix"; pfx=""; return; }
+    fi
+    check_run "folmar.exe from $name.zip under wine" "$dir" \
         env WINEPREFIX="$pfx" sh "$root/tests/wine/wine-run.sh" folmar.exe 'D:\'
 }
 
 deb_part
-zip_part
+zip_part win64 build-win x86_64-w64-mingw32 mingw-w64-x86_64.cmake
+zip_part win32 build-win32 i686-w64-mingw32 mingw-w64-i686.cmake
 [ "$failures" = 0 ] || { echo "Package checks FAILED ($failures failure(s))"; exit 1; }
 echo "Package checks passed ($skipped part(s) SKIPPED)"
