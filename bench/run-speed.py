@@ -4,13 +4,16 @@ to a floor walker (bench/floor/floor-walk.cpp), each against its goal.
 
 Every phase runs its commands alternating, the order rotated each round, and
 compares them round by round (medians of the paired ratios). Folmar runs with
-read-ahead on and off (FOLMAR_READAHEAD=0); with FOLMAR_B, a second build
-(e.g. main) runs beside it, and each goal is shown "before" (FOLMAR_B) and
-"after" (FOLMAR). The totals of every folmar and floor run are checked against
-the figures the tree was made with, and every report of one build must be the
-same with read-ahead on and off (free space aside). Each phase says how busy
-the machine was meanwhile: the load average and the cores that work outside
-the benchmark kept busy.
+read-ahead on and off (FOLMAR_READAHEAD=0), drive C mapped to the tree and
+"C:\\" as the target; with FOLMAR_B, a second build (e.g. main) runs beside
+it, and each goal is shown "before" (FOLMAR_B) and "after" (FOLMAR), each
+with its read-ahead-off figure. The totals of every folmar and floor run are
+checked against the figures the tree was made with (a goal figure of a build
+whose totals were wrong says so), and every report of one build must be the
+same, read-ahead on or off (free space aside). Each phase says how busy the
+machine was meanwhile: the load average and the cores that work outside the
+benchmark kept busy. Wall times include starting the program under GNU time,
+CPU times GNU time's own (about 2 ms), alike for every command.
 
 Phases (PHASES, in this order by default: scale1 scale10 busy cold shapes):
   scale1, scale10  the benchmark tree (make-tree.py), warm: CPU (user + sys)
@@ -21,12 +24,11 @@ Phases (PHASES, in this order by default: scale1 scale10 busy cold shapes):
   cold             scale 1, the page cache dropped before every run (root
                    only; it drops the whole machine's cache): wall <= 1.15 x
                    the best floor with 4, 8 or 16 reads in flight
-  shapes           wide (200,000 subfolders), chain129 (129 levels, paths up
-                   to 258 characters), chain2000 (2,000 levels: a program that
-                   stops at 259 characters misses most of it, and its totals
-                   are reported as differing), files300k (300,000 files): no
-                   slower than du -s and than read-ahead off; each may be named
-                   in PHASES on its own
+  shapes           wide (200,000 empty subfolders), chain129 (129 levels of
+                   100 files each, paths up to 258 characters), chain2000
+                   (2,000 such levels, paths up to 4,000 characters),
+                   files300k (300,000 files): no slower than du -s and than
+                   read-ahead off; each may be named in PHASES on its own
   files1m          (only when named) 1,000,000 files: peak RSS <= du -s's
 
 Trees are made once under BENCH_DIR and kept (scale 10 needs ~1.2 million
@@ -140,7 +142,7 @@ def run(argv, changes, out, err):
     """Runs argv once under GNU time, in a session of its own (no terminal
     to wait on), stdin /dev/null; returns (wall s, CPU s, peak RSS KiB, exit
     code). The peak RSS is time's figure: a process started straight from
-    here would start from this one's."""
+    here would inherit this one's peak."""
     env = dict(ENV, LC_ALL="C")
     env.pop("FOLMAR_READAHEAD", None)
     env.update(changes)
@@ -304,16 +306,20 @@ def print_table(results):
             paired(results, label, "du-s", 1), peak_mib(results, label)))
 
 
-def goal(phase, measured, text, limit, value_of, unit=""):
-    """One goal line: value_of(results, build) for each folmar build, met
-    when it is at most `limit`; a build whose totals were wrong in the phase
+def goal(phase, measured, text, limit, value_of, unit="", off=True):
+    """One goal line: value_of(results, command) for each folmar build, met
+    when it is at most `limit`, with the build's read-ahead-off figure beside
+    it unless `off` is false; a build whose totals were wrong in the phase
     is marked so, for its times are not of the whole tree."""
     results, wrong = measured
+    digits = 1 if unit else 3
     cells = []
     for build in ["before", "after"] if FOLMAR_B else ["folmar"]:
         value = value_of(results, build)
-        cells.append("%s %.2f%s %s%s" % (build, value, unit, "met" if value <= limit else "NOT MET",
-                                         " (wrong totals)" if build in wrong else ""))
+        cells.append("%s %.*f%s %s%s%s" % (
+            build, digits, value, unit, "met" if value <= limit else "NOT MET",
+            " (off %.*f%s)" % (digits, value_of(results, build + "-off"), unit) if off else "",
+            " (wrong totals)" if build in wrong else ""))
     line = "%-46s <= %-9s %s" % (text, "%g%s" % (limit, unit), "   ".join(cells))
     goal_lines.append("%-10s %s" % (phase, line))
     print("  " + line)
@@ -321,8 +327,8 @@ def goal(phase, measured, text, limit, value_of, unit=""):
 
 def phase_warm(phase, tree_name, rounds, work, floor):
     results = run_phase(phase, tree_name, rounds, ["du-s", "floor2"], work, floor)
-    goal(phase, results, "CPU (user+sys) folmar / du -s", 0.85, lambda r, b: paired(r, b, "du-s", 1))
-    goal(phase, results, "wall folmar / 2-thread floor", 1.15, lambda r, b: paired(r, b, "floor2", 0))
+    goal(phase, results, "CPU (user+sys) folmar / du -s", 0.85, lambda r, c: paired(r, c, "du-s", 1))
+    goal(phase, results, "wall folmar / 2-thread floor", 1.15, lambda r, c: paired(r, c, "floor2", 0))
     if tree_name == "tree-s10":
         goal(phase, results, "peak RSS folmar", 16, peak_mib, " MiB")
 
@@ -334,7 +340,7 @@ def phase_busy(work, floor, rounds):
     results = run_phase("busy", "tree-s1", rounds, ["du-s", "ncdu"], work, floor, busy=True)
     for peer, text in ((None, "read-ahead off"), ("du-s", "du -s"), ("ncdu", "ncdu -0 -o /dev/null")):
         goal("busy", results, "wall folmar / " + text, 1.0,
-             lambda r, b, peer=peer: paired(r, b, peer or b + "-off", 0))
+             lambda r, c, peer=peer: paired(r, c, peer or c + "-off", 0), off=peer is not None)
 
 
 def phase_cold(work, floor, rounds):
@@ -344,16 +350,17 @@ def phase_cold(work, floor, rounds):
     floors = ["floor4", "floor8", "floor16"]
     results = run_phase("cold", "tree-s1", rounds, ["du-s"] + floors, work, floor, cold=True)
     goal("cold", results, "wall folmar / best floor (4, 8, 16 in flight)", 1.15,
-         lambda r, b: paired(r, b, floors, 0))
+         lambda r, c: paired(r, c, floors, 0))
 
 
 def phase_shape(shape, work, floor, rounds):
     floor_peer = "floor2-split" if shape.startswith("files") else "floor2"
     results = run_phase(shape, shape, rounds, ["du-s", floor_peer], work, floor)
-    goal(shape, results, "wall folmar / du -s", 1.0, lambda r, b: paired(r, b, "du-s", 0))
-    goal(shape, results, "wall folmar / read-ahead off", 1.0, lambda r, b: paired(r, b, b + "-off", 0))
+    goal(shape, results, "wall folmar / du -s", 1.0, lambda r, c: paired(r, c, "du-s", 0))
+    goal(shape, results, "wall folmar / read-ahead off", 1.0, lambda r, c: paired(r, c, c + "-off", 0),
+         off=False)
     if shape == "files1m":
-        goal(shape, results, "peak RSS folmar / du -s", 1.0, lambda r, b: peak_mib(r, b) / peak_mib(r, "du-s"))
+        goal(shape, results, "peak RSS folmar / du -s", 1.0, lambda r, c: peak_mib(r, c) / peak_mib(r, "du-s"))
 
 
 def main():
