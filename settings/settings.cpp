@@ -1,5 +1,6 @@
-// The settings file reader. Owns rs.settingsFile, rs.settingsLine and
-// rs.settingsLineNumber, and writes the chosen settings into RunState.
+// The settings file reader. Owns rs.settingsFile, rs.settingsRead,
+// rs.settingsLine and rs.settingsLineNumber, and writes the chosen settings
+// into RunState.
 // The file is read in pieces of at most 80 characters; every piece is a line
 // of its own. The keys and what each accepts are one table, settingKeys.
 #include "settings/settings.h"
@@ -167,11 +168,15 @@ void applyDefaults() {
 // Reads "Folmar.ini", else the shared file, piece by piece; each piece that
 // begins with "[Folmar " in any case hands the following lines to
 // readSettingsSection. Without either file: the defaults, after a message and
-// a wait. Leaves rs.settingsFile closed and null.
+// a wait. Leaves rs.settingsFile closed and null, and rs.settingsRead naming
+// the file read, or null.
 void readSettings() {
-    rs.settingsFile = openFile("Folmar.ini", "r");
-    if (rs.settingsFile == nullptr) rs.settingsFile = openFile(FOLMAR_SETTINGS_SHARED_PATH, "r");
+    rs.settingsRead = "Folmar.ini";
+    rs.settingsFile = openFile(rs.settingsRead, "r");
+    if (rs.settingsFile == nullptr) rs.settingsRead = FOLMAR_SETTINGS_SHARED_PATH;
+    if (rs.settingsFile == nullptr) rs.settingsFile = openFile(rs.settingsRead, "r");
     if (rs.settingsFile == nullptr) {
+        rs.settingsRead = nullptr;
         applyDefaults();
         return;
     }
