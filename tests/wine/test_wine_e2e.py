@@ -60,12 +60,12 @@ class WineTest(unittest.TestCase):
             shutil.rmtree(folder)
             os.mkdir(folder)
 
-    def all_drives(self, settings, answer, **kwargs):
+    def all_drives(self, settings, answer, code=0, **kwargs):
         """An all-drives run from F: with these settings: its output and report file."""
         Path(F, "Folmar.ini").write_bytes(b"[Folmar settings]\n" + settings)
         Path(REPORT_FILE).unlink(missing_ok=True)
         rc, out = run(["/ALL"], cwd=F, answer=answer, **kwargs)
-        self.assertEqual(rc, 0)
+        self.assertEqual(rc, code)
         return out, ansi_lines(Path(REPORT_FILE).read_bytes()) if os.path.exists(REPORT_FILE) else None
 
 
@@ -159,16 +159,26 @@ class AllDrivesTest(WineTest):
 
     def test_report_file_must_be_a_regular_file_and_is_named_by_its_real_name(self):
         # A folder or a device is refused; a name beyond ASCII, in a settings
-        # file in UTF-8 or in the ANSI code page, names its file.
+        # file in UTF-8 or in the ANSI code page, names its file, replaced whole.
         os.makedirs(os.path.join(DRIVE_C, "Folder.txt"), exist_ok=True)
         for value, made in [(b"C:\\Folder.txt", None), (b"NUL", None), (b"COM1", None), (b"CON", None),
                             ("C:\\Résumé-Dvořák.txt".encode(), "Résumé-Dvořák.txt"),
                             ("C:\\Résumé.txt".encode("cp1252"), "Résumé.txt")]:
+            if made:
+                Path(DRIVE_C, made).write_bytes(b"the previous report\r\n")
             out, _ = self.all_drives(b"outputFile = " + value + b"\n", "4\n")
             refused = [line for line in out if line.endswith("Unable to open the FolmarAll.txt output file ")]
             self.assertEqual(bool(refused), made is None, value)
             if made:
+                self.assertTrue(Path(DRIVE_C, made).read_bytes().startswith(b"Directory Size"), value)
                 os.remove(os.path.join(DRIVE_C, made))
+        self.assertEqual([name for name in os.listdir(DRIVE_C) if name.upper().startswith("~FOL")], [])
+        # The settings file this run read, by another spelling: refused, and left as it was.
+        for exe in (EXE, EXE95):
+            out, _ = self.all_drives(b"outputFile = f:\\FOLMAR.INI\n", "4\n", code=1, exe=exe)
+            self.assertTrue("\n".join(out).endswith("Folmar==>  Unable to use the output file f:\\FOLMAR.INI \n"
+                                                     "Folmar==>  It is the settings file of this run "), out[-2:])
+            self.assertEqual(Path(F, "Folmar.ini").read_bytes(), b"[Folmar settings]\noutputFile = f:\\FOLMAR.INI\n")
 
 
 class ConsoleTest(WineTest):
