@@ -1,11 +1,14 @@
 // Files written whole (the report file, an export). A replacement is a new
-// file, created exclusively under a name of its own in the folder of its
-// path, reached through no link, and renamed over the path once complete;
-// until then the old file is untouched. The new file is the running user's
-// (with the old file's permissions when that was the user's own too), so a
-// file another user planted, or a hard link, is replaced, never written
-// into. The new files of unfinished replacements are removed by the signal
-// handlers (signals.cpp), from names kept where a handler can read them.
+// file in the folder of its path, reached through no link, that takes the
+// path's place by a rename once complete; until then the old file is
+// untouched. Where the file system allows, the new file has no name at all
+// until then (O_TMPFILE), so that neither a walk of its folder nor a
+// process killed outright ever sees it; elsewhere it is created exclusively
+// under a name of its own. It is the running user's (with the old file's
+// permissions when that was the user's own too), so a file another user
+// planted, or a hard link, is replaced, never written into. The signal
+// handlers (signals.cpp) remove the named new files of unfinished
+// replacements, from names kept where a handler can read them.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -24,11 +27,12 @@ namespace {
 
 enum : int { maxReplacements = 4, tempNameSize = 24 };
 
-// What a signal handler reads: the folder and the new file's name. A slot is
-// taken and given back with the signals blocked.
+// What a signal handler reads: the folder and the new file's name, once it
+// has one. A slot and its name change with the signals blocked.
 struct TempFile {
     int dirFd = -1;                   // the folder, open; -1 when the slot is free
-    char name[tempNameSize] = {};     // the new file in it
+    bool named = false;               // the new file is in the folder under `name`
+    char name[tempNameSize] = {};
 };
 TempFile temps[maxReplacements];
 FILE *streams[maxReplacements];       // the new file's stream
@@ -40,17 +44,44 @@ int slotOf(FILE *file) {
     return -1;
 }
 
-// Creates a file of a name no entry of the folder has, ".folmar-" and eight
-// hexadecimal digits, into temps[slot]; its descriptor, or -1.
-int createTempFile(int dirFd, int slot) {
+// Gives temps[slot] a name no entry of the folder has, ".folmar-" and eight
+// hexadecimal digits, trying `make` (which returns -1 and EEXIST when the
+// name is taken) until one is free; its result, or -1.
+template <typename Make>
+int underFreeName(int slot, Make make) {
     static unsigned seed = (unsigned)getpid() * 2654435761u ^ (unsigned)std::time(nullptr);
     for (int attempt = 0; attempt < 100; ++attempt) {
         seed = seed * 1103515245u + 12345u + (unsigned)attempt;
         std::snprintf(temps[slot].name, sizeof temps[slot].name, ".folmar-%08x", seed);
-        int fd = openat(dirFd, temps[slot].name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) return fd;
+        int result = make(temps[slot].name);
+        if (result >= 0 || errno != EEXIST) return result;
     }
     return -1;
+}
+
+// A file without a name in the folder, when the file system can make one
+// and it can be given a name later (through /proc, or as root); else -1.
+int createUnnamed(int dirFd) {
+#ifdef O_TMPFILE
+    static const bool linkable = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
+    if (linkable) return openat(dirFd, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
+#endif
+    (void)dirFd;
+    return -1;
+}
+
+// Gives the unnamed file open as `fd` a free name in its folder.
+bool nameUnnamed(int slot, int fd) {
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    int dirFd = temps[slot].dirFd;
+    bool named = underFreeName(slot, [&](const char *name) {
+        int linked = linkat(AT_FDCWD, self, dirFd, name, AT_SYMLINK_FOLLOW);
+        if (linked != 0 && errno != EEXIST) linked = linkat(fd, "", dirFd, name, AT_EMPTY_PATH);
+        return linked;
+    }) == 0;
+    temps[slot].named = named;
+    return named;
 }
 
 // In a sticky folder (such as /tmp) only root, the folder's owner or the
@@ -75,22 +106,21 @@ bool replaceable(const char *path, Chain *chain, FileEnd *end, struct stat *old)
            faccessat(dir, end->name.c_str(), W_OK, AT_EACCESS) == 0 && mayReplace(dir, *old);
 }
 
-// Forgets slot `slot`, removing its new file unless it was renamed.
+// Forgets slot `slot`, removing its new file (if it has a name) unless it
+// was renamed. Called with the signals blocked.
 void release(int slot, bool removeFile) {
-    sigset_t saved;
-    blockEndSignals(&saved);
-    if (removeFile) unlinkat(temps[slot].dirFd, temps[slot].name, 0);
+    if (removeFile && temps[slot].named) unlinkat(temps[slot].dirFd, temps[slot].name, 0);
     close(temps[slot].dirFd);
     temps[slot].dirFd = -1;
+    temps[slot].named = false;
     streams[slot] = nullptr;
-    restoreSignalMask(&saved);
 }
 
 }  // namespace
 
 void posix::removeReplacementFiles() {
     for (TempFile &temp : temps)
-        if (temp.dirFd >= 0) unlinkat(temp.dirFd, temp.name, 0);
+        if (temp.dirFd >= 0 && temp.named) unlinkat(temp.dirFd, temp.name, 0);
 }
 
 FILE *createReplacement(const char *path) {
@@ -101,13 +131,19 @@ FILE *createReplacement(const char *path) {
     FileEnd end;
     struct stat old = {};
     if (path == nullptr || slot < 0 || !replaceable(path, &chain, &end, &old)) return nullptr;
+    int dirFd = chain.top();
     sigset_t saved;
     blockEndSignals(&saved);
-    int fd = createTempFile(chain.top(), slot);
-    if (fd >= 0) {
-        temps[slot].dirFd = chain.top();
-        chain.fds.pop_back();  // the slot keeps the folder open
+    temps[slot].dirFd = dirFd;
+    int fd = createUnnamed(dirFd);
+    if (fd < 0) {
+        fd = underFreeName(slot, [&](const char *name) {
+            return openat(dirFd, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        });
+        temps[slot].named = fd >= 0;
     }
+    if (fd >= 0) chain.fds.pop_back();  // the slot keeps the folder open
+    if (fd < 0) temps[slot].dirFd = -1;
     restoreSignalMask(&saved);
     if (fd < 0) return nullptr;
     finalNames[slot] = end.name;
@@ -115,7 +151,9 @@ FILE *createReplacement(const char *path) {
     streams[slot] = fdopen(fd, "w+");
     if (streams[slot] == nullptr) {
         close(fd);
+        blockEndSignals(&saved);
         release(slot, true);
+        restoreSignalMask(&saved);
     }
     return streams[slot];
 }
@@ -127,10 +165,14 @@ bool commitReplacement(FILE *file) {
     if (slot < 0) return false;
     bool written = std::fflush(file) == 0 && !std::ferror(file);
     if (written && fsync(fileno(file)) != 0 && errno != EINVAL) written = false;
+    sigset_t saved;
+    blockEndSignals(&saved);
+    if (written && !temps[slot].named) written = nameUnnamed(slot, fileno(file));
     if (std::fclose(file) != 0) written = false;
     const TempFile &temp = temps[slot];
     bool renamed = written && renameat(temp.dirFd, temp.name, temp.dirFd, finalNames[slot].c_str()) == 0;
     release(slot, !renamed);
+    restoreSignalMask(&saved);
     return renamed;
 }
 
@@ -138,7 +180,10 @@ void abandonReplacement(FILE *file) {
     int slot = slotOf(file);
     if (slot < 0) return;
     std::fclose(file);
+    sigset_t saved;
+    blockEndSignals(&saved);
     release(slot, true);
+    restoreSignalMask(&saved);
 }
 
 bool isSameFile(const char *writtenPath, const char *readPath) {
