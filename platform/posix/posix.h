@@ -1,7 +1,9 @@
 // Internals shared by the files of the POSIX emulation: the drive table, the
-// translation of Windows paths and names, the mount table and the opening of
-// directories named by Windows paths. The functions that take no descriptor
-// and touch no global are pure, so tests/posix can check them on their own.
+// translation of Windows paths and names, the mount table, the resolution of
+// Windows paths into open directories and files (through links only where
+// they stay on their drive), and the signal handlers with what they undo.
+// The functions that take no descriptor and touch no global are pure, so
+// tests/posix can check them on their own.
 #pragma once
 
 #include <cstddef>
