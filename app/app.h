@@ -6,9 +6,9 @@
 // The program: console, help, settings, switches and target, banner, system
 // level, clock, the nothing-to-do stop, the line width, then one of the two
 // runs. Returns the process exit code (0, also after "--help" and
-// "--version"; or 1 after the /? help screen, a path too long,
-// a working directory on no drive, a walk that stopped, or a report or
-// standard output that could not be written).
+// "--version"; or 1 after the /? help screen, a path too long, a working
+// directory on no drive, a walk that stopped, a report file that is the
+// settings file, or a report or standard output that could not be written).
 int folmarMain(int argc, char **argv);
 
 // ---- command line (cmdline.cpp) ----
@@ -41,6 +41,6 @@ void deriveLayout();
 bool selectLineWidth();
 // The all-drives run; returns the exit code.
 int runAllDrives();
-// Closes the settings file and the report file if they are open, and
-// flushes standard output.
+// Closes the settings file if it is open, drops a report file never
+// completed (the old report stays), and flushes standard output.
 void closeFiles();

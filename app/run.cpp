@@ -58,8 +58,8 @@ void closeFiles() {
         std::fclose(rs.settingsFile);
         rs.settingsFile = nullptr;
     }
-    if (rs.outFile != nullptr) {
-        if (std::fclose(rs.outFile) != 0) rs.outFileWriteFailed = true;
+    if (rs.outFile != nullptr) {  // a report never completed never replaces the old one
+        abandonReplacement(rs.outFile);
         rs.outFile = nullptr;
     }
     conFlush();

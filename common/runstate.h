@@ -42,11 +42,12 @@ struct RunState {
     // ---- streams ----
     FILE *con;                  // standard output: console text and single-path report
     bool stdoutFailed;          // a write or flush of standard output failed
-    FILE *outFile;              // report file of an all-drives run, or null
+    FILE *outFile;              // new report file of an all-drives run, until it replaces the old; or null
     bool outFileWriteFailed;    // a write, flush or close of the report file failed
 
     // ---- settings reader ----
     FILE *settingsFile;         // open only while the settings are read
+    const char *settingsRead;   // the settings file's path as it was opened, or null
     char settingsLine[4 * 80 + 1]; // one piece of at most 80 characters (UTF-8)
     int settingsLineNumber;     // pieces read so far; the first is record 1
 

@@ -103,8 +103,10 @@ void getLocalTime(LocalTime *now);
 
 // Prepares the process before anything else runs, and hands over the
 // arguments as UTF-8 (argv may be replaced). POSIX: descriptors 0 to 2 that
-// are closed are opened on /dev/null, and the soft limit of open files is
-// raised to the hard one.
+// are closed are opened on /dev/null, the soft limit of open files is
+// raised to the hard one, a file size limit makes a write fail instead of
+// ending the process, and a signal that ends it restores the terminal and
+// removes unfinished replacements first.
 void platformStartUp(int *argc, char ***argv);
 
 // ---- Console ----
@@ -126,13 +128,15 @@ void readIntegerFromStdin(int *value);
 
 // ---- Files and text ----
 
-// fopen() of a Windows path ("Folmar.ini", "C:\Orvan\Folmar.ini",
-// "C:\FolmarAll.txt"): a name with a drive letter names a file of that
-// drive, one without is relative to the current directory. Only a regular
-// file is opened (for writing: or one created anew); a FIFO, a device or a
-// directory of that name gives nullptr, and opening never blocks. A file
-// opened for writing is never reached through a symbolic link. On Windows a
-// UNC or device-namespace name ("\\server\share", "\\?\") opens nothing.
+// fopen() of a Windows path ("Folmar.ini", "C:\Orvan\Folmar.ini"): a name
+// with a drive letter names a file of that drive, one without is relative
+// to the current directory. Only a regular file on a real file system is
+// opened (for writing: or one created anew); a FIFO, a device, a directory
+// or a kernel pseudo file of that name gives nullptr, and opening never
+// blocks. A link in the path is followed only where it stays on the drive.
+// The program reads its settings with it; files it writes are replacements.
+// On Windows a UNC or device-namespace name ("\\server\share", "\\?\")
+// opens nothing.
 FILE *openFile(const char *path, const char *mode);
 
 // Opens the settings file shared by every directory, whose Windows path is
@@ -141,6 +145,27 @@ FILE *openFile(const char *path, const char *mode);
 // ($XDG_CONFIG_HOME, by default ~/.config), then /etc, each in a "folmar"
 // folder; the first regular file found is the one opened.
 FILE *openSharedSettingsFile(const char *path, const char *mode);
+
+// A file written whole (the report file, an export): it is written to a new
+// file in the folder of `path` and takes the place of `path` only when it is
+// complete, so a run that fails or is interrupted leaves what was there as
+// it was, and a hard link or another user's file at that name is replaced,
+// never written into. No link is followed anywhere in `path` below its
+// drive. Returns the new file's stream, or nullptr when no replacement can
+// be made (no such folder, a name that is no regular file, a kernel pseudo
+// file system, no room). A signal that ends the process removes the new
+// files of the replacements still open. Two may be open at once.
+FILE *createReplacement(const char *path);
+// Flushes and closes `file` (from createReplacement) and puts it in place
+// of its path. False when any write, the flush, the close or the renaming
+// failed; the new file is then removed and the old one left as it was.
+bool commitReplacement(FILE *file);
+// Closes `file` (from createReplacement) and removes it; the old file stays.
+void abandonReplacement(FILE *file);
+// `writtenPath`, as a replacement would take its place, and `readPath`, as
+// openFile (or, for the shared settings file's path, openSharedSettingsFile)
+// last opened it, name the same existing file.
+bool isSameFile(const char *writtenPath, const char *readPath);
 
 // Writes the UTF-8 `text` to `stream` (standard output or a report file) in
 // the encoding its reader expects: unchanged on POSIX; on Windows the real

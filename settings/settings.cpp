@@ -1,5 +1,6 @@
-// The settings file reader. Owns rs.settingsFile, rs.settingsLine and
-// rs.settingsLineNumber, and writes the chosen settings into RunState.
+// The settings file reader. Owns rs.settingsFile, rs.settingsRead,
+// rs.settingsLine and rs.settingsLineNumber, and writes the chosen settings
+// into RunState.
 // The file (at most 1 MiB) is read whole and decoded to UTF-8 by its
 // byte-order mark, or as UTF-8 or the system's ANSI code page; it is then
 // cut in pieces of at most 80 characters, every piece a line of its own.
@@ -275,9 +276,15 @@ void applyDefaults() {
 // Reads "Folmar.ini", else the shared file, piece by piece; each piece that
 // begins with "[Folmar " in any case hands the following lines to
 // readSettingsSection. Without either file (or with none of at most 1 MiB):
-// the defaults, after a message and a wait. Leaves rs.settingsFile null.
+// the defaults, after a message and a wait. Leaves rs.settingsFile null, and
+// rs.settingsRead naming the file read, or null.
 void readSettings() {
-    if (!loadSettingsFile("Folmar.ini", false) && !loadSettingsFile(FOLMAR_SETTINGS_SHARED_PATH, true)) {
+    rs.settingsRead = "Folmar.ini";
+    if (!loadSettingsFile(rs.settingsRead, false)) {
+        rs.settingsRead = FOLMAR_SETTINGS_SHARED_PATH;
+        if (!loadSettingsFile(rs.settingsRead, true)) rs.settingsRead = nullptr;
+    }
+    if (rs.settingsRead == nullptr) {
         applyDefaults();
         return;
     }

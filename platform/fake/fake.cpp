@@ -82,6 +82,7 @@ struct Machine {
     std::map<std::string, FakeFile> files;  // key: upper-cased Windows path
     std::vector<std::string> tempPaths;
     int tempCounter = 0;
+    std::map<FILE *, std::pair<std::string, std::string>> replacements;  // path, new disk file
 };
 
 Machine m;
@@ -545,6 +546,56 @@ FILE *openFile(const char *path, const char *mode) {
 
 // The fake machine keeps the shared settings file at its Windows path.
 FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
+
+// A replacement is written to a disk file of its own, which becomes the
+// file's content only when it is committed.
+FILE *createReplacement(const char *path) {
+    auto it = m.files.find(upper(path));
+    if (it != m.files.end() && it->second.failOpen) return nullptr;
+    bool full = it != m.files.end() && it->second.full;
+    std::string disk = newTempPath();
+    FILE *create = std::fopen(disk.c_str(), "wb");
+    if (create && full) {
+        // Opened for reading only: every write fails as on a full disk.
+        std::fclose(create);
+        create = std::fopen(disk.c_str(), "rb");
+    }
+    if (create) m.replacements[create] = {path, disk};
+    return create;
+}
+
+bool commitReplacement(FILE *file) {
+    auto it = m.replacements.find(file);
+    if (it == m.replacements.end()) return false;
+    bool written = std::fflush(file) == 0 && !std::ferror(file);
+    if (std::fclose(file) != 0) written = false;
+    if (written) fileRecord(it->second.first.c_str()).diskPath = it->second.second;
+    if (!written) std::remove(it->second.second.c_str());
+    m.replacements.erase(it);
+    return written;
+}
+
+void abandonReplacement(FILE *file) {
+    auto it = m.replacements.find(file);
+    if (it == m.replacements.end()) return;
+    std::fclose(file);
+    std::remove(it->second.second.c_str());
+    m.replacements.erase(it);
+}
+
+// Paths without a drive are in the current directory; names compare
+// without regard to case.
+bool isSameFile(const char *writtenPath, const char *readPath) {
+    auto full = [](const char *path) {
+        std::string text = path;
+        if (text.size() < 2 || text[1] != ':') text = m.cwd + (m.cwd.back() == '\\' ? "" : "\\") + text;
+        return upper(text);
+    };
+    auto key = [](const char *path) { return m.files.count(upper(path)) ? upper(path) : std::string(); };
+    return full(writtenPath) == full(readPath) && !key(readPath).empty();
+}
+
+int fakeOpenReplacements() { return (int)m.replacements.size(); }
 
 void platformStartUp(int *, char ***) {}
 

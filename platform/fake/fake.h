@@ -86,10 +86,13 @@ void fakeSetCodePage(bool ansi);
 std::string fakeStdoutText();
 // A file that openFile() can read (e.g. "Folmar.ini", "C:\Orvan\Folmar.ini").
 void fakePutFile(const char *path, const std::string &content);
-// Content of a file written through openFile() (after it was closed or flushed).
+// Content of a file written through openFile() (after it was closed or
+// flushed) or put in place by commitReplacement().
 std::string fakeFileText(const char *path);
 bool fakeFileExists(const char *path);
-// openFile of this path fails.
+// openFile and createReplacement of this path fail.
 void fakeFailOpen(const char *path);
-// Writes to this file fail as on a full disk.
+// Replacements created and neither committed nor abandoned.
+int fakeOpenReplacements();
+// Writes to this file (or to a replacement of it) fail as on a full disk.
 void fakeFullDisk(const char *path);

@@ -41,12 +41,24 @@ static FILE *openRegularFile(const std::string &path, const char *mode) {
     return file;
 }
 
+// The Windows path last asked for and the place it was found at, "" when
+// that was the drive path itself: the report must not replace that file.
+static std::string lastAskedPath, lastNativePlace;
+
 FILE *openSharedSettingsFrom(const std::vector<std::string> &places, const char *path, const char *mode) {
+    lastAskedPath = path;
     for (const std::string &place : places) {
         FILE *file = place.empty() ? nullptr : openRegularFile(place, mode);
+        lastNativePlace = place;
         if (file != nullptr) return file;
     }
+    lastNativePlace.clear();
     return openFile(path, mode);
+}
+
+FILE *reopenSharedSettingsPlace(const char *path) {
+    if (lastNativePlace.empty() || lastAskedPath != path) return nullptr;
+    return openRegularFile(lastNativePlace, "r");
 }
 
 }  // namespace posix

@@ -1,6 +1,6 @@
 """How a run starts on Linux: "--help" and "--version" alone answer at once (exit code 0, no wait, nothing
 walked) while a directory of that name stays reachable by its path, and the shared settings file comes from the
-user's configuration directory when the working directory holds none."""
+user's configuration directory when the working directory holds none (and is never the report file)."""
 
 import os
 
@@ -35,6 +35,11 @@ class Start(harness.TreeTest):
             code, out, _ = harness.run_folmar([], drives="C=" + self.tmp, cwd=work, env=env)
             self.assertEqual((code, "Not Found" in out), (0, False), out)
             self.assertEqual([len(line) for line in out.split("\n") if line.startswith("C:\\work.")], [width])
+        # The user's file, reached as a report path on drive C, is refused as the settings file of the run.
+        os.remove(os.path.join(work, "Folmar.ini"))
+        harness.write_settings(os.path.join(config, "folmar"), "outputFile=C:\\CONFIG\\folmar\\Folmar.ini\n")
+        code, out, _ = harness.run_folmar(["/ALL"], drives="C=" + self.tmp, cwd=work, env=env)
+        self.assertEqual((code, out.splitlines()[-1]), (1, "Folmar==>  It is the settings file of this run "))
 
 
 if __name__ == "__main__":

@@ -80,12 +80,12 @@ class WineTest(unittest.TestCase):
             shutil.rmtree(folder)
             os.mkdir(folder)
 
-    def all_drives(self, settings, answer, encoding="utf-8", **kwargs):
+    def all_drives(self, settings, answer, encoding="utf-8", code=0, **kwargs):
         """An all-drives run from F: with these settings, saved in `encoding`: its output and report file."""
         Path(F, "Folmar.ini").write_bytes(("[Folmar settings]\n" + settings).encode(encoding))
         Path(REPORT_FILE).unlink(missing_ok=True)
         rc, out = run(["/ALL"], cwd=F, answer=answer, **kwargs)
-        self.assertEqual(rc, 0)
+        self.assertEqual(rc, code)
         return out, ansi_lines(Path(REPORT_FILE).read_bytes()) if os.path.exists(REPORT_FILE) else None
 
 
@@ -193,7 +193,8 @@ class AllDrivesTest(WineTest):
     def test_report_file_must_be_a_regular_file_on_a_drive_named_by_the_settings_as_saved(self):
         # A folder, a device, a UNC or device-namespace name are refused (a settings file in the working folder must
         # not send the user's credentials to a server); a name beyond ASCII names its file, whichever way an editor
-        # saved the settings, and is shown as it is. Windows 95 can name no file beyond its ANSI code page.
+        # saved the settings, and is shown as it is; it is replaced whole. Windows 95 can name no file beyond its
+        # ANSI code page.
         os.makedirs(os.path.join(DRIVE_C, "Folder.txt"), exist_ok=True)
         share = os.path.join(os.environ["WINEPREFIX"], "dosdevices", "unc", "server", "share")
         os.makedirs(os.path.dirname(share), exist_ok=True)
@@ -207,14 +208,22 @@ class AllDrivesTest(WineTest):
                 ("C:\\Résumé-Dvořák.txt", "utf-8", "Résumé-Dvořák.txt" if nt else None),
                 ("C:\\Größe-mark.txt", "utf-8-sig", "Größe-mark.txt"), ("C:\\Größe-16.txt", "utf-16", "Größe-16.txt"),
                 ("C:\\Grüße.txt", "cp1252", "Grüße.txt")]:
+            if made:
+                Path(DRIVE_C, made).write_bytes(b"the previous report\r\n")
             out, _ = self.all_drives("outputFile = " + value + "\n", "4\n", encoding, exe=self.exe)
             refused = [line for line in out if line.endswith("Unable to open the FolmarAll.txt output file ")]
             self.assertEqual(bool(refused), made is None, value)
             self.assertEqual(os.listdir(D), [], value)
             if made:
                 self.assertIn("Folmar==>  Output is in " + value.encode("cp1252", "replace").decode("cp1252"), out)
-                self.assertTrue(os.path.isfile(os.path.join(DRIVE_C, made)), value)
+                self.assertTrue(Path(DRIVE_C, made).read_bytes().startswith(b"Directory Size"), value)
                 os.remove(os.path.join(DRIVE_C, made))
+        self.assertEqual([name for name in os.listdir(DRIVE_C) if name.upper().startswith("~FOL")], [])
+        # The settings file this run read, by another spelling: refused, and left as it was.
+        out, _ = self.all_drives("outputFile = f:\\FOLMAR.INI\n", "4\n", code=1, exe=self.exe)
+        self.assertTrue("\n".join(out).endswith("Folmar==>  Unable to use the output file f:\\FOLMAR.INI \n"
+                                                 "Folmar==>  It is the settings file of this run "), out[-2:])
+        self.assertEqual(Path(F, "Folmar.ini").read_bytes(), b"[Folmar settings]\noutputFile = f:\\FOLMAR.INI\n")
 
     @each(EXE, EXE32)
     def test_lines_that_carry_a_size_are_exactly_the_width_in_the_code_page(self):
