@@ -37,7 +37,7 @@ class Start(harness.TreeTest):
             self.assertEqual([len(line) for line in out.split("\n") if line.startswith("C:\\work.")], [width])
         # The user's file, reached as a report path on drive C, is refused as the settings file of the run.
         os.remove(os.path.join(work, "Folmar.ini"))
-        harness.write_settings(os.path.join(config, "folmar"), "outputFile=C:\\CONFIG\\folmar\\Folmar.ini\n")
+        harness.write_settings(os.path.join(config, "folmar"), "lineWidthPrint=80\noutputFile=C:\\CONFIG\\folmar\\Folmar.ini\n")
         code, out, _ = harness.run_folmar(["/ALL"], drives="C=" + self.tmp, cwd=work, env=env)
         self.assertEqual((code, out.splitlines()[-1]), (1, "Folmar==>  It is the settings file of this run "))
 
