@@ -64,4 +64,13 @@ bool pathToAnsi(const char *utf8, char *out, size_t room);
 // `out` (`room` bytes, at least 4 per unit). Returns the bytes written.
 size_t toCodePageShown(const wchar_t *wide, size_t units, UINT codePage, char *out, size_t room);
 
+// ---- files (win_files.cpp) ----
+
+// A name that reaches beyond the drive letters, in either slash: UNC
+// ("\\server\share"), the device namespaces ("\\.\", "\\?\") and the
+// NT one ("\??\"). Opening a UNC name makes Windows sign in to that server
+// with the user's credentials, and the report file is named by a settings
+// file that may lie in any folder the user stands in.
+bool beyondDrives(const char *path);
+
 }  // namespace win

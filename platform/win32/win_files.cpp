@@ -215,16 +215,6 @@ HANDLE openHandle(const char *path, const OpenMode &m) {
     return createFileW(wide, m.access, share, nullptr, m.disposition, flags, nullptr);
 }
 
-// A name that reaches beyond the drive letters, in either slash: UNC
-// ("\\server\share"), the device namespaces ("\\.\", "\\?\") and the
-// NT one ("\??\"). Opening a UNC name makes Windows sign in to that server
-// with the user's credentials, and the report file is named by a settings
-// file that may lie in any folder the user stands in.
-bool beyondDrives(const char *path) {
-    auto slash = [](char c) { return c == '\\' || c == '/'; };
-    return slash(path[0]) && (slash(path[1]) || (path[1] == '?' && path[2] == '?' && slash(path[3])));
-}
-
 }  // namespace
 
 // A device (CON, NUL, COM1) or a pipe is no disk file, and a directory is
@@ -232,7 +222,7 @@ bool beyondDrives(const char *path) {
 // any of them does not wait. The C runtime then takes the handle over.
 FILE *openFile(const char *path, const char *mode) {
     OpenMode m;
-    if (path == nullptr || beyondDrives(path) || !parseMode(mode, &m)) return nullptr;
+    if (path == nullptr || win::beyondDrives(path) || !parseMode(mode, &m)) return nullptr;
     HANDLE h = openHandle(path, m);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info;
@@ -255,3 +245,12 @@ FILE *openFile(const char *path, const char *mode) {
 
 // The shared settings file is where its Windows path says.
 FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
+
+namespace win {
+
+bool beyondDrives(const char *path) {
+    auto slash = [](char c) { return c == '\\' || c == '/'; };
+    return slash(path[0]) && (slash(path[1]) || (path[1] == '?' && path[2] == '?' && slash(path[3])));
+}
+
+}  // namespace win

@@ -154,8 +154,7 @@ FILE *createReplacement(const char *path) {
     int slot = -1;
     for (int i = 0; i < maxReplacements && slot < 0; ++i)
         if (!inUse[i]) slot = i;
-    bool twoSeparators = path != nullptr && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
-    if (path == nullptr || slot < 0 || twoSeparators || !toSysPath(path, &finals[slot]) || !replaceable(finals[slot]))
+    if (path == nullptr || slot < 0 || win::beyondDrives(path) || !toSysPath(path, &finals[slot]) || !replaceable(finals[slot]))
         return nullptr;
     static bool handlerSet = false;
     if (!handlerSet) handlerSet = SetConsoleCtrlHandler(onConsoleEnd, TRUE) != 0;
