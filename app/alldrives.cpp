@@ -1,7 +1,9 @@
 // The all-drives run: the line-width question, the report file with every
-// selected drive, the grand totals and the closing lines. A report that could
-// not be written completely (a failed write, flush or close) is never called
-// complete: the run then says so and ends with exit code 1.
+// selected drive, the grand totals and the closing lines. The report is
+// written to a new file that replaces the old one only when complete: a
+// report that could not be written completely (a failed write, flush, close
+// or renaming) is never called complete, the run says so and ends with exit
+// code 1, and the old report stays.
 #include "app/app.h"
 
 #include <cstdio>
@@ -70,24 +72,44 @@ static void writeClosingLines() {
                rs.runDate.year, rs.runDate.hour, rs.runDate.minute);
 }
 
-// Flushes and closes rs.outFile and forgets it, so that nothing writes to it
-// again. Returns false when any write, the flush or the close failed.
+// Puts the new report file rs.outFile in place of the old one and forgets
+// it, so that nothing writes to it again; after a failed write it is
+// removed instead, and the old report stays. Returns false when the report
+// could not be written completely.
 static bool finishReportFile() {
     bool written = !rs.outFileWriteFailed;
-    if (std::fflush(rs.outFile) != 0 || std::ferror(rs.outFile)) written = false;
-    if (std::fclose(rs.outFile) != 0) written = false;
+    if (written) {
+        written = commitReplacement(rs.outFile);
+    } else {
+        abandonReplacement(rs.outFile);
+    }
     rs.outFile = nullptr;
     if (!written) rs.outFileWriteFailed = true;
     return written;
 }
 
-// Reads rs.outputFile, rs.showDirs, rs.lineCount and rs.pageSize. Opens the
-// report file into rs.outFile, reports every selected drive into it, then the
-// grand totals and the closing lines, and closes it (rs.outFile is null on
-// return). Returns 0 after a complete report and after a file that cannot be
-// opened (three messages and a wait); 1 when the report could not be written.
+// A report file that would replace the settings file this run read: the
+// next run would be another run. Two messages, exit code 1.
+static bool refuseSettingsFileAsReport() {
+    if (rs.settingsRead == nullptr || !isSameFile(rs.outputFile, rs.settingsRead)) return false;
+    conText("Folmar==>  Unable to use the output file ");
+    conClean(rs.outputFile);
+    conText(" \n");
+    conText("Folmar==>  It is the settings file of this run \n");
+    return true;
+}
+
+// Reads rs.outputFile, rs.settingsRead, rs.showDirs, rs.lineCount and
+// rs.pageSize. Writes every selected drive into a new report file
+// (rs.outFile), then the grand totals and the closing lines, and puts it in
+// place of the old report only when it is complete (rs.outFile is null on
+// return). Returns 0 after a complete report and after a file that cannot
+// be opened (three messages and a wait); 1 when the report file is the
+// settings file, or could not be written, or the walk stopped: the old
+// report then stays as it was.
 int runAllDrives() {
-    rs.outFile = openFile(rs.outputFile, "w+");
+    if (refuseSettingsFileAsReport()) return 1;
+    rs.outFile = createReplacement(rs.outputFile);
     if (rs.outFile == nullptr) {
         conText("Folmar==>  Unable to open the FolmarAll.txt output file \n");
         conText("Folmar==>  Most likely the disk drive is full \n");
@@ -98,7 +120,8 @@ int runAllDrives() {
     if (rs.showDirs == 'N') writeShortTitle();
     processDrives();
     if (walkStopped()) {
-        finishReportFile();
+        abandonReplacement(rs.outFile);
+        rs.outFile = nullptr;
         return 1;
     }
     if (rs.lineCount + 8 > (uint32_t)rs.pageSize) writePageHeader();

@@ -5,16 +5,23 @@
 
 // The program: console, help, settings, switches and target, banner, system
 // level, clock, the nothing-to-do stop, the line width, then one of the two
-// runs. Returns the process exit code (0, or 1 after help, a path too long,
-// a working directory on no drive, a walk that stopped, or a report or
-// standard output that could not be written).
+// runs. Returns the process exit code (0, also after "--help" and
+// "--version"; or 1 after the /? help screen, a path too long, a working
+// directory on no drive, a walk that stopped, a report file that is the
+// settings file, or a report or standard output that could not be written).
 int folmarMain(int argc, char **argv);
 
 // ---- command line (cmdline.cpp) ----
+// What a command-line tool is asked first: "--help" or "--version" as the
+// one argument, spelled exactly so. Any other argument is the program's own.
+enum class ToolRequest : char { none, help, version };
+ToolRequest toolRequest(int argc, char **argv);
+// "Folmar==>  Ver. 5.1b   18 January, 2008 \n": the banner's first line.
+void printVersionLine();
 // True for exactly one argument that begins "/?" or, upper-cased in place, "/H".
 bool isHelpRequest(int argc, char **argv);
-// The help screen, its wait; the caller ends with exit code 1.
-void showHelp();
+// The help screen's text; /? adds a wait and exit code 1, --help neither.
+void printHelpScreen();
 // Every argument in turn: '/' arguments go to applySwitch, any other is
 // copied into rs.targetArg (the last one wins).
 void scanArguments(int argc, char **argv);
@@ -34,6 +41,6 @@ void deriveLayout();
 bool selectLineWidth();
 // The all-drives run; returns the exit code.
 int runAllDrives();
-// Closes the settings file and the report file if they are open, and
-// flushes standard output.
+// Closes the settings file if it is open, drops a report file never
+// completed (the old report stays), and flushes standard output.
 void closeFiles();

@@ -1,5 +1,6 @@
-// The command line: the help test and help screen, the switches, and the
-// normalisation of the target argument into the starting directory.
+// The command line: "--help" and "--version", the help test and help screen,
+// the switches, and the normalisation of the target argument into the
+// starting directory.
 #include <cctype>
 #include <cstring>
 
@@ -21,7 +22,16 @@ bool isHelpRequest(int argc, char **argv) {
     return std::strncmp(argv[1], "/H", 2) == 0;
 }
 
-void showHelp() {
+ToolRequest toolRequest(int argc, char **argv) {
+    if (argc != 2) return ToolRequest::none;
+    if (std::strcmp(argv[1], "--help") == 0) return ToolRequest::help;
+    if (std::strcmp(argv[1], "--version") == 0) return ToolRequest::version;
+    return ToolRequest::none;
+}
+
+void printVersionLine() { conFormat("Folmar==>  Ver. %s   %s \n", FOLMAR_VERSION, FOLMAR_VERSION_DATE); }
+
+void printHelpScreen() {
     conFormat("Folmar==>  Ver. %s of %s \n", FOLMAR_VERSION, FOLMAR_VERSION_DATE);
     conText("\n");
     conText("Folmar (Ver. ");
@@ -40,7 +50,6 @@ void showHelp() {
     conText("Folmar==>  For the latest updates and product information: \n");
     conText("Folmar==>  " MAKER_WEB " \n");
     conText("Folmar==>  " MAKER_EMAIL " \n");
-    waitForKey();
 }
 
 // An all-drives request: the drive list of the settings is emptied so that

@@ -15,7 +15,7 @@
 #include "settings/settings.h"
 
 static void printBanner() {
-    conFormat("Folmar==>  Ver. %s   %s \n", FOLMAR_VERSION, FOLMAR_VERSION_DATE);
+    printVersionLine();
     conText("Folmar==>  Directory Summary Report Generator \n");
     conText("Folmar==>  from " MAKER_NAME " \n");
     conText("Folmar==>  email: " MAKER_EMAIL " \n");
@@ -59,8 +59,8 @@ void closeFiles() {
         std::fclose(rs.settingsFile);
         rs.settingsFile = nullptr;
     }
-    if (rs.outFile != nullptr) {
-        if (std::fclose(rs.outFile) != 0) rs.outFileWriteFailed = true;
+    if (rs.outFile != nullptr) {  // a report never completed never replaces the old one
+        abandonReplacement(rs.outFile);
         rs.outFile = nullptr;
     }
     conFlush();
@@ -93,13 +93,24 @@ static int finish(int code) {
     return code;
 }
 
+// "--help" or "--version": the text on the screen as it stands (nothing
+// cleared, as a query typed at a shell prompt expects), no wait, exit code 0.
+static int answerToolRequest(ToolRequest request) {
+    if (request == ToolRequest::help) printHelpScreen();
+    if (request == ToolRequest::version) printVersionLine();
+    return finish(0);
+}
+
 int folmarMain(int argc, char **argv) {
     platformStartUp(&argc, &argv);
     resetRunState();
+    ToolRequest request = toolRequest(argc, argv);
+    if (request != ToolRequest::none) return answerToolRequest(request);
     clearScreen();
     rs.stdoutRedirected = !stdoutIsCharDevice();
     if (isHelpRequest(argc, argv)) {
-        showHelp();
+        printHelpScreen();
+        waitForKey();
         return finish(1);
     }
     readSettings();

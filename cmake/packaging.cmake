@@ -1,9 +1,11 @@
-# Install rules and CPack settings: the program, its manual page, the README
-# and the sample Folmar.ini. On Linux `cpack -G DEB` makes
-# folmar_<version>_<arch>.deb; from the Windows cross build `cpack -G ZIP`
-# makes folmar-<version>-win64.zip with folmar.exe, README.txt and Folmar.ini
-# (the two texts with CR LF line ends). The version is read from
-# common/version.h. Test programs and GoogleTest install nothing.
+# Install rules and CPack settings: the program, its manual page, the README,
+# the licence and the sample Folmar.ini. On Linux `cpack -G DEB` makes
+# folmar_<version>_<arch>.deb, with the sample as the conffile
+# /etc/folmar/Folmar.ini and Debian's copyright and changelog.gz; from a
+# Windows cross build `cpack -G ZIP` makes folmar-<version>-win64.zip (or
+# -win32) with folmar.exe, README.txt, LICENSE.txt and Folmar.ini (the texts
+# with CR LF line ends). The version is read from common/version.h. Test
+# programs and GoogleTest install nothing.
 include(GNUInstallDirs)
 
 file(STRINGS "${CMAKE_SOURCE_DIR}/common/version.h" FOLMAR_VERSION_LINE
@@ -24,19 +26,79 @@ function(folmar_crlf_copy source target)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${source}")
 endfunction()
 
+# `source` compressed into `target` by gzip -9n: no name and no time stamp
+# inside, so every build gives the same bytes.
+function(folmar_gzip_copy source target)
+  find_program(FOLMAR_GZIP gzip)
+  get_filename_component(dir "${target}" DIRECTORY)
+  file(MAKE_DIRECTORY "${dir}")
+  execute_process(COMMAND "${FOLMAR_GZIP}" -9nc "${source}" OUTPUT_FILE "${target}" RESULT_VARIABLE failed)
+  if(NOT FOLMAR_GZIP OR failed)
+    message(FATAL_ERROR "gzip is needed to compress ${source}")
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${source}")
+endfunction()
+
+# Debian's machine-readable copyright file at `target`: the holder and the
+# licence text are those of LICENSE (the MIT licence, "Expat" in Debian's
+# names of licences).
+function(folmar_debian_copyright target)
+  file(READ "${CMAKE_SOURCE_DIR}/LICENSE" licence)
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" holder "${licence}")
+  set(holder "${CMAKE_MATCH_1}")
+  string(FIND "${licence}" "Permission is hereby granted" start)
+  string(SUBSTRING "${licence}" ${start} -1 text)
+  string(STRIP "${text}" text)
+  string(REPLACE "\n\n" "\n.\n" text "${text}")
+  string(REPLACE "\n" "\n " text "${text}")
+  file(WRITE "${target}" "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Folmar
+
+Files: *
+Copyright: ${holder}
+License: Expat
+ ${text}
+")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/LICENSE")
+endfunction()
+
+set(pkgdir "${CMAKE_BINARY_DIR}/package-text")
 if(WIN32)
-  # A flat folder: folmar.exe beside its README and the sample settings file,
-  # which it reads as Folmar.ini when started from that folder.
-  set(pkgdir "${CMAKE_BINARY_DIR}/package-text")
+  # A flat folder: folmar.exe beside its README, its licence and the sample
+  # settings file, which the README says to copy to C:\Orvan\.
   folmar_crlf_copy("${CMAKE_SOURCE_DIR}/README.md" "${pkgdir}/README.txt")
+  folmar_crlf_copy("${CMAKE_SOURCE_DIR}/LICENSE" "${pkgdir}/LICENSE.txt")
   folmar_crlf_copy("${CMAKE_SOURCE_DIR}/docs/Folmar.ini" "${pkgdir}/Folmar.ini")
   install(TARGETS folmar RUNTIME DESTINATION .)
-  install(FILES "${pkgdir}/README.txt" "${pkgdir}/Folmar.ini" DESTINATION .)
+  install(FILES "${pkgdir}/README.txt" "${pkgdir}/LICENSE.txt" "${pkgdir}/Folmar.ini" DESTINATION .)
 else()
+  folmar_gzip_copy("${CMAKE_SOURCE_DIR}/docs/folmar.1" "${pkgdir}/folmar.1.gz")
+  folmar_gzip_copy("${CMAKE_SOURCE_DIR}/docs/changelog" "${pkgdir}/changelog.gz")
+  folmar_debian_copyright("${pkgdir}/copyright")
   install(TARGETS folmar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES "${CMAKE_SOURCE_DIR}/docs/folmar.1" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES "${CMAKE_SOURCE_DIR}/README.md" "${CMAKE_SOURCE_DIR}/docs/Folmar.ini"
-          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES "${pkgdir}/folmar.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES "${CMAKE_SOURCE_DIR}/README.md" "${CMAKE_SOURCE_DIR}/docs/Folmar.ini" "${pkgdir}/copyright"
+          "${pkgdir}/changelog.gz" DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The system's settings file, the sample: /etc/folmar with the prefix / or
+  # /usr (the Debian package's), else <prefix>/etc/folmar. Decided when the
+  # install runs, so that `cmake --install --prefix` and CPack (which installs
+  # with the prefix /usr) both get it right. A copy already there is the
+  # administrator's and stays as it is.
+  install(CODE "set(folmar_sample \"${CMAKE_SOURCE_DIR}/docs/Folmar.ini\")")
+  install(CODE [[
+    set(etc "${CMAKE_INSTALL_PREFIX}/etc")
+    if(CMAKE_INSTALL_PREFIX MATCHES "^/(usr/?)?$")
+      set(etc /etc)
+    endif()
+    if(NOT EXISTS "$ENV{DESTDIR}${etc}/folmar/Folmar.ini")
+      file(INSTALL "${folmar_sample}" DESTINATION "${etc}/folmar")
+    else()
+      message(STATUS "Kept: $ENV{DESTDIR}${etc}/folmar/Folmar.ini")
+    endif()
+  ]])
+  file(WRITE "${pkgdir}/conffiles" "/etc/folmar/Folmar.ini\n")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA "${pkgdir}/conffiles")
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 endif()
 
 set(CPACK_PACKAGE_NAME folmar)

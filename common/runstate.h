@@ -43,13 +43,14 @@ struct RunState {
     // ---- streams ----
     FILE *con;                  // standard output: console text and single-path report
     bool stdoutFailed;          // a write or flush of standard output failed
-    FILE *outFile;              // report file of an all-drives run, or null
+    FILE *outFile;              // new report file of an all-drives run, until it replaces the old; or null
     bool outFileWriteFailed;    // a write, flush or close of the report file failed
     FILE *err;                  // standard error: the not-read list, the progress display
 
     // ---- settings reader ----
     FILE *settingsFile;         // open only while the settings are read
-    char settingsLine[81];      // one piece of at most 80 characters
+    const char *settingsRead;   // the settings file's path as it was opened, or null
+    char settingsLine[4 * 80 + 1]; // one piece of at most 80 characters (UTF-8)
     int settingsLineNumber;     // pieces read so far; the first is record 1
 
     // ---- counters and totals (directory walk) ----

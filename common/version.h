@@ -1,5 +1,6 @@
 // The version texts and the maker's lines shared by the banner, the help
-// screen, the title blocks and the closing lines.
+// screen, the title blocks and the closing lines, and by the version resource
+// of the Windows program (platform/win32/folmar.rc).
 #pragma once
 
 #define FOLMAR_VERSION "5.1b"
@@ -11,3 +12,5 @@
 #define MAKER_WEB "www.orvan.example"
 #define MAKER_EMAIL "sales@orvan.example"
 #define MAKER_NOTICE "Copyright (c) Orvan Software 1994-2008"
+// The copyright of this program's code, under the MIT licence (LICENSE).
+#define FOLMAR_LICENCE_NOTICE "Copyright (c) 2026 the Folmar authors"

@@ -126,8 +126,10 @@ void getLocalTime(LocalTime *now);
 
 // Prepares the process before anything else runs, and hands over the
 // arguments as UTF-8 (argv may be replaced). POSIX: descriptors 0 to 2 that
-// are closed are opened on /dev/null, and the soft limit of open files is
-// raised to the hard one.
+// are closed are opened on /dev/null, the soft limit of open files is
+// raised to the hard one, a file size limit makes a write fail instead of
+// ending the process, and a signal that ends it restores the terminal and
+// removes unfinished replacements first.
 void platformStartUp(int *argc, char ***argv);
 
 // ---- Console ----
@@ -149,19 +151,63 @@ void readIntegerFromStdin(int *value);
 
 // ---- Files and text ----
 
-// fopen() of a Windows path ("Folmar.ini", "C:\Orvan\Folmar.ini",
-// "C:\FolmarAll.txt"): a name with a drive letter names a file of that
-// drive, one without is relative to the current directory. Only a regular
-// file is opened (for writing: or one created anew); a FIFO, a device or a
-// directory of that name gives nullptr, and opening never blocks. A file
-// opened for writing is never reached through a symbolic link.
+// fopen() of a Windows path ("Folmar.ini", "C:\Orvan\Folmar.ini"): a name
+// with a drive letter names a file of that drive, one without is relative
+// to the current directory. Only a regular file on a real file system is
+// opened (for writing: or one created anew); a FIFO, a device, a directory
+// or a kernel pseudo file of that name gives nullptr, and opening never
+// blocks. A link in the path is followed only where it stays on the drive.
+// The program reads its settings with it; files it writes are replacements.
+// On Windows a UNC or device-namespace name ("\\server\share", "\\?\")
+// opens nothing.
 FILE *openFile(const char *path, const char *mode);
+
+// Opens the settings file shared by every directory, whose Windows path is
+// `path` ("C:\Orvan\Folmar.ini"), as openFile(path, mode) does. POSIX looks
+// first where Linux keeps settings: the user's configuration directory
+// ($XDG_CONFIG_HOME, by default ~/.config), then /etc, each in a "folmar"
+// folder; the first regular file found is the one opened.
+FILE *openSharedSettingsFile(const char *path, const char *mode);
+
+// A file written whole (the report file, an export): it is written to a new
+// file in the folder of `path` and takes the place of `path` only when it is
+// complete, so a run that fails or is interrupted leaves what was there as
+// it was, and a hard link or another user's file at that name is replaced,
+// never written into. No link is followed anywhere in `path` below its
+// drive. Returns the new file's stream, or nullptr when no replacement can
+// be made (no such folder, a name that is no regular file, a kernel pseudo
+// file system, no room). A signal that ends the process removes the new
+// files of the replacements still open. Two may be open at once.
+FILE *createReplacement(const char *path);
+// Flushes and closes `file` (from createReplacement) and puts it in place
+// of its path. False when any write, the flush, the close or the renaming
+// failed; the new file is then removed and the old one left as it was.
+bool commitReplacement(FILE *file);
+// Closes `file` (from createReplacement) and removes it; the old file stays.
+void abandonReplacement(FILE *file);
+// `writtenPath`, as a replacement would take its place, and `readPath`, as
+// openFile (or, for the shared settings file's path, openSharedSettingsFile)
+// last opened it, name the same existing file.
+bool isSameFile(const char *writtenPath, const char *readPath);
 
 // Writes the UTF-8 `text` to `stream` (standard output or a report file) in
 // the encoding its reader expects: unchanged on POSIX; on Windows the real
 // characters on a console, else the ANSI code page with '?' for what it
 // cannot hold. False when the write failed.
 bool writeText(FILE *stream, const char *text);
+// The bytes the character `code` (beyond ASCII) takes where `stream`
+// (standard output or a report file) is written in a code page: on Windows
+// redirected output and the report file in the ANSI code page, a Windows 9x
+// console in its own. 0 when the code page cannot hold it: writeText then
+// writes one '?'. -1 when `stream` gets the real characters (POSIX, the
+// console of the NT family), which take the columns a terminal gives them.
+int codePageBytes(FILE *stream, uint32_t code);
+// Converts `length` bytes of text in the system's ANSI code page (a settings
+// file saved by an editor in it) to UTF-8 in `out` (`room` bytes), stopping
+// before a character that would not fit, and returns the bytes written; -1
+// where the system has no such code page (POSIX: names are the file
+// system's bytes as they are).
+long ansiTextToUtf8(const char *text, size_t length, char *out, size_t room);
 
 // The program's own standard output stream, set up for the platform
 // (fully buffered when it is not a terminal).

@@ -1,5 +1,5 @@
-// UTF-8 as every name and path crossing the seam is written: decoding one
-// character, telling control characters, counting characters. Shared by the
+// UTF-8 as every name and path crossing the seam is written: decoding and
+// encoding one character, telling control characters, counting characters. Shared by the
 // core and the platforms, so that both count a path alike. A byte that does
 // not begin a valid sequence (a stray continuation byte, a truncated or
 // overlong sequence, a surrogate, a code point past U+10FFFF) is a character
@@ -33,6 +33,31 @@ inline int decodeUtf8(const char *text, uint32_t *code) {
     if (overlong || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 1;
     *code = value;
     return length;
+}
+
+// The UTF-8 bytes of `code` (up to U+10FFFF; a surrogate as any other code
+// point of three bytes) in `out`; returns their number, 1 to 4.
+inline size_t encodeUtf8(uint32_t code, char *out) {
+    if (code < 0x80) {
+        out[0] = (char)code;
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = (char)(0xC0 | (code >> 6));
+        out[1] = (char)(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = (char)(0xE0 | (code >> 12));
+        out[1] = (char)(0x80 | ((code >> 6) & 0x3F));
+        out[2] = (char)(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = (char)(0xF0 | (code >> 18));
+    out[1] = (char)(0x80 | ((code >> 12) & 0x3F));
+    out[2] = (char)(0x80 | ((code >> 6) & 0x3F));
+    out[3] = (char)(0x80 | (code & 0x3F));
+    return 4;
 }
 
 // C0 controls, DEL and the C1 controls U+0080 to U+009F: never shown.

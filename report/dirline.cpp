@@ -3,9 +3,10 @@
 // the right edge. Owns the wrapping of a long path over continuation lines
 // (indented by three blanks, the size on the last of them) and the one line
 // buffer in which every line is assembled. Paths are measured in the columns
-// a terminal gives their characters, so a line that carries a size is
-// exactly lineWidth columns whatever the script of its names, and a line is
-// never broken inside a character.
+// a terminal gives their characters, or where the sink writes a code page in
+// the bytes they take there, so a line that carries a size is exactly
+// lineWidth columns (or bytes) whatever the script of its names, and a line
+// is never broken inside a character.
 #include <cstring>
 
 #include "common/output.h"
@@ -54,13 +55,24 @@ static LineGeometry lineGeometry() {
     return g;
 }
 
-// Fills `laid` with the display form of the first `length` bytes of `path`.
-static void layPath(const char *path, size_t length) {
+// The character `code` of the display form as `sink` shows it: where the
+// sink writes in a code page, the bytes it takes there, a character the code
+// page lacks becoming one '?'; elsewhere the columns of a terminal.
+static int sinkColumns(FILE *sink, uint32_t *code) {
+    int bytes = *code < 0x80 ? -1 : codePageBytes(sink, *code);
+    if (bytes == 0) *code = '?';
+    return bytes < 0 ? charColumns(*code) : bytes == 0 ? 1 : bytes;
+}
+
+// Fills `laid` with the display form of the first `length` bytes of `path`
+// as `sink` shows it.
+static void layPath(const char *path, size_t length, FILE *sink) {
     int count = 0, column = 0;
     size_t used = 0;
     for (size_t at = 0; at < length && count < maxChars;) {
         uint32_t code;
         int bytes = displayChar(path + at, &code);
+        int columns = sinkColumns(sink, &code);
         laid.byteAt[count] = (int)used;
         laid.columnAt[count] = column;
         if (code == '?') {
@@ -70,7 +82,7 @@ static void layPath(const char *path, size_t length) {
             used += (size_t)bytes;
         }
         at += (size_t)bytes;
-        column += charColumns(code);
+        column += columns;
         ++count;
     }
     laid.text[used] = '\0';
@@ -185,7 +197,7 @@ void printDirLine(char *path) {
 
     LineGeometry g = lineGeometry();
     while (pathLength > 0 && path[pathLength - 1] == ' ') --pathLength;
-    layPath(path, pathLength);
+    layPath(path, pathLength, rs.runMode == '~' ? rs.outFile : rs.con);
     bool firstLine = true;
     for (int first = 0; first < laid.count;) {
         bool last = false;

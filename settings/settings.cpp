@@ -1,7 +1,10 @@
-// The settings file reader. Owns rs.settingsFile, rs.settingsLine and
-// rs.settingsLineNumber, and writes the chosen settings into RunState.
-// The file is read in pieces of at most 80 characters; every piece is a line
-// of its own. The keys and what each accepts are one table, settingKeys.
+// The settings file reader. Owns rs.settingsFile, rs.settingsRead,
+// rs.settingsLine and rs.settingsLineNumber, and writes the chosen settings
+// into RunState.
+// The file (at most 1 MiB) is read whole and decoded to UTF-8 by its
+// byte-order mark, or as UTF-8 or the system's ANSI code page; it is then
+// cut in pieces of at most 80 characters, every piece a line of its own.
+// The keys and what each accepts are one table, settingKeys.
 #include "settings/settings.h"
 
 #include <cstring>
@@ -9,6 +12,7 @@
 #include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/text.h"
 #include "common/version.h"
 
 namespace {
@@ -59,33 +63,119 @@ bool startsWithNoCase(const char *text, const char *prefix) {
     return true;
 }
 
-// A carriage return just read belongs to the line break when a line feed
-// follows it (consumed with it) or when it ends the file.
-bool crEndsLine() {
-    int next = std::getc(rs.settingsFile);
-    if (next == '\n' || next == EOF) return true;
-    std::ungetc(next, rs.settingsFile);
-    return false;
+// The largest settings file that is read; a larger one is as if it were
+// not there. A settings file is a small text: the bound keeps a huge or
+// sparse file from holding the run up.
+const size_t settingsFileLimit = 1 << 20;
+const int pieceChars = 80;  // characters of a piece, its line break counted
+
+// The file as read (one byte more than the bound, to see a larger one), and
+// its text in UTF-8: a UTF-16 unit or an ANSI byte takes at most 3 bytes.
+// The text ends with NUL bytes, so that a character is never decoded past it.
+char fileBytes[settingsFileLimit + 1];
+char fileText[3 * settingsFileLimit + 4];
+size_t textLength = 0;  // bytes of fileText
+size_t textAt = 0;      // the next piece begins here
+
+// The UTF-16 unit at `b`.
+uint32_t unitAt(const unsigned char *b, bool bigEndian) {
+    return bigEndian ? (uint32_t)(b[0] << 8 | b[1]) : (uint32_t)(b[1] << 8 | b[0]);
 }
 
-// Reads the next piece of rs.settingsFile into rs.settingsLine and counts it
-// in rs.settingsLineNumber. A piece is what fgets gives in text mode with 81
-// bytes: up to and including a line break ("\n" or "\r\n", one character),
-// at most 80 characters. The line break is not stored. The bytes are read one
-// by one so that the length stays known when the text holds NUL bytes (the
-// piece's text then ends at the first of them). False at the end of the file
-// or when no file is open.
-bool readPiece() {
+// Decodes the UTF-16 text `bytes` (big-endian or little-endian) into
+// fileText; a surrogate without its other half, or an odd last byte, gives
+// U+FFFD. Returns the bytes written.
+size_t decodeUtf16(const unsigned char *bytes, size_t length, bool bigEndian) {
+    size_t at = 0;
+    for (size_t i = 0; i < length; i += 2) {
+        uint32_t code = i + 1 < length ? unitAt(bytes + i, bigEndian) : 0xFFFD;
+        uint32_t next = i + 3 < length ? unitAt(bytes + i + 2, bigEndian) : 0;
+        if (code >= 0xD800 && code <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (next - 0xDC00);
+            i += 2;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        at += encodeUtf8(code, fileText + at);
+    }
+    return at;
+}
+
+// True when the `length` bytes of `text` are UTF-8 throughout.
+bool isUtf8(const char *text, size_t length) {
+    uint32_t code;
+    for (size_t at = 0; at < length;) {
+        at += (size_t)decodeUtf8(text + at, &code);
+        if (code == invalidCode) return false;
+    }
+    return true;
+}
+
+// Decodes the `length` bytes of fileBytes into fileText and sets textLength:
+// after a UTF-16 mark (FF FE or FE FF) from UTF-16; after a UTF-8 mark (EF BB
+// BF) as UTF-8; without a mark as UTF-8 when it is valid UTF-8, else from
+// the ANSI code page, where the system has one, else byte for byte. A text
+// in 8 bits ends at a Ctrl-Z, as the C runtime's text mode reads it.
+void decodeSettingsText(size_t length) {
+    const unsigned char *b = (const unsigned char *)fileBytes;
+    fileBytes[length] = '\0';  // no character is decoded past the end
+    bool utf16 = length >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF));
+    bool markUtf8 = length >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
+    textLength = 0;
+    if (utf16) {
+        textLength = decodeUtf16(b + 2, length - 2, b[0] == 0xFE);
+    } else {
+        const char *text = fileBytes + (markUtf8 ? 3 : 0);
+        size_t size = length - (markUtf8 ? 3 : 0);
+        const char *ctrlZ = (const char *)std::memchr(text, 0x1A, size);
+        if (ctrlZ != nullptr) size = (size_t)(ctrlZ - text);
+        long converted = -1;
+        if (!markUtf8 && !isUtf8(text, size))
+            converted = ansiTextToUtf8(text, size, fileText, sizeof fileText - 4);
+        if (converted < 0) std::memcpy(fileText, text, size);
+        textLength = converted < 0 ? size : (size_t)converted;
+    }
+    std::memset(fileText + textLength, 0, 4);
+    textAt = 0;
+}
+
+// Reads `path` whole into fileText. False, with rs.settingsFile closed and
+// null, when it cannot be opened, or when it is larger than the bound (after
+// a message and a wait): the next place is then looked at.
+bool loadSettingsFile(const char *path, bool shared) {
+    rs.settingsFile = shared ? openSharedSettingsFile(path, "rb") : openFile(path, "rb");
     if (rs.settingsFile == nullptr) return false;
+    size_t length = std::fread(fileBytes, 1, sizeof fileBytes, rs.settingsFile);
+    std::fclose(rs.settingsFile);
+    rs.settingsFile = nullptr;
+    if (length > settingsFileLimit) {
+        conFormat("Folmar==>  %s is larger than 1 MiB and is not read \n", path);
+        waitForKey();
+        return false;
+    }
+    decodeSettingsText(length);
+    return true;
+}
+
+// Reads the next piece of the settings text into rs.settingsLine and counts
+// it in rs.settingsLineNumber. A piece ends after a line break ("\n", or
+// "\r" before "\n" or at the end of the text: one character together) or
+// after 80 characters, whichever comes first; the line break is not stored.
+// A byte that is no UTF-8 is a character of its own. NUL bytes are kept (the
+// piece's text ends at the first of them). False at the end of the text.
+bool readPiece() {
+    if (textAt >= textLength) return false;
     size_t count = 0;
     bool lineBreak = false;
-    while (!lineBreak && count < sizeof rs.settingsLine - 1) {
-        int c = std::getc(rs.settingsFile);
-        if (c == EOF) break;
-        lineBreak = c == '\n' || (c == '\r' && crEndsLine());
-        rs.settingsLine[count++] = lineBreak ? 0 : (char)c;
+    for (int chars = 0; !lineBreak && chars < pieceChars && textAt < textLength; ++chars) {
+        const char *c = fileText + textAt;
+        lineBreak = c[0] == '\n' || (c[0] == '\r' && (c[1] == '\n' || textAt + 1 == textLength));
+        uint32_t code;
+        size_t bytes = lineBreak ? (c[0] == '\r' && c[1] == '\n' ? 2 : 1) : (size_t)decodeUtf8(c, &code);
+        if (!lineBreak) std::memcpy(rs.settingsLine + count, c, bytes);
+        count += lineBreak ? 0 : bytes;
+        textAt += bytes;
     }
-    if (count == 0) return false;
     rs.settingsLine[count] = 0;
     ++rs.settingsLineNumber;
     return true;
@@ -104,15 +194,33 @@ long readDecimal(const char *text) {
 }
 
 // Rebuilds rs.driveList from `value` (already upper case): one entry
-// "X:\<NUL>" per character, at most 27, then the ending NUL.
+// "X:\<NUL>" per character, at most 27, then the ending NUL. A character
+// beyond ASCII, which names no drive, gives the entry "?:\".
 void setDriveList(const char *value) {
     std::memset(rs.driveList, 0, sizeof rs.driveList);
     char *entry = rs.driveList;
-    for (int i = 0; i < driveListEntries && value[i] != 0; ++i, entry += 4) {
-        entry[0] = value[i];
+    for (int i = 0; i < driveListEntries && *value != 0; ++i, entry += 4) {
+        uint32_t code;
+        int bytes = decodeUtf8(value, &code);
+        entry[0] = bytes == 1 && code != invalidCode ? *value : '?';
         entry[1] = ':';
         entry[2] = '\\';
+        value += bytes;
     }
+}
+
+// Bytes of the longest run of whole characters at the start of `text` that
+// fits in `room` bytes: a value too long for its field is cut between two
+// characters, never inside one.
+size_t fittingBytes(const char *text, size_t room) {
+    size_t at = 0;
+    uint32_t code;
+    while (text[at] != 0) {
+        size_t bytes = (size_t)decodeUtf8(text + at, &code);
+        if (at + bytes > room) break;
+        at += bytes;
+    }
+    return at;
 }
 
 // Applies a non-empty `value` to the field of `key`; a value the key does not
@@ -132,8 +240,9 @@ void applySetting(const SettingKey &key, char *value) {
         rs.runMode = '~';
         setDriveList(value);
     } else {
-        std::strncpy(rs.outputFile, value, sizeof rs.outputFile - 1);
-        rs.outputFile[sizeof rs.outputFile - 1] = 0;
+        size_t length = fittingBytes(value, sizeof rs.outputFile - 1);
+        std::memcpy(rs.outputFile, value, length);
+        rs.outputFile[length] = 0;
     }
 }
 
@@ -166,22 +275,24 @@ void applyDefaults() {
 
 // Reads "Folmar.ini", else the shared file, piece by piece; each piece that
 // begins with "[Folmar " in any case hands the following lines to
-// readSettingsSection. Without either file: the defaults, after a message and
-// a wait. Leaves rs.settingsFile closed and null.
+// readSettingsSection. Without either file (or with none of at most 1 MiB):
+// the defaults, after a message and a wait. Leaves rs.settingsFile null, and
+// rs.settingsRead naming the file read, or null.
 void readSettings() {
-    rs.settingsFile = openFile("Folmar.ini", "r");
-    if (rs.settingsFile == nullptr) rs.settingsFile = openFile(FOLMAR_SETTINGS_SHARED_PATH, "r");
-    if (rs.settingsFile == nullptr) {
+    rs.settingsRead = "Folmar.ini";
+    if (!loadSettingsFile(rs.settingsRead, false)) {
+        rs.settingsRead = FOLMAR_SETTINGS_SHARED_PATH;
+        if (!loadSettingsFile(rs.settingsRead, true)) rs.settingsRead = nullptr;
+    }
+    if (rs.settingsRead == nullptr) {
         applyDefaults();
         return;
     }
     while (readPiece())
         if (startsWithNoCase(rs.settingsLine, "[Folmar ")) readSettingsSection();
-    std::fclose(rs.settingsFile);
-    rs.settingsFile = nullptr;
 }
 
-// Reads pieces of the open rs.settingsFile and applies each key line, until a
+// Reads the pieces of the settings text and applies each key line, until a
 // piece that begins with '[' after its indentation (consumed, not examined
 // further) or the end of the file. Comments and unknown lines are skipped.
 void readSettingsSection() {

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf8.h"
+
 namespace {
 
 struct Node {
@@ -70,6 +72,7 @@ struct Machine {
     std::deque<LocalTime> clock;
     LocalTime lastTime{2008, 1, 18, 9, 5};
     bool charDevice = false;
+    bool codePage = false;
     bool console = false;
     std::deque<int> typed;
     std::deque<int> later;
@@ -83,6 +86,7 @@ struct Machine {
     std::map<std::string, FakeFile> files;  // key: upper-cased Windows path
     std::vector<std::string> tempPaths;
     int tempCounter = 0;
+    std::map<FILE *, std::pair<std::string, std::string>> replacements;  // path, new disk file
 };
 
 Machine m;
@@ -337,6 +341,7 @@ void fakeSetCurrentDirectoryOffDrive(const char *nativeText) {
 
 void fakeQueueClock(LocalTime next) { m.clock.push_back(next); }
 void fakeSetStdoutCharDevice(bool isCharDevice) { m.charDevice = isCharDevice; }
+void fakeSetCodePage(bool ansi) { m.codePage = ansi; }
 void fakeSetConsole(bool present) { m.console = present; }
 void fakeTypeKey(int code) { m.typed.push_back(code); }
 void fakePressLater(int code) { m.later.push_back(code); }
@@ -575,6 +580,59 @@ FILE *openFile(const char *path, const char *mode) {
     return std::fopen(f.diskPath.c_str(), binary.c_str());
 }
 
+// The fake machine keeps the shared settings file at its Windows path.
+FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
+
+// A replacement is written to a disk file of its own, which becomes the
+// file's content only when it is committed.
+FILE *createReplacement(const char *path) {
+    auto it = m.files.find(upper(path));
+    if (it != m.files.end() && it->second.failOpen) return nullptr;
+    bool full = it != m.files.end() && it->second.full;
+    std::string disk = newTempPath();
+    FILE *create = std::fopen(disk.c_str(), "wb");
+    if (create && full) {
+        // Opened for reading only: every write fails as on a full disk.
+        std::fclose(create);
+        create = std::fopen(disk.c_str(), "rb");
+    }
+    if (create) m.replacements[create] = {path, disk};
+    return create;
+}
+
+bool commitReplacement(FILE *file) {
+    auto it = m.replacements.find(file);
+    if (it == m.replacements.end()) return false;
+    bool written = std::fflush(file) == 0 && !std::ferror(file);
+    if (std::fclose(file) != 0) written = false;
+    if (written) fileRecord(it->second.first.c_str()).diskPath = it->second.second;
+    if (!written) std::remove(it->second.second.c_str());
+    m.replacements.erase(it);
+    return written;
+}
+
+void abandonReplacement(FILE *file) {
+    auto it = m.replacements.find(file);
+    if (it == m.replacements.end()) return;
+    std::fclose(file);
+    std::remove(it->second.second.c_str());
+    m.replacements.erase(it);
+}
+
+// Paths without a drive are in the current directory; names compare
+// without regard to case.
+bool isSameFile(const char *writtenPath, const char *readPath) {
+    auto full = [](const char *path) {
+        std::string text = path;
+        if (text.size() < 2 || text[1] != ':') text = m.cwd + (m.cwd.back() == '\\' ? "" : "\\") + text;
+        return upper(text);
+    };
+    auto key = [](const char *path) { return m.files.count(upper(path)) ? upper(path) : std::string(); };
+    return full(writtenPath) == full(readPath) && !key(readPath).empty();
+}
+
+int fakeOpenReplacements() { return (int)m.replacements.size(); }
+
 void platformStartUp(int *, char ***) {}
 
 bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }
@@ -594,6 +652,25 @@ int stderrTerminalColumns() { return m.stderrColumns; }
 uint64_t monotonicMilliseconds() { return m.clockMs += m.clockStep; }
 
 FILE *openTemporaryFile() { return std::fopen(newTempPath().c_str(), "w+b"); }
+// A standard output that is a character device stands for a console.
+int codePageBytes(FILE *stream, uint32_t code) {
+    if (!m.codePage || (stream == capturedStdout && m.charDevice)) return -1;
+    if (code <= 0xFF) return 1;
+    return code >= 0x4E00 && code <= 0x9FFF ? 2 : 0;
+}
+
+long ansiTextToUtf8(const char *text, size_t length, char *out, size_t room) {
+    if (!m.codePage) return -1;
+    size_t at = 0;
+    for (size_t i = 0; i < length; ++i) {
+        char bytes[4];
+        size_t n = encodeUtf8((unsigned char)text[i], bytes);
+        if (at + n > room) break;
+        std::memcpy(out + at, bytes, n);
+        at += n;
+    }
+    return (long)at;
+}
 
 FILE *platformStdout() {
     if (!capturedStdout) {

@@ -85,6 +85,13 @@ std::string fakeStderrAtLastRead();
 // The integer the width question reads; without it nothing can be read.
 void fakeSetStdinInteger(int value);
 
+// Redirected standard output and the report file are written in an ANSI
+// code page, and a settings file that is no UTF-8 is read in it: Latin-1
+// (U+0080 to U+00FF, one byte each) with the CJK ideographs U+4E00 to U+9FFF
+// in two bytes, as a double-byte code page holds them. The text is still
+// captured in UTF-8; codePageBytes tells what would be written.
+void fakeSetCodePage(bool ansi);
+
 // ---- captured standard output and files ----
 // Everything written to platformStdout() since fakeReset().
 std::string fakeStdoutText();
@@ -92,10 +99,13 @@ std::string fakeStdoutText();
 std::string fakeStderrText();
 // A file that openFile() can read (e.g. "Folmar.ini", "C:\Orvan\Folmar.ini").
 void fakePutFile(const char *path, const std::string &content);
-// Content of a file written through openFile() (after it was closed or flushed).
+// Content of a file written through openFile() (after it was closed or
+// flushed) or put in place by commitReplacement().
 std::string fakeFileText(const char *path);
 bool fakeFileExists(const char *path);
-// openFile of this path fails.
+// openFile and createReplacement of this path fail.
 void fakeFailOpen(const char *path);
-// Writes to this file fail as on a full disk.
+// Replacements created and neither committed nor abandoned.
+int fakeOpenReplacements();
+// Writes to this file (or to a replacement of it) fail as on a full disk.
 void fakeFullDisk(const char *path);

@@ -2,7 +2,8 @@
 // when it is no terminal); clearing is the ANSI "home, clear screen" sequence.
 // Key input comes from the controlling terminal (/dev/tty), put into
 // non-canonical mode without echo for each read and restored afterwards, also
-// when a signal from the terminal or the end of the process interrupts a read.
+// when the process stops (Ctrl+Z) or ends, by a signal or an exit, whatever
+// the moment.
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -16,6 +17,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/posix.h"
 
 namespace {
 
@@ -25,62 +27,43 @@ struct termios keyMode;                  // non-canonical, no echo
 volatile sig_atomic_t modeChanged = 0;   // keyMode is in force
 int pendingSecondPart = -1;              // second part of a 0 / 0xE0 key, or -1
 
-const int endSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction previousEnd[4];
 struct sigaction previousStop;
 const int escapeGraceMs = 30;            // the rest of an escape sequence may lag
 
-// Puts the terminal's own mode back if a read changed it. Safe in a signal
-// handler and at exit.
-void restoreMode() {
-    if (modeChanged) tcsetattr(ttyFd, TCSANOW, &savedMode);
-    modeChanged = 0;
-}
-
-// A signal that ends the process arrived during a read: the mode goes back,
-// then the signal takes its usual course once the handler returns.
-void onEndSignal(int sig) {
-    restoreMode();
-    signal(sig, SIG_DFL);
-    raise(sig);
-}
-
 // Ctrl+Z during a read: the shell gets its mode back while the program is
-// stopped, and the read goes on in key mode when it continues.
+// stopped, and key mode comes back when it continues, if it was in force
+// when the signal came. No other handler of the program runs inside this
+// one, nor while key mode is entered or left.
 void onStopSignal(int) {
     int savedErrno = errno;
-    restoreMode();
+    bool wasKeyMode = modeChanged != 0;
+    posix::restoreTerminalMode();
     kill(getpid(), SIGSTOP);
-    modeChanged = 1;
-    tcsetattr(ttyFd, TCSANOW, &keyMode);
+    if (wasKeyMode) {
+        modeChanged = 1;
+        tcsetattr(ttyFd, TCSANOW, &keyMode);
+    }
     errno = savedErrno;
 }
 
-void atExitRestore() { restoreMode(); }
+void atExitRestore() { posix::restoreTerminalMode(); }
 
-// Installs the handlers above for the duration of a read, except for a signal
-// the program was told to ignore.
-void installHandlers() {
+// Installs the handler above for the duration of a read, unless the program
+// was told to ignore SIGTSTP. Called with the signals blocked.
+void installStopHandler() {
     struct sigaction action = {};
     sigemptyset(&action.sa_mask);
+    posix::addEndSignals(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int i = 0; i < 4; ++i) {
-        action.sa_handler = onEndSignal;
-        sigaction(endSignals[i], nullptr, &previousEnd[i]);
-        if (previousEnd[i].sa_handler != SIG_IGN) sigaction(endSignals[i], &action, nullptr);
-    }
     action.sa_handler = onStopSignal;
     sigaction(SIGTSTP, nullptr, &previousStop);
     if (previousStop.sa_handler != SIG_IGN) sigaction(SIGTSTP, &action, nullptr);
 }
 
-void removeHandlers() {
-    for (int i = 0; i < 4; ++i) sigaction(endSignals[i], &previousEnd[i], nullptr);
-    sigaction(SIGTSTP, &previousStop, nullptr);
-}
-
 // Opens /dev/tty and puts it into key mode. False, with nothing left open or
 // changed, when there is no controlling terminal or its mode cannot be set.
+// The mode and the handler change with the signals blocked, so that a
+// signal sees either the terminal's own mode or key mode with its handler.
 bool enterKeyMode() {
     static bool exitHookSet = false;
     if (!exitHookSet) exitHookSet = std::atexit(atExitRestore) == 0;
@@ -95,20 +78,30 @@ bool enterKeyMode() {
     keyMode.c_lflag &= ~(tcflag_t)(ICANON | ECHO);
     keyMode.c_cc[VMIN] = 1;
     keyMode.c_cc[VTIME] = 0;
-    installHandlers();
+    sigset_t saved;
+    posix::blockEndSignals(&saved);
+    installStopHandler();
     modeChanged = 1;
-    if (tcsetattr(ttyFd, TCSANOW, &keyMode) == 0) return true;
-    restoreMode();
-    removeHandlers();
+    bool entered = tcsetattr(ttyFd, TCSANOW, &keyMode) == 0;
+    if (!entered) {
+        posix::restoreTerminalMode();
+        sigaction(SIGTSTP, &previousStop, nullptr);
+    }
+    posix::restoreSignalMask(&saved);
+    if (entered) return true;
     close(ttyFd);
     ttyFd = -1;
     return false;
 }
 
-// Restores the mode, removes the handlers and closes /dev/tty.
+// Restores the mode and removes the handler, with the signals blocked, then
+// closes /dev/tty.
 void leaveKeyMode() {
-    restoreMode();
-    removeHandlers();
+    sigset_t saved;
+    posix::blockEndSignals(&saved);
+    posix::restoreTerminalMode();
+    sigaction(SIGTSTP, &previousStop, nullptr);
+    posix::restoreSignalMask(&saved);
     close(ttyFd);
     ttyFd = -1;
 }
@@ -154,6 +147,10 @@ bool stdoutIsCharDevice() {
 
 // Text crosses the seam as UTF-8, which is what a POSIX reader expects.
 bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }
+
+// Every sink gets the real characters; there is no ANSI code page.
+int codePageBytes(FILE *, uint32_t) { return -1; }
+long ansiTextToUtf8(const char *, size_t, char *, size_t) { return -1; }
 
 // stdout, made fully buffered with a large buffer on the first call when it
 // is no terminal.
@@ -228,6 +225,12 @@ void readIntegerFromStdin(int *value) {
 // Flushes every stream, puts the terminal's mode back, ends the process.
 void exitProcess(int code) {
     std::fflush(nullptr);
-    restoreMode();
+    posix::restoreTerminalMode();
     std::exit(code);
+}
+
+// Safe in a signal handler: one call, and a flag.
+void posix::restoreTerminalMode() {
+    if (modeChanged) tcsetattr(ttyFd, TCSANOW, &savedMode);
+    modeChanged = 0;
 }

@@ -302,8 +302,9 @@ static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key)
 }
 
 // Opens the directory of `key`: a child of an open directory when its parent
-// is open (the walk's case), else by resolving the whole path. Nothing on a
-// kernel pseudo file system is opened.
+// is open (the walk's case), else by resolving the whole path, through no
+// link that leads off its drive. Nothing on a kernel pseudo file system is
+// opened.
 static OpenDir *openDirectory(const PathKey &key) {
     if (firstComponent(key) < key.text.size()) {
         size_t last = key.text.rfind('\\');
@@ -313,8 +314,8 @@ static OpenDir *openDirectory(const PathKey &key) {
         if (parent != nullptr) return openChild(parent, key.text.c_str() + nameStart, key);
     }
     OpenDir *dir = takeDir();
-    dir->fd = openKeyDirectory(key, &dir->native);
-    if (dir->fd >= 0 && isOnPseudoFileSystem(dir->native)) {
+    dir->fd = openKeyDirectory(key, &dir->native, Links::withinStart);
+    if (dir->fd >= 0 && onPseudoFileSystem(dir->fd, dir->native)) {
         close(dir->fd);
         dir->fd = -1;
         errno = EACCES;

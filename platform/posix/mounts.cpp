@@ -1,9 +1,14 @@
 // The mount table, read once from /proc/self/mountinfo: which directories are
 // mount points of kernel pseudo file systems (they cannot be opened by the
 // walk) or of others (the walk checks that they do not lead back up its
-// branch), and which file system holds a path (for the drive type).
+// branch), and which file system holds a path (for the drive type); and
+// which open files lie on a kernel pseudo file system.
 #include <cstdio>
 #include <cstring>
+#include <cstdint>
+#ifdef __linux__
+#include <sys/vfs.h>
+#endif
 #include <unordered_map>
 
 #include "platform/posix/posix.h"
@@ -110,5 +115,25 @@ bool isOnPseudoFileSystem(const std::string &path) {
     const Mount *mount = mountOf(path);
     return mount != nullptr && isPseudoFileSystem(mount->type.c_str());
 }
+
+#ifdef __linux__
+bool onPseudoFileSystem(int fd, const std::string &native) {
+    static const uint32_t pseudo[] = {
+        0x9fa0,      /* proc */     0x62656572, /* sysfs */    0x1cd1,     /* devpts */
+        0x27e0eb,    /* cgroup */   0x63677270, /* cgroup2 */  0x73636673, /* securityfs */
+        0x64626720,  /* debugfs */  0x74726163, /* tracefs */  0x6165676C, /* pstore */
+        0xcafe4a11,  /* bpf */      0x62656570, /* configfs */ 0xde5e81e4, /* efivarfs */
+        0x65735543,  /* fusectl */  0x19800202, /* mqueue */   0x958458f6, /* hugetlbfs */
+        0x42494e4d,  /* binfmt_misc */ 0x0187,  /* autofs */   0x6e736673, /* nsfs */
+        0x67596969,  /* rpc_pipefs */ 0xf97cff8c, /* selinuxfs */ 0x43415d53, /* smackfs */};
+    struct statfs fs;
+    if (fstatfs(fd, &fs) == 0)
+        for (uint32_t magic : pseudo)
+            if ((uint32_t)fs.f_type == magic) return true;
+    return isOnPseudoFileSystem(native);
+}
+#else
+bool onPseudoFileSystem(int, const std::string &native) { return isOnPseudoFileSystem(native); }
+#endif
 
 }  // namespace posix

@@ -1,11 +1,16 @@
 // Internals shared by the files of the POSIX emulation: the drive table, the
-// translation of Windows paths and names, the mount table and the opening of
-// directories named by Windows paths. The functions that take no descriptor
-// and touch no global are pure, so tests/posix can check them on their own.
+// translation of Windows paths and names, the mount table, the places of the
+// shared settings file, the resolution of Windows paths into open directories
+// and files (through links only where they stay on their drive), and the
+// signal handlers with what they undo.
+// The functions that take no descriptor and touch no global are pure, so
+// tests/posix can check them on their own.
 #pragma once
 
 #include <cstddef>
+#include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -98,6 +103,20 @@ MountKind mountPointKind(const std::string &path);
 // `path` (canonical) lies on a kernel pseudo file system.
 bool isOnPseudoFileSystem(const std::string &path);
 
+// ---- The shared settings file (sharedsettings.cpp) ----
+
+// The user's settings file: $XDG_CONFIG_HOME/folmar/Folmar.ini when that
+// variable is an absolute path, else $HOME/.config/folmar/Folmar.ini when
+// HOME is one; "" when neither names a directory.
+std::string userSettingsPath(const char *xdgConfigHome, const char *home);
+// Opens the first of `places` (native paths; "" is skipped) that is a regular
+// file on a real file system, else openFile(path, mode).
+FILE *openSharedSettingsFrom(const std::vector<std::string> &places, const char *path, const char *mode);
+// The file a former openSharedSettingsFrom(..., `path`, ...) found at one of
+// its places, opened again for reading; nullptr when it took the drive path
+// (or found nothing), so that openFile(path) names the same file.
+FILE *reopenSharedSettingsPlace(const char *path);
+
 // ---- Reading and opening directories (resolve.cpp) ----
 
 // Calls `visit` for every entry of the directory open as `fd`, except "."
@@ -111,12 +130,76 @@ bool readDirectory(int fd, EntryVisitor visit, void *context);
 // unsafe names; when none matches, the same for `name` without its trailing
 // dots and blanks. Puts the entry's real name into `realName`; false if none.
 bool findNameIn(int dirFd, const char *name, std::string *realName);
-// Opens the directory reached from `startFd` through the components of `key`
-// from `offset` on, each looked up as findNameIn does. Appends the real names
-// to `native`. Returns the descriptor, or -1. `startFd` is left open.
-int openComponents(int startFd, const PathKey &key, size_t offset, std::string *native);
-// Opens the directory named by `key` from its drive (or the working
-// directory) and sets `native` to its canonical path; -1 on failure.
-int openKeyDirectory(const PathKey &key, std::string *native);
+
+// Which links a path may pass through: those that lead to a place inside
+// the directory it starts from (its drive's, or the working directory for
+// a path on no drive), for the paths the program reads; none at all below
+// it, for the paths it writes.
+enum class Links { withinStart, none };
+
+// The directories a resolution has entered, its start first, each opened
+// from the one before by its real name and never through a link (so ".."
+// is the one before); `native` is the path of the last one.
+struct Chain {
+    std::vector<int> fds;
+    std::vector<size_t> nativeLengths;  // of `native` at each directory
+    std::string native;
+    Chain() = default;
+    Chain(const Chain &) = delete;
+    Chain &operator=(const Chain &) = delete;
+    ~Chain();
+    int top() const { return fds.back(); }
+    void push(int fd, const std::string &name);
+    void pop();
+};
+// `dir` followed by `name`, with one '/' between.
+std::string joinNative(const std::string &dir, const std::string &name);
+
+// Where the resolution of a file's path ended: the file's name in the
+// chain's last directory; `found` false when no entry has that name yet.
+struct FileEnd {
+    std::string name;
+    bool found = false;
+};
+
+// Opens the directory named by `key`, each component looked up as
+// findNameIn does and passing only the links `links` lets through, and sets
+// `native` to its path (canonical: no link in it). -1 (errno set) when it
+// leads nowhere inside its start.
+int openKeyDirectory(const PathKey &key, std::string *native, Links links);
+// Resolves the Windows `path` of a file into `chain` (its folder) and `file`
+// (its name there): the folder as openKeyDirectory does; the name found as
+// findNameIn finds it and, when it is a link and `links` lets it through,
+// followed. A link as the last component of a path under Links::none is
+// not followed: `file` names the link. False when the path names no file
+// of an existing folder (a drive root, a folder that is not there).
+bool resolveFilePath(const char *path, Links links, Chain *chain, FileEnd *file);
+
+// The file open as `fd`, whose native path is `native`, lies on a kernel
+// pseudo file system (by its statfs magic, or by the mount table for
+// devtmpfs, which shares tmpfs's).
+bool onPseudoFileSystem(int fd, const std::string &native);
+
+// ---- Signals (signals.cpp), and what their handlers undo ----
+
+// At start: SIGXFSZ ignored, and a handler for every signal that ends a
+// process by default and comes from outside (not for one the program was
+// told to ignore): it restores the terminal's mode and removes the new
+// files of unfinished replacements, then the process ends by that signal.
+void setUpSignals();
+// Adds those signals and SIGTSTP to `set`.
+void addEndSignals(sigset_t *set);
+// Blocks those signals and SIGTSTP on the calling thread, so that a change
+// their handlers look at (the terminal's mode, the list of replacements) is
+// whole when they see it, and a thread that must never run them does not;
+// `saved` gets the mask that restoreSignalMask puts back.
+void blockEndSignals(sigset_t *saved);
+void restoreSignalMask(const sigset_t *saved);
+// Puts the terminal's own mode back if a key read changed it
+// (console.cpp). Safe in a signal handler.
+void restoreTerminalMode();
+// Removes the new files of the replacements still open (replace.cpp).
+// Safe in a signal handler.
+void removeReplacementFiles();
 
 }  // namespace posix

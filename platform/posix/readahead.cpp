@@ -425,11 +425,14 @@ static void start() {
         pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
     }
     int started = 0;
+    sigset_t mask;  // the threads never run a handler of the walker's thread
+    blockEndSignals(&mask);
     for (int i = 0; small && i < threads; ++i) {
         pthread_t thread;
         if (pthread_create(&thread, &attributes, threadMain, nullptr) != 0) break;
         started += 1;
     }
+    restoreSignalMask(&mask);
     if (small) pthread_attr_destroy(&attributes);
     if (started == 0) {
         ra = nullptr;

@@ -1,8 +1,10 @@
 // From Windows paths to open directories and files: reading a directory's
-// entries, the case-insensitive look-up of a name, opening the directory a
-// path key names, and openFile() for the settings and report files.
+// entries, the case-insensitive look-up of a name, the resolution of a path
+// from its drive component by component, which keeps it on its drive
+// through links, and openFile() for the settings file.
 #include <cerrno>
 #include <climits>
+#include <deque>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -87,32 +89,119 @@ bool findNameIn(int dirFd, const char *name, std::string *realName) {
     return read && trimmedWindowsName(name, &trimmed) && findNameIn(dirFd, trimmed.c_str(), realName);
 }
 
-static void appendNative(std::string *native, const std::string &name) {
-    if (native->empty() || native->back() != '/') *native += '/';
-    *native += name;
+Chain::~Chain() {
+    for (int fd : fds) close(fd);
 }
 
-int openComponents(int startFd, const PathKey &key, size_t offset, std::string *native) {
-    int fd = startFd;
-    std::string name, realName;
-    while (offset < key.text.size()) {
-        size_t next = nextComponent(key, offset);
-        size_t end = next < key.text.size() ? next - 1 : next;
-        name.assign(key.text, offset, end - offset);
-        // A link named in the path itself is followed, as the user asked for it.
-        int child = findNameIn(fd, name.c_str(), &realName)
-                        ? openat(fd, realName.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
-                        : -1;
-        if (fd != startFd) close(fd);
-        if (child < 0) return -1;
-        appendNative(native, realName);
-        fd = child;
-        offset = next;
+void Chain::push(int fd, const std::string &name) {
+    native = joinNative(native, name);
+    fds.push_back(fd);
+    nativeLengths.push_back(native.size());
+}
+
+void Chain::pop() {
+    close(fds.back());
+    fds.pop_back();
+    nativeLengths.pop_back();
+    native.resize(nativeLengths.back());
+}
+
+std::string joinNative(const std::string &dir, const std::string &name) {
+    return dir.empty() || dir.back() == '/' ? dir + name : dir + "/" + name;
+}
+
+// A component still to resolve: one of the key, looked up as findNameIn
+// does, or one of a link's target, taken exactly.
+struct Component {
+    std::string name;
+    bool exact;
+};
+
+enum : int { maxLinksFollowed = 40 };
+
+// The components of the link `name` in the directory `chain` has reached,
+// put in front of `pending`. A target that begins with '/' must lie in the
+// start directory; the chain then goes back to it. False when the link
+// cannot be read or leads off the start directory.
+static bool expandLink(Chain *chain, const std::string &name, std::deque<Component> *pending) {
+    char target[PATH_MAX];
+    ssize_t length = readlinkat(chain->top(), name.c_str(), target, sizeof target - 1);
+    if (length <= 0) return false;
+    target[length] = '\0';
+    const char *rest = target;
+    if (target[0] == '/') {
+        const std::string &start = chain->native.substr(0, chain->nativeLengths.front());
+        size_t prefix = start == "/" ? 0 : start.size();
+        if (std::strncmp(target, start.c_str(), prefix) != 0 || (target[prefix] != '/' && target[prefix] != '\0'))
+            return false;
+        while (chain->fds.size() > 1) chain->pop();
+        rest = target + prefix;
     }
-    return fd != startFd ? fd : openat(startFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::vector<Component> parts;
+    for (const char *c = rest; *c != '\0';) {
+        while (*c == '/') ++c;
+        const char *end = c;
+        while (*end != '\0' && *end != '/') ++end;
+        if (end > c) parts.push_back(Component{std::string(c, (size_t)(end - c)), true});
+        c = end;
+    }
+    pending->insert(pending->begin(), parts.begin(), parts.end());
+    return true;
 }
 
-// Opens where a key starts: its drive's directory, or the working directory.
+// The real name in `dir` of component `c`; false (errno set) when none.
+static bool realNameOf(int dir, const Component &c, std::string *real) {
+    struct stat st;
+    if (!c.exact) return findNameIn(dir, c.name.c_str(), real);
+    real->assign(c.name);
+    return fstatat(dir, c.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// Resolves `pending` from the chain's start. Each component is entered as a
+// directory, except that the last one of a path that names a file (`file`
+// given) ends the resolution on its name. A link is followed only when
+// `links` is withinStart and it leads to a place inside the start
+// directory; the last component of a file path that is written is never
+// followed (the caller refuses a link there). False (errno set) when the
+// path leads nowhere inside the start directory.
+static bool resolve(Chain *chain, std::deque<Component> pending, Links links, FileEnd *file) {
+    int followed = 0;
+    std::string real;
+    while (!pending.empty()) {
+        Component c = std::move(pending.front());
+        pending.pop_front();
+        bool last = pending.empty();
+        if (c.name == "." || (c.name == ".." && chain->fds.size() == 1 && chain->native == "/")) continue;
+        if (c.name == "..") {
+            if (chain->fds.size() == 1) return (errno = ENOENT, false);
+            chain->pop();
+            continue;
+        }
+        bool exists = realNameOf(chain->top(), c, &real);
+        if (!exists && !(last && file != nullptr && errno == ENOENT)) return false;
+        struct stat st;
+        bool isLink = exists && fstatat(chain->top(), real.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISLNK(st.st_mode);
+        if (isLink && !(last && file != nullptr && links == Links::none)) {
+            if (links == Links::none || ++followed > maxLinksFollowed) return (errno = ELOOP, false);
+            if (!expandLink(chain, real, &pending)) return (errno = ENOENT, false);
+            continue;
+        }
+        if (last && file != nullptr) {
+            file->found = exists;
+            if (!exists && !trimmedWindowsName(c.name.c_str(), &file->name)) file->name = c.name;
+            if (exists) file->name = real;
+            return true;
+        }
+        int child = openat(chain->top(), real.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (child < 0) return false;
+        chain->push(child, real);
+    }
+    return file == nullptr || (errno = ENOENT, false);
+}
+
+// Opens where a key starts, the directory no link may lead out of: its
+// drive's directory, or the working directory for a key on no drive.
 static int openKeyStart(const PathKey &key, std::string *native) {
     if (!key.onDrive) {
         char cwd[PATH_MAX];
@@ -129,70 +218,67 @@ static int openKeyStart(const PathKey &key, std::string *native) {
     return open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
-int openKeyDirectory(const PathKey &key, std::string *native) {
-    int start = openKeyStart(key, native);
-    if (start < 0) return -1;
-    size_t first = firstComponent(key);
-    int fd = start;
-    if (first < key.text.size()) {
-        fd = openComponents(start, key, first, native);
-        close(start);
-        if (fd < 0) return -1;
+// The components of `key` after its start, to be looked up as findNameIn does.
+static std::deque<Component> keyComponents(const PathKey &key) {
+    std::deque<Component> parts;
+    for (size_t offset = firstComponent(key); offset < key.text.size();) {
+        size_t next = nextComponent(key, offset);
+        size_t end = next < key.text.size() ? next - 1 : next;
+        parts.push_back(Component{key.text.substr(offset, end - offset), false});
+        offset = next;
     }
-    char canonical[PATH_MAX];
-    if (realpath(native->c_str(), canonical) != nullptr) native->assign(canonical);
+    return parts;
+}
+
+// Starts `chain` at the start of `key` and resolves its components.
+static bool resolveKey(const PathKey &key, Links links, Chain *chain, FileEnd *file) {
+    std::string native;
+    int start = openKeyStart(key, &native);
+    if (start < 0) return false;
+    chain->native = native;
+    chain->fds.push_back(start);
+    chain->nativeLengths.push_back(native.size());
+    return resolve(chain, keyComponents(key), links, file);
+}
+
+int openKeyDirectory(const PathKey &key, std::string *native, Links links) {
+    Chain chain;
+    if (!resolveKey(key, links, &chain, nullptr)) return -1;
+    native->assign(chain.native);
+    if (chain.fds.size() == 1) return openat(chain.top(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = chain.top();
+    chain.fds.pop_back();  // handed over, not closed
     return fd;
+}
+
+bool resolveFilePath(const char *path, Links links, Chain *chain, FileEnd *file) {
+    std::string current = needsCurrentDirectory(path) ? currentWindowsDirectory() : std::string();
+    PathKey key;
+    if (!makePathKey(path, current.c_str(), &key) || firstComponent(key) >= key.text.size()) return false;
+    return resolveKey(key, links, chain, file);
 }
 
 }  // namespace posix
 
 using namespace posix;
 
-// Splits a file's key into the key of its directory and its name; false
-// when it names no file (a drive root, an empty path).
-static bool splitFileKey(const PathKey &key, PathKey *dirKey, std::string *name) {
-    size_t last = key.text.rfind('\\');
-    size_t nameStart = last == std::string::npos ? 0 : last + 1;
-    if (nameStart >= key.text.size() || (key.onDrive && last == std::string::npos)) return false;
-    name->assign(key.text, nameStart, std::string::npos);
-    dirKey->onDrive = key.onDrive;
-    dirKey->text.assign(key.text, 0, last == std::string::npos ? 0 : last);
-    return *name != ".." && *name != ".";
-}
-
-// Opens `name` of the directory open as `dirFd` as a stream of `mode`, when
-// it is a regular file or, for writing, when it is not there yet and can be
-// created. Never blocks (a FIFO or a device is refused, not opened for
-// good), and never writes through a symbolic link: its last component is
-// not followed. Settings and report files are only ever such files.
-static FILE *openRegular(int dirFd, const std::string &name, const char *mode) {
-    bool writing = mode[0] != 'r' || std::strchr(mode, '+') != nullptr;
-    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    flags |= writing ? O_RDWR | O_CREAT | O_NOFOLLOW : O_RDONLY;
-    if (mode[0] == 'a') flags |= O_APPEND;
-    int fd = openat(dirFd, name.c_str(), flags, 0666);
+// Opens the file that `path` names for reading, when it is a regular file on
+// a real file system: a FIFO or a device is refused, not opened for good,
+// and a kernel pseudo file (which may block a reader, or never end) is as if
+// no file were there. Links are followed only inside the drive. Only
+// reading is offered: the files the program writes are replacements.
+FILE *openFile(const char *path, const char *mode) {
+    if (path == nullptr || mode == nullptr || mode[0] != 'r' || std::strchr(mode, '+') != nullptr) return nullptr;
+    Chain chain;
+    FileEnd end;
+    if (!resolveFilePath(path, Links::withinStart, &chain, &end) || !end.found) return nullptr;
+    int fd = openat(chain.top(), end.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return nullptr;
     struct stat st;
     bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                  (mode[0] != 'w' || ftruncate(fd, 0) == 0) &&
+                  !onPseudoFileSystem(fd, joinNative(chain.native, end.name)) &&
                   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
     FILE *file = usable ? fdopen(fd, mode) : nullptr;
     if (file == nullptr) close(fd);
-    return file;
-}
-
-FILE *openFile(const char *path, const char *mode) {
-    if (path == nullptr || mode == nullptr) return nullptr;
-    std::string current = needsCurrentDirectory(path) ? currentWindowsDirectory() : std::string();
-    PathKey key, dirKey;
-    std::string name, realName, native;
-    if (!makePathKey(path, current.c_str(), &key) || !splitFileKey(key, &dirKey, &name)) return nullptr;
-    int dirFd = openKeyDirectory(dirKey, &native);
-    if (dirFd < 0) return nullptr;
-    bool found = findNameIn(dirFd, name.c_str(), &realName);
-    if (!found && !trimmedWindowsName(name.c_str(), &realName)) realName = name;
-    FILE *file = nullptr;
-    if (found || mode[0] != 'r') file = openRegular(dirFd, realName, mode);
-    close(dirFd);
     return file;
 }

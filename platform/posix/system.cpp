@@ -19,8 +19,10 @@ enum : uint32_t { errorNotReady = 21 };
 // A standard descriptor that is closed would be taken by the next file the
 // program opens (the report file as standard output): each is opened on
 // /dev/null first. The walk holds few descriptors, but the read-ahead would
-// like more than a low soft limit gives: it is raised to the hard one.
+// like more than a low soft limit gives: it is raised to the hard one. The
+// signals are set up before anything could need their handlers.
 void platformStartUp(int *, char ***) {
+    setUpSignals();
     for (int fd = 0; fd <= 2; ++fd) {
         // In this order the lowest free descriptor, which open takes, is fd.
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);

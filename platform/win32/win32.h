@@ -44,6 +44,10 @@ bool isUtf8(const char *text);
 // as U+FFFD. Returns the units written; *used (when given) gets the bytes
 // of `utf8` converted.
 size_t toWide(const char *utf8, wchar_t *out, size_t room, size_t *used = nullptr);
+// Converts the first `units` of `wide` (a NUL as any other) to UTF-8 in
+// `out` (`room` bytes, no terminator added), stopping before a character
+// that would not fit, as toUtf8. Returns the bytes written.
+size_t unitsToUtf8(const wchar_t *wide, size_t units, char *out, size_t room);
 // Converts the UTF-16 `wide` to UTF-8 in `out` (`room` bytes, NUL
 // included), stopping before a character that would not fit; a lone
 // surrogate is written in the three bytes of its code point (never valid
@@ -59,5 +63,14 @@ bool pathToAnsi(const char *utf8, char *out, size_t room);
 // character the code page cannot hold (never a best-fit look-alike), into
 // `out` (`room` bytes, at least 4 per unit). Returns the bytes written.
 size_t toCodePageShown(const wchar_t *wide, size_t units, UINT codePage, char *out, size_t room);
+
+// ---- files (win_files.cpp) ----
+
+// A name that reaches beyond the drive letters, in either slash: UNC
+// ("\\server\share"), the device namespaces ("\\.\", "\\?\") and the
+// NT one ("\??\"). Opening a UNC name makes Windows sign in to that server
+// with the user's credentials, and the report file is named by a settings
+// file that may lie in any folder the user stands in.
+bool beyondDrives(const char *path);
 
 }  // namespace win

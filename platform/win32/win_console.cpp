@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "platform/win32/win32.h"
 
 namespace {
@@ -151,12 +152,12 @@ const bool stderrIsConsole = askIsConsole(STD_ERROR_HANDLE);
 typedef BOOL(WINAPI *WriteConsoleWFn)(HANDLE, const void *, DWORD, LPDWORD, LPVOID);
 const WriteConsoleWFn writeConsoleW = win::lookUp<WriteConsoleWFn>("kernel32.dll", "WriteConsoleW");
 
-// The real characters on the console of the NT family, through the handle
-// `which`. What the stream holds is flushed first, so that the output keeps
-// its order.
-bool writeConsoleWide(FILE *stream, DWORD which, const char *text) {
+// The real characters on the console of the NT family: standard output's,
+// or standard error's for `stream` stderr. What the stream holds is flushed
+// first, so that the output keeps its order.
+bool writeConsoleWide(FILE *stream, const char *text) {
     if (std::fflush(stream) != 0 || writeConsoleW == nullptr) return false;
-    HANDLE out = GetStdHandle(which);
+    HANDLE out = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     wchar_t wide[512];
     while (*text != '\0') {
         size_t used;
@@ -183,19 +184,61 @@ bool writeInCodePage(FILE *stream, const char *text, UINT codePage) {
     return true;
 }
 
+// The code page in which `stream` is written: the console's own on Windows
+// 9x (standard output's or standard error's), the ANSI code page for
+// redirected output and the report file, which is
+// what a reader of such a file on this machine expects. False for the
+// console of the NT family, which gets the real characters.
+bool streamCodePage(FILE *stream, UINT *codePage) {
+    if ((stream == stdout && stdoutIsConsole) || (stream == stderr && stderrIsConsole)) {
+        if (win::isNt()) return false;
+        *codePage = GetConsoleOutputCP();
+        return true;
+    }
+    *codePage = CP_ACP;
+    return true;
+}
+
 }  // namespace
 
-// ASCII text goes through the stream unchanged. Other text: on the console
-// of the NT family its real characters; on a Windows 9x console the console's
-// code page; redirected output and the report file in the ANSI code page,
-// which is what a reader of such a file on this machine expects.
+// ASCII text goes through the stream unchanged; other text in the stream's
+// code page, or as the real characters on the console of the NT family.
 bool writeText(FILE *stream, const char *text) {
     if (win::isAscii(text)) return std::fputs(text, stream) >= 0;
-    bool console = (stream == stdout && stdoutIsConsole) || (stream == stderr && stderrIsConsole);
-    if (console)
-        return win::isNt() ? writeConsoleWide(stream, stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE, text)
-                           : writeInCodePage(stream, text, GetConsoleOutputCP());
-    return writeInCodePage(stream, text, CP_ACP);
+    UINT codePage;
+    if (!streamCodePage(stream, &codePage)) return writeConsoleWide(stream, text);
+    return writeInCodePage(stream, text, codePage);
+}
+
+namespace {
+
+// The bytes of the latest characters asked for, by their low byte: a layout
+// asks for every character beyond ASCII of every path, and names repeat
+// their characters. `bytes` is one more than the answer, 0 for no entry.
+struct KnownBytes {
+    uint32_t code;
+    UINT codePage;
+    int bytes;
+};
+KnownBytes knownBytes[256];
+
+}  // namespace
+
+// Converted one character alone as writeInCodePage converts it in its text.
+int codePageBytes(FILE *stream, uint32_t code) {
+    UINT codePage;
+    if (!streamCodePage(stream, &codePage)) return -1;
+    KnownBytes &known = knownBytes[code & 0xFF];
+    if (known.bytes > 0 && known.code == code && known.codePage == codePage) return known.bytes - 1;
+    char utf8[5];
+    utf8[encodeUtf8(code, utf8)] = '\0';
+    wchar_t wide[3];
+    size_t units = win::toWide(utf8, wide, 3);
+    char bytes[16];
+    size_t n = win::toCodePageShown(wide, units, codePage, bytes, sizeof bytes);
+    int held = (n == 1 && bytes[0] == '?') ? 0 : (int)n;
+    known = KnownBytes{code, codePage, held + 1};
+    return held;
 }
 
 FILE *platformStdout() {

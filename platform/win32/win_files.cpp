@@ -4,7 +4,7 @@
 // (through \\?\ paths); Windows 9x keeps the ANSI calls, names converted from
 // the ANSI code page, and MAX_PATH. A wildcard in a directory part or a
 // separator in a name never makes a search path match some other entry.
-// Files are opened only when they are regular disk files.
+// Files are opened only when they are regular disk files on a drive letter.
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -318,7 +318,7 @@ HANDLE openHandle(const char *path, const OpenMode &m) {
 // any of them does not wait. The C runtime then takes the handle over.
 FILE *openFile(const char *path, const char *mode) {
     OpenMode m;
-    if (path == nullptr || !parseMode(mode, &m)) return nullptr;
+    if (path == nullptr || win::beyondDrives(path) || !parseMode(mode, &m)) return nullptr;
     HANDLE h = openHandle(path, m);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     BY_HANDLE_FILE_INFORMATION info;
@@ -338,3 +338,15 @@ FILE *openFile(const char *path, const char *mode) {
     if (file == nullptr) _close(fd);
     return file;
 }
+
+// The shared settings file is where its Windows path says.
+FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
+
+namespace win {
+
+bool beyondDrives(const char *path) {
+    auto slash = [](char c) { return c == '\\' || c == '/'; };
+    return slash(path[0]) && (slash(path[1]) || (path[1] == '?' && path[2] == '?' && slash(path[3])));
+}
+
+}  // namespace win

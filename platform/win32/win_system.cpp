@@ -57,6 +57,23 @@ FARPROC entryPoint(const char *module, const char *name) {
 
 }  // namespace win
 
+// The 32-bit MinGW runtime brings its own ___lc_codepage_func, for old
+// msvcrt.dll builds (Windows 95's) that lack it, and it finds msvcrt.dll with
+// GetModuleHandleW: an import of a wide call, which Windows 95 lacks too.
+// This one, linked instead, asks with the ANSI call. Only MinGW's own
+// printf and scanf conversions of wide strings use it; without msvcrt's
+// answer it is 0, the code page of the "C" locale the program never leaves.
+#if defined(__MINGW32__) && defined(__i386__)
+namespace {
+typedef unsigned int(__cdecl *CodePageFn)();
+const CodePageFn runtimeCodePage = win::lookUp<CodePageFn>("msvcrt.dll", "___lc_codepage_func");
+}  // namespace
+
+extern "C" unsigned int __cdecl ___lc_codepage_func() {
+    return runtimeCodePage != nullptr ? runtimeCodePage() : 0;
+}
+#endif
+
 // ---- drives ----
 
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {

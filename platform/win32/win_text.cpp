@@ -1,9 +1,10 @@
 // The text conversions of the Windows platform: UTF-8 (the seam) to and from
-// UTF-16 (the wide calls, surrogate pairs included), ANSI names to UTF-8,
-// exact ANSI paths for Windows 9x, and text for a reader in a code page with
-// '?' for what it cannot hold. Written here rather than with CP_UTF8, which
-// Windows 95 lacks.
+// UTF-16 (the wide calls, surrogate pairs included), ANSI names and text (a
+// settings file) to UTF-8, exact ANSI paths for Windows 9x, and text for a
+// reader in a code page with '?' for what it cannot hold. Written here rather
+// than with CP_UTF8, which Windows 95 lacks.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
@@ -26,31 +27,6 @@ int decodeInvalid(const char *text, uint32_t *code) {
     }
     *code = 0xFFFD;
     return 1;
-}
-
-// The UTF-8 bytes of `code` (up to U+10FFFF; a surrogate as any other code
-// point of three bytes) in `out`; returns their number.
-size_t encodeUtf8(uint32_t code, char *out) {
-    if (code < 0x80) {
-        out[0] = (char)code;
-        return 1;
-    }
-    if (code < 0x800) {
-        out[0] = (char)(0xC0 | (code >> 6));
-        out[1] = (char)(0x80 | (code & 0x3F));
-        return 2;
-    }
-    if (code < 0x10000) {
-        out[0] = (char)(0xE0 | (code >> 12));
-        out[1] = (char)(0x80 | ((code >> 6) & 0x3F));
-        out[2] = (char)(0x80 | (code & 0x3F));
-        return 3;
-    }
-    out[0] = (char)(0xF0 | (code >> 18));
-    out[1] = (char)(0x80 | ((code >> 12) & 0x3F));
-    out[2] = (char)(0x80 | ((code >> 6) & 0x3F));
-    out[3] = (char)(0x80 | (code & 0x3F));
-    return 4;
 }
 
 // One character at a time, kept only when it converts back to itself: for
@@ -117,23 +93,29 @@ size_t toWide(const char *utf8, wchar_t *out, size_t room, size_t *used) {
     return units;
 }
 
-size_t toUtf8(const wchar_t *wide, char *out, size_t room) {
+size_t unitsToUtf8(const wchar_t *wide, size_t units, char *out, size_t room) {
     size_t at = 0;
-    for (size_t i = 0; wide[i] != 0;) {
+    for (size_t i = 0; i < units;) {
         uint32_t code = (uint16_t)wide[i];
-        size_t units = 1;
-        if (isHighSurrogate(code) && isLowSurrogate((uint16_t)wide[i + 1])) {
+        size_t used = 1;
+        if (isHighSurrogate(code) && i + 1 < units && isLowSurrogate((uint16_t)wide[i + 1])) {
             code = 0x10000 + ((code - 0xD800) << 10) + ((uint16_t)wide[i + 1] - 0xDC00);
-            units = 2;
+            used = 2;
         }
         char bytes[4];
         size_t n = encodeUtf8(code, bytes);
-        if (at + n + 1 > room) break;
+        if (at + n > room) break;
         std::memcpy(out + at, bytes, n);
         at += n;
-        i += units;
+        i += used;
     }
-    if (room > 0) out[at] = '\0';
+    return at;
+}
+
+size_t toUtf8(const wchar_t *wide, char *out, size_t room) {
+    if (room == 0) return 0;
+    size_t at = unitsToUtf8(wide, std::wcslen(wide), out, room - 1);
+    out[at] = '\0';
     return at;
 }
 
@@ -173,3 +155,17 @@ size_t toCodePageShown(const wchar_t *wide, size_t units, UINT codePage, char *o
 }
 
 }  // namespace win
+
+// A settings file of at most a few MiB: its UTF-16 form on the heap for the
+// moment of the conversion. Without that memory the bytes stay as they are
+// (the file's values are then converted where they are used).
+long ansiTextToUtf8(const char *text, size_t length, char *out, size_t room) {
+    if (length == 0) return 0;
+    int units = MultiByteToWideChar(CP_ACP, 0, text, (int)length, nullptr, 0);
+    wchar_t *wide = units > 0 ? (wchar_t *)std::malloc((size_t)units * sizeof(wchar_t)) : nullptr;
+    if (wide == nullptr) return -1;
+    units = MultiByteToWideChar(CP_ACP, 0, text, (int)length, wide, units);
+    size_t written = win::unitsToUtf8(wide, (size_t)units, out, room);
+    std::free(wide);
+    return (long)written;
+}

@@ -17,6 +17,8 @@ DATE = re.compile(r"\d\d-\d\d-\d{4} at \d\d:\d\d Hours")
 SPACE = re.compile(r"^(   (?:Total Free Space|Free Space|Free space Avail\.|Capacity) *= )( *[\d,]+)(?=  \()",
                    re.M)
 TOTAL = re.compile(r"^   (Number of Dirs\.|Number of Files|Allocation) += +([\d,*]+)", re.M)
+# No user's settings file (the shared one is looked for there first): a test brings its own.
+os.environ["XDG_CONFIG_HOME"] = "/dev/null"
 
 
 def make_tree(root, tree):
@@ -43,10 +45,11 @@ def bench_tree(root, scale):
 
 
 def run_folmar(args, drives=None, cwd=None, readahead=None, preexec=None, stdout=subprocess.PIPE,
-               command=(FOLMAR,)):
+               command=(FOLMAR,), env=None):
     """(exit code, stdout, stderr) of command + args in a new session, with FOLMAR_DRIVES and
-    FOLMAR_READAHEAD unless None; preexec runs in the child first; stdout not piped gives ""."""
-    env = dict(os.environ, FOLMAR_DRIVES=drives, FOLMAR_READAHEAD=readahead)
+    FOLMAR_READAHEAD unless None, and the variables of env; preexec runs in the child first; stdout not
+    piped gives ""."""
+    env = dict(os.environ, FOLMAR_DRIVES=drives, FOLMAR_READAHEAD=readahead, **(env or {}))
     env = {key: value for key, value in env.items() if value is not None}
     proc = subprocess.run(list(command) + list(args), cwd=cwd, env=env, stdin=subprocess.DEVNULL, timeout=240,
                           stdout=stdout, stderr=subprocess.PIPE, preexec_fn=preexec, start_new_session=True)

@@ -1,11 +1,12 @@
 """The console on a pseudo-terminal that is the program's controlling
 terminal: a wait puts it in key mode (no line input, no echo), a cursor key
-ends the wait and is consumed whole, Ctrl+C ends the program, and either way
-the mode is restored; the prompt of /P is on the screen while it waits, and a
-key clears the screen; the progress display of a run that has lasted a second
-is on standard error only, and erased at the end. The test types only once
-the terminal is in key mode, and reads the mode to compare with before the
-program starts: no timing counts but that second."""
+ends the wait and is consumed whole, Ctrl+C or any other signal ends the
+program, Ctrl+Z stops it at any moment, and the mode is always restored; the
+prompt of /P is on the screen while it waits, and a key clears the screen; the
+progress display of a run that has lasted a second is on standard error only,
+and erased at the end. The test types only once the terminal is in key mode,
+and reads the mode to compare with before the program starts: no timing
+counts but where said."""
 
 import fcntl
 import os
@@ -77,9 +78,43 @@ class ConsoleOnATerminal(harness.TreeTest):
         os.write(self.master, b"\n")  # nothing of it left unread: the next line read is only this
         self.assertEqual(os.read(self.slave, 100), b"\n")
 
-    def test_ctrl_c_during_the_wait_restores_the_mode(self):
-        self.start({"work/a/one.txt": 10})
-        self.assertEqual(self.type_until_exit(b"\x03"), -signal.SIGINT)
+    def test_any_signal_during_the_wait_restores_the_mode(self):
+        for sig in (signal.SIGINT, signal.SIGUSR1):  # Ctrl+C typed; one no handler was made for, sent
+            self.start({"work/a/one.txt": 10})
+            if sig == signal.SIGINT:
+                self.assertEqual(self.type_until_exit(b"\x03"), -sig)
+            else:
+                self.proc.send_signal(sig)
+                self.assertEqual(self.type_until_exit(b""), -sig)
+
+    def test_ctrl_z_and_fg_at_every_moment_of_the_waits_leave_the_mode_restored(self):
+        """After each key of 150 /P waits, Ctrl+Z over and over for a millisecond, each stop continued
+        (fg): one of them comes while the wait leaves key mode. Timing counts here, but no outcome may differ."""
+        tree = {"work/t/d%04d" % i: None for i in range(150 * 23)}
+        tree["work/Folmar.ini"] = 0
+        self.start(tree, ["/P", "/L", "C:\\work\\t"])
+        waits = 0
+        while self.proc.poll() is None:
+            if self.stopped():
+                self.proc.send_signal(signal.SIGCONT)
+            if self.output.endswith(PROMPT) and not termios.tcgetattr(self.slave)[3] & termios.ICANON:
+                self.output, waits = b"", waits + 1
+                os.write(self.master, b"x")
+                start = time.perf_counter()
+                while time.perf_counter() - start < 0.001:
+                    self.proc.send_signal(signal.SIGTSTP)
+                    if self.stopped():
+                        self.proc.send_signal(signal.SIGCONT)
+            if select.select([self.master], [], [], 0.002)[0]:
+                self.output += os.read(self.master, 65536)
+        self.assertEqual((self.type_until_exit(b""), waits), (0, 150))
+
+    def stopped(self):
+        try:
+            with open("/proc/%d/stat" % self.proc.pid) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] == "T"
+        except FileNotFoundError:  # ended, and reaped by the last poll
+            return False
 
     def test_pause_prompt_on_the_screen_and_a_cleared_screen_after_the_key(self):
         tree = {"work/t/d%02d/f" % i: 1 for i in range(29)}  # 30 directories: a pause after 23

@@ -1,13 +1,18 @@
 """The program on a hostile or unlucky machine, one case per fault: standard
-output closed, full or cut, few open files, little memory, control characters
-from outside, a directory listed but not searched, a working directory too
-deep for a Windows path. (Paths that climb above their drive and settings or
-report files that are no regular files: tests/posix.)"""
+output closed, full, cut or into the report, few open files, little memory,
+control characters from outside, links off the drive, a report file planted
+by another user, a run interrupted or past a file size limit, a directory
+listed but not searched, a working directory too deep for a Windows path.
+(Paths that climb above their drive and settings or report files that are no
+regular files: tests/posix.)"""
 
 import os
+import pwd
 import resource
+import select
 import shutil
 import signal
+import subprocess
 import tempfile
 
 import harness
@@ -24,17 +29,21 @@ class HostileMachine(harness.TreeTest):
     def run_c(self, args, **kw):
         return run_folmar(args, **dict(dict(drives="C=" + self.c, cwd=self.c), **kw))
 
-    def test_closed_standard_output_never_lets_console_text_into_the_report(self):
+    def test_standard_output_closed_or_into_the_report_never_lets_console_text_into_it(self):
         # File names listed during the walk overflow the console's buffer.
         harness.make_tree(self.c, {"d/listed-file-%s-%04d" % ("x" * 40, i): 0 for i in range(1500)})
         harness.write_settings(self.c, "lineWidthPrint=78\nshowFiles=L\noutputFile=C:\\out.txt\n")
-        code, _, _ = self.run_c(["/ALL"], preexec=lambda: os.close(1), stdout=None)
-        self.assertEqual(code, 0)
-        with open(os.path.join(self.c, "out.txt")) as f:
-            report = f.read()
-        self.assertIn("Drive C Totals", report)
-        self.assertNotIn("Folmar==>", report)
-        self.assertNotIn("listed-file", report)
+        report = os.path.join(self.c, "out.txt")
+        for into_report in (False, True):
+            with open(report, "w") as stdout:  # "folmar > C:\out.txt": the old report gets the console text
+                code, _, _ = self.run_c(["/ALL"], preexec=None if into_report else lambda: os.close(1),
+                                        stdout=stdout if into_report else None)
+            self.assertEqual(code, 0)
+            with open(report) as f:
+                text = f.read()
+            self.assertTrue(text.startswith("Directory Size") and text.endswith(" Hours \n"), text[:200])
+            self.assertNotIn("Folmar==>", text)
+            self.assertNotIn("listed-file", text)
 
     def test_standard_output_that_cannot_be_written_is_a_failure(self):
         with open("/dev/full", "w") as full:
@@ -89,6 +98,71 @@ class HostileMachine(harness.TreeTest):
                   shutil.copy(harness.FOLMAR, base)]
         code, out, _ = run_folmar(["C:\\p"], drives="C=" + base, cwd="/", command=nobody)
         self.assertEqual((code, totals(out)), (0, (4, 1, 70)), out)  # neither of the two entered
+
+    def test_links_never_lead_a_read_or_a_write_off_the_drive(self):
+        outside = os.path.join(self.tmp, "outside")
+        harness.make_tree(outside, {"f": 3})
+        harness.write_settings(outside, "showDirs=N\n")
+        for link in ("lnk", "Orvan", "rep"):
+            os.symlink(outside, os.path.join(self.c, link))
+        code, out, _ = self.run_c(["C:\\lnk"])  # the settings file through C:\Orvan is not read either
+        self.assertEqual(code, 0)
+        self.assertIn("Folmar==>  C:\\Orvan\\Folmar.ini File Not Found \n", out)
+        self.assertIn("\nFile not found: C:\\LNK\\\n", out)
+        harness.write_settings(self.c, "lineWidthPrint=78\noutputFile=C:\\rep\\out.txt\n")
+        code, out, _ = self.run_c(["/ALL"])
+        self.assertEqual(code, 0)
+        self.assertIn("Folmar==>  Unable to open the FolmarAll.txt output file \n", out)
+        self.assertEqual(sorted(os.listdir(outside)), ["Folmar.ini", "f"])
+
+    def test_a_report_replaces_a_file_planted_in_a_sticky_folder_and_never_writes_into_it(self):
+        if os.geteuid() != 0:
+            self.skipTest("needs root to plant another user's file")
+        nobody = pwd.getpwnam("nobody")
+        public = os.path.join(self.c, "pub")
+        os.mkdir(public)
+        os.chmod(public, 0o1777)
+        kept, planted = os.path.join(public, "kept"), os.path.join(public, "out.txt")
+        with open(kept, "w") as f:
+            f.write("nobody's own\n")
+        os.link(kept, planted)  # a hard link at the report's name
+        os.lchown(kept, nobody.pw_uid, nobody.pw_gid)
+        os.chmod(kept, 0o666)
+        harness.write_settings(self.c, "lineWidthPrint=78\noutputFile=C:\\pub\\out.txt\n")
+        code, out, _ = self.run_c(["/ALL"], preexec=lambda: os.umask(0o022))
+        self.assertEqual(code, 0, out)
+        with open(kept) as f:
+            self.assertEqual(f.read(), "nobody's own\n")
+        report = os.lstat(planted)
+        self.assertEqual((report.st_uid, report.st_mode & 0o7777), (0, 0o644))
+        self.assertEqual(sorted(os.listdir(public)), ["kept", "out.txt"])
+
+    def test_an_interrupted_or_failed_all_drives_run_leaves_the_previous_report_as_it_was(self):
+        # Names listed to a pipe nobody reads: the run waits mid-walk, its new report file begun.
+        harness.make_tree(self.c, {"d/%03d/listed-file-%s-%02d" % (d, "x" * 40, f): 0 for d in range(150) for f in range(20)})
+        harness.write_settings(self.c, "lineWidthPrint=78\nshowFiles=L\noutputFile=C:\\out.txt\n")
+        report = os.path.join(self.c, "out.txt")
+        for fault in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, "a file size limit"):
+            with open(report, "w") as f:
+                f.write("the previous report\n")
+            if fault == "a file size limit":  # 8 KiB: a write error like a full disk, exit code 1
+                code, out, _ = self.run_c(["/ALL"], preexec=lambda: resource.setrlimit(resource.RLIMIT_FSIZE,
+                                                                                         (8192, 8192)))
+                self.assertEqual(code, 1)
+                self.assertTrue(out.endswith("Folmar==>  Unable to write the output file C:\\out.txt \n"
+                                             "Folmar==>  Most likely the disk drive is full \n"), out[-200:])
+            else:
+                proc = subprocess.Popen([harness.FOLMAR, "/ALL"], cwd=self.c, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, start_new_session=True,
+                                        env=dict(os.environ, FOLMAR_DRIVES="C=" + self.c))
+                # Its first names in the pipe: the report file is begun.
+                self.assertTrue(select.select([proc.stdout], [], [], 60)[0], "the walk never began")
+                proc.send_signal(fault)
+                proc.communicate(timeout=60)
+                self.assertEqual(proc.returncode, -fault)
+            with open(report) as f:
+                self.assertEqual(f.read(), "the previous report\n", fault)
+            self.assertEqual([name for name in os.listdir(self.c) if name.startswith(".")], [], fault)
 
     def test_working_directory_deeper_than_a_windows_path_ends_the_run(self):
         deep = os.path.join(self.c, *(["x" * 50] * 6))

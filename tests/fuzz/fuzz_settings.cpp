@@ -9,11 +9,13 @@
 #include <string>
 
 #include "common/runstate.h"
+#include "common/text.h"
 #include "platform/fake/fake.h"
 #include "settings/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fakeReset();
+    fakeSetCodePage(size % 2 == 1);  // a file of odd length is read on a system with an ANSI code page
     resetRunState();
     fakePutFile("Folmar.ini", std::string(reinterpret_cast<const char *>(data), size));
     readSettings();
@@ -21,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     assert(rs.settingsFile == nullptr);
     assert(std::memchr(rs.settingsLine, 0, sizeof rs.settingsLine) != nullptr);
-    assert(std::strlen(rs.outputFile) <= 80 && std::strpbrk(rs.outputFile, " \n") == nullptr);
+    assert(utf8Chars(rs.outputFile) <= 80 && std::strpbrk(rs.outputFile, " \n") == nullptr);
     assert(std::strchr("LSN", rs.showDirs) && std::strchr("NSL", rs.showFiles));
     assert(std::strchr("YN", rs.processLocalDrives) && std::strchr("YN", rs.processRemoteDrives));
     assert(rs.lineWidthPrint == 0 || (rs.lineWidthPrint >= 75 && rs.lineWidthPrint <= 125));

@@ -3,6 +3,7 @@
 // directory, D one that does not exist, P is /proc and X is /.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/dirs.h"
+#include "platform/posix/posix.h"
 
 namespace {
 
@@ -94,11 +96,10 @@ uint64_t heldAhead(const std::string &parent) {
     return posix::readAheadCounts().read - before;
 }
 
-// Whether openFile() opens `path`; the file is closed again.
-bool opens(const char *path, const char *mode) {
-    FILE *file = openFile(path, mode);
-    if (file != nullptr) std::fclose(file);
-    return file != nullptr;
+// Whether openFile() opens `path` ("r"), or a replacement of it can be made and put in place ("w").
+bool opens(const std::string &path, const char *mode) {
+    FILE *file = mode[0] == 'r' ? openFile(path.c_str(), mode) : createReplacement(path.c_str());
+    return file != nullptr && (mode[0] == 'r' ? std::fclose(file) == 0 : commitReplacement(file));
 }
 
 bool between(uint64_t x, uint64_t a, uint64_t b) { return (a <= x && x <= b) || (b <= x && x <= a); }
@@ -195,24 +196,52 @@ TEST(DiskSpace, FiguresFromStatvfsAndWindowsErrorCodes) {
     EXPECT_FALSE(extended("D:\\", &toCaller, &capacity, &totalFree, &error) || error != 3u);
 }
 
-// Found as directories are: an existing file is written, never a second spelling of it. A FIFO, a device,
-// a directory or a link is as if no file were there (a link to a file is read, never written); nothing blocks.
+// Found as directories are: an existing file is replaced, never a second spelling of it. A FIFO, a device,
+// a directory, a kernel pseudo file or a link is as if no file were there, but for a link read that stays on
+// its drive; a link in a folder of a path is followed only so, and never for a file written. Nothing blocks.
 TEST(Files, OpenedThroughTheSameTranslationAndOnlyWhenRegular) {
     make({"Orvan/Folmar.ini=3", "odd/dir/", "victim=8"});
     ASSERT_EQ(mkfifo(native("odd/fifo").c_str(), 0644), 0);
-    ASSERT_EQ(symlink(native("victim").c_str(), native("odd/link").c_str()), 0);
-    ASSERT_EQ(symlink("/dev/zero", native("odd/zero").c_str()), 0);
-    const struct { const char *path, *mode; bool opens; } cases[] = {
+    ASSERT_EQ(link(native("victim").c_str(), native("hard").c_str()), 0);
+    const std::pair<const char *, std::string> links[] = {{"odd/link", native("victim")}, {"odd/zero", "/dev/zero"},
+        {"odd/in", ".."}, {"odd/tmp", "/tmp"}, {"odd/version", "/proc/version"}};
+    for (const auto &l : links) ASSERT_EQ(symlink(l.second.c_str(), native(l.first).c_str()), 0);
+    std::string viaTmp = "C:\\odd\\tmp" + root.substr(root.rfind('/')).replace(0, 1, "\\");  // off C, back in
+    std::string onX = "X:" + root;
+    std::replace(onX.begin(), onX.end(), '/', '\\');
+    const struct { std::string path; const char *mode; bool opens; } cases[] = {
         {"c:\\ORVAN\\folmar.INI", "r", true}, {"C:\\orvan\\absent.ini", "r", false}, {"C:\\", "w", false},
         {"C:\\orvan.\\FOLMAR.INI ", "w", true}, {"C:\\orvan\\New.txt", "w", true}, {"C:\\orvan\\#x", "w", true},
         {"C:\\odd\\fifo", "r", false}, {"C:\\odd\\fifo", "w", false}, {"C:\\odd\\dir", "r", false},
         {"C:\\odd\\dir", "w", false}, {"C:\\odd\\link", "r", true}, {"C:\\odd\\link", "w", false},
-        {"C:\\odd\\zero", "r", false}, {"C:\\odd\\zero", "w", false}};
+        {"C:\\odd\\zero", "r", false}, {"C:\\odd\\zero", "w", false}, {"C:\\odd\\in\\victim", "r", true},
+        {"C:\\odd\\in\\new.txt", "w", false}, {viaTmp + "\\victim", "r", false}, {viaTmp + "\\new.txt", "w", false},
+        {"X:\\proc\\version", "r", false}, {onX + "\\odd\\version", "r", false}, {"X:\\proc\\new.txt", "w", false}};
     alarm(20);  // a blocking open ends the test program instead of hanging it
     for (const auto &c : cases) EXPECT_EQ(opens(c.path, c.mode), c.opens) << c.path << " " << c.mode;
     alarm(0);
-    EXPECT_EQ(list("C:\\Orvan\\*.*"), (Listing{".:0/", "Folmar.ini:0", "New.txt:0", "#x:0"}));
+    EXPECT_EQ(list("C:\\Orvan\\*.*"), (Listing{".:0/", "Folmar.ini:0", "New.txt:0", "#x:0"}));  // no new file left
     EXPECT_EQ(list("C:\\victim"), (Listing{"victim:8"}));
+    EXPECT_TRUE(isSameFile("C:\\hard", "c:\\odd\\in\\VICTIM") && !isSameFile("C:\\odd\\link", "C:\\victim"));
+}
+
+// The shared settings file: the user's, else the system's, else the drive path; the first regular file, so a
+// folder or a FIFO of that name is passed over without blocking. Sizes tell them apart.
+TEST(Files, SharedSettingsFromTheUsersThenTheSystemsThenTheDrivePath) {
+    make({"Orvan/Folmar.ini=4", "set/user.ini=1", "set/system.ini=2", "set/dir/"});
+    ASSERT_EQ(mkfifo(native("set/fifo").c_str(), 0644), 0);
+    const struct { const char *user, *system; uintmax_t size; } cases[] = {  // "": no place known
+        {"set/none", "set/none", 4}, {"set/none", "set/system.ini", 2}, {"set/user.ini", "set/system.ini", 1},
+        {"", "set/system.ini", 2}, {"set/fifo", "set/system.ini", 2}, {"set/dir", "set/fifo", 4}};
+    alarm(20);  // a blocking open ends the test program instead of hanging it
+    for (const auto &c : cases) {
+        const std::vector<std::string> places = {c.user[0] ? native(c.user) : "", native(c.system)};
+        FILE *file = posix::openSharedSettingsFrom(places, "C:\\orvan\\FOLMAR.ini", "r");
+        ASSERT_NE(file, nullptr) << c.user;
+        EXPECT_EQ(std::filesystem::file_size("/proc/self/fd/" + std::to_string(fileno(file))), c.size) << c.user;
+        std::fclose(file);
+    }
+    alarm(0);
 }
 
 // To any depth while unchanged under its name (a grown file shows it); otherwise read afresh.

@@ -1,7 +1,7 @@
 // The machine-free rules of the POSIX emulation: the FOLMAR_DRIVES text, the
 // one spelling of a Windows path, names, the Windows form of a working
-// directory, mountinfo lines, drive types of file systems, and the integer
-// read from standard input.
+// directory, mountinfo lines, drive types of file systems, the user's
+// settings file, and the integer read from standard input.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -94,6 +94,18 @@ TEST(FileSystems, PseudoRemoteAndCdrom) {
         {0x9660, "iso9660", driveCdrom},          {0x15013346, "udf", driveCdrom},
         {0xEF53, "ext4", driveFixed}};
     for (const auto &c : cases) EXPECT_EQ(driveTypeOfFileSystem(c.magic, c.mountType), c.type) << c.mountType;
+}
+
+// The XDG base directories: a relative or empty XDG_CONFIG_HOME counts as unset; no absolute HOME, no user's file.
+TEST(SharedSettings, UsersFileFromXdgConfigHomeElseHome) {
+    const struct { const char *xdg, *home, *path; } cases[] = {
+        {"/x/cfg", "/home/ann", "/x/cfg/folmar/Folmar.ini"}, {"/x/cfg/", nullptr, "/x/cfg/folmar/Folmar.ini"},
+        {nullptr, "/home/ann", "/home/ann/.config/folmar/Folmar.ini"},
+        {"", "/home/ann/", "/home/ann/.config/folmar/Folmar.ini"},
+        {"cfg", "/home/ann", "/home/ann/.config/folmar/Folmar.ini"},
+        {nullptr, nullptr, ""}, {"cfg", "", ""}, {nullptr, "ann", ""}};
+    for (const auto &c : cases)
+        EXPECT_EQ(userSettingsPath(c.xdg, c.home), c.path) << (c.xdg ? c.xdg : "-") << " " << (c.home ? c.home : "-");
 }
 
 // As scanf("%d"): blanks, a sign, digits; the rest stays unread; no number keeps the value; huge: INT_MAX.

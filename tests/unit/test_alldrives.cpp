@@ -130,24 +130,32 @@ TEST_F(AllDrivesTest, GrandTotalsGetANewPageOnlyWhenTheyDoNotFit) {
     }
 }
 
-// One that cannot be opened: a wait, exit code 0; one on a full disk: exit code 1.
+// One that cannot be opened: a wait, exit code 0; one on a full disk, or a walk
+// that stops: exit code 1. Each time the previous report stays as it was.
 TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplete) {
-    for (bool full : {false, true}) {
-        SCOPED_TRACE(full ? "full disk" : "cannot be opened");
+    enum Fault { cannotOpen, fullDisk, walkStops };
+    for (Fault fault : {cannotOpen, fullDisk, walkStops}) {
+        SCOPED_TRACE(fault);
         fresh();
         fakeAddFile("C:\\A\\f.txt", 10);
-        full ? fakeFullDisk("C:\\FolmarAll.txt") : fakeFailOpen("C:\\FolmarAll.txt");
-        EXPECT_EQ(runAllDrives(), full ? 1 : 0);
+        fakePutFile("C:\\FolmarAll.txt", "the previous report\n");
+        if (fault == cannotOpen) fakeFailOpen("C:\\FolmarAll.txt");
+        if (fault == fullDisk) fakeFullDisk("C:\\FolmarAll.txt");
+        if (fault == walkStops) fakeFailDir("C:\\A", 0, errorNotEnoughMemory);
+        EXPECT_EQ(runAllDrives(), fault == cannotOpen ? 0 : 1);
         const std::string text = out();
-        EXPECT_EQ(text.substr(full ? text.find("Folmar==>  Unable") : 0),
-                  full ? "Folmar==>  Unable to write the output file C:\\FolmarAll.txt \n"
-                         "Folmar==>  Most likely the disk drive is full \n"
-                       : "Folmar==>  Unable to open the FolmarAll.txt output file \n"
-                         "Folmar==>  Most likely the disk drive is full \n"
-                         "Folmar==>  Program will terminate \n"
-                         "Folmar==>  Press Enter to continue \n");
-        EXPECT_EQ(fakeFileExists("C:\\FolmarAll.txt"), full);
+        EXPECT_EQ(text.substr(fault == cannotOpen ? 0 : text.find("Folmar==>  Unable")),
+                  fault == fullDisk ? "Folmar==>  Unable to write the output file C:\\FolmarAll.txt \n"
+                                      "Folmar==>  Most likely the disk drive is full \n"
+                  : fault == walkStops ? "Folmar==>  Unable to read C:\\A\\*.* \n"
+                                         "Folmar==>  Out of memory or open files (Error Code 8) \n"
+                                       : "Folmar==>  Unable to open the FolmarAll.txt output file \n"
+                                         "Folmar==>  Most likely the disk drive is full \n"
+                                         "Folmar==>  Program will terminate \n"
+                                         "Folmar==>  Press Enter to continue \n");
+        EXPECT_EQ(fakeFileText("C:\\FolmarAll.txt"), "the previous report\n");
+        EXPECT_EQ(fakeOpenReplacements(), 0);
         EXPECT_EQ(rs.outFile, nullptr);
-        EXPECT_EQ(rs.outFileWriteFailed, full);
+        EXPECT_EQ(rs.outFileWriteFailed, fault == fullDisk);
     }
 }

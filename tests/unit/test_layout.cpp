@@ -26,11 +26,12 @@ protected:
 static std::string x(int count) { return std::string(count, 'x'); }
 
 // Width 78: size column from 64, breaks searched at columns 33 to 64; 75: 61,
-// from 31; 125: 111, from 56. All in terminal columns, no break inside a character.
+// from 31; 125: 111, from 56. All in terminal columns (in a code page: in its
+// bytes), no break inside a character.
 TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
     const std::string head60 = "C:\\" + x(60) + "\\", e = "\xc3\xa9", wide = "\xe6\x97\xa5";  // é, 日
     const std::string selector = "\xf3\xa0\x84\x81";  // U+E0101: four bytes, no column
-    struct Case { int width; const char *name; std::string path; uint64_t bytes; std::string expected; };
+    struct Case { int width; const char *name; std::string path; uint64_t bytes; std::string expected; bool codePage = false; };
     const Case cases[] = {
         {78, "a backslash is taken before a blank further right", "C:\\" + x(31) + "\\" + x(28) + " " + x(10) + "\\", 1,
          "C:\\" + x(31) + "\\\n   " + x(28) + " " + x(10) + dots(22) + "............ 1\n"},
@@ -68,11 +69,15 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
          "C:\\x" + times(28, wide) + "\n   " + times(12, wide) + dots(34) + "............ 5\n"},
         {75, "break positions are columns, not bytes", "C:\\" + times(20, wide) + " " + x(30) + "\\", 5,
          "C:\\" + times(20, wide) + " \n   " + x(30) + dots(28) + "............ 5\n"},
+        {75, "in a code page: bytes as written, one '?' for each character it lacks",
+         "C:\\e\xcc\x81\xcc\x81 \xf0\x9f\x8e\x89 " + wide + "\xce\xb1" + e + "\\", 5,
+         "C:\\e?? ? " + wide + "?" + e + dots(48) + "............ 5\n", true},
     };
     int lines = 0;  // more than 23 in all: without /P the console never stops
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         rs.i64TotalAlloc = rs.i64SaveTotalAlloc = 1000;
+        fakeSetCodePage(c.codePage);
         EXPECT_EQ(linesOf(c.width, c.path, c.bytes), c.expected);
         lines += countOf(c.expected, "\n");
         EXPECT_EQ((int)rs.screenLines, lines);  // each line counts toward the /P pause

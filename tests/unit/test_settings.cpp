@@ -18,20 +18,39 @@ static std::string settings() {
            std::to_string(rs.settingsLineNumber);
 }
 
+// A file larger than 1 MiB is as if it were not there, after a message.
 TEST_F(SettingsTest, WithoutASettingsFileTheDefaultsAreAnnouncedAndAKeyIsAwaited) {
+    const std::string mib(1 << 20, '\n'), found = "Folmar==>  Default Parameters will be used \n";
+    fakePutFile("Folmar.ini", "[Folmar x]\npageSize=57" + mib);
     readSettings();
-    EXPECT_EQ(out(), "\n"
-                     "Folmar==>  C:\\Orvan\\Folmar.ini File Not Found \n"
-                     "Folmar==>  Default Parameters will be used \n"
+    EXPECT_EQ(out(), "Folmar==>  Folmar.ini is larger than 1 MiB and is not read \n"
+                     "Folmar==>  Press Enter to continue \n\n"
+                     "Folmar==>  C:\\Orvan\\Folmar.ini File Not Found \n" + found +
                      "Folmar==>  Press Enter to continue \n");
     EXPECT_EQ(settings(), "LNYN 60 125/125 C:\\FolmarAll.txt [ ] #0");
+    fresh();
+    fakePutFile("Folmar.ini", "[Folmar x]\npageSize=57" + mib);
+    fakePutFile("C:\\Orvan\\Folmar.ini", "[Folmar x]\npageSize=58" + mib.substr(22));  // 1 MiB: read
+    readSettings();
+    EXPECT_EQ(settings(), "LNYN 58 0/0 C:\\FolmarAll.txt [ ] #" + std::to_string(mib.size() - 21));
+}
+
+// `text` after a UTF-16 byte-order mark, in either byte order.
+static std::string utf16(const std::u16string &text, bool bigEndian) {
+    std::string bytes;
+    for (char16_t unit : u"\uFEFF" + text) {
+        char high = (char)(unit >> 8), low = (char)(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
 }
 
 // Each row: a settings file, every setting after it (without a key: "LNYN 55
 // 0/0 C:\FolmarAll.txt [ ]"), the number of an invalid record reported.
 TEST_F(SettingsTest, SettingsFilesAreReadKeyByKeyAndPieceByPiece) {
     const char nul[] = "[Folmar x]\nshowFiles=S\0pageSize=60\n\0pageSize=58\npageSize=57";
-    struct Case { std::string file, settings; int invalidRecord = 0; };
+    const std::string groesse = "C:\\Gr\xc3\xb6\xc3\x9f" "e", smile = "\xf0\x9f\x98\x80";  // Größe, U+1F600
+    struct Case { std::string file, settings; int invalidRecord = 0; bool codePage = false; };
     const Case cases[] = {
         // Key names in any case, compared over their own length; the section line begins "[Folmar ".
         {"[Folmar x]\nSHOWDIRS=S\nshowFilesToo=S\npagesize and more = 57\nshowFile=L\n", "SSYN 57 0/0 C:\\FolmarAll.txt [ ] #5"},
@@ -69,11 +88,24 @@ TEST_F(SettingsTest, SettingsFilesAreReadKeyByKeyAndPieceByPiece) {
          "SNYN 57 0/0 C:\\FolmarAll.txt [ ] #4", 4},
         {std::string(nul, sizeof nul - 1), "LSYN 57 0/0 C:\\FolmarAll.txt [ ] #4"},  // NUL ends its piece's text
         {"[Folmar x]\noutputFile=a\rb\t", "LNYN 55 0/0 a\rb\t [ ] #2"},  // a lone CR or a tab is text
+        // The text: after a byte-order mark (UTF-8, UTF-16 in either order), UTF-8, else the ANSI code page
+        // where there is one; 80 characters to a piece; a value cut between two characters; a Ctrl-Z ends it.
+        {"\xef\xbb\xbf[Folmar x]\noutputFile=" + groesse + "\n", "LNYN 55 0/0 " + groesse + " [ ] #2"},
+        {utf16(u"[Folmar x]\r\noutputFile=C:\\Gr\u00f6\u00dfe\U0001F600\r\npageSize=57", false),
+         "LNYN 57 0/0 " + groesse + smile + " [ ] #3"},
+        {utf16(u"[Folmar x]\ndriveList=c\u00e9d\noutputFile=\xd800\xdc00\xdc00\n", true),
+         "LNYN 55 0/0 \xf0\x90\x80\x80\xef\xbf\xbd [~C?D] #3"},
+        {"[Folmar x]\noutputFile=C:\\Gr\xf6\xdf" "e\n", "LNYN 55 0/0 " + groesse + " [ ] #2", 0, true},
+        {"[Folmar x]\noutputFile=C:\\Gr\xf6\xdf" "e\n", "LNYN 55 0/0 C:\\Gr\xf6\xdf" "e [ ] #2"},
+        {"[Folmar x]\noutputFile=" + times(68, "\xc3\xa9") + "\npageSize=57\n", "LNYN 57 0/0 " + times(68, "\xc3\xa9") + " [ ] #3"},
+        {"[Folmar x]\noutputFile=" + times(69, smile), "LNYN 55 0/0 " + times(64, smile) + " [ ] #2"},
+        {"[Folmar x]\npageSize=57\n\x1apageSize=58\n", "LNYN 57 0/0 C:\\FolmarAll.txt [ ] #2"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
         fresh();
         fakeSetConsole(true);
+        fakeSetCodePage(c.codePage);
         fakePressLater('\r');
         fakePutFile("Folmar.ini", c.file);
         readSettings();

@@ -111,7 +111,8 @@ TEST_F(StartUpTest, ProgressOnTheTerminalIsErasedBeforeAWait) {
 }
 
 // Each stops before any report, after its messages (and, but for an
-// all-drives run answered 0, a wait for a key).
+// all-drives run answered 0 or told to write its report over the settings
+// file, a wait for a key); the settings file stays as it was.
 TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
     struct Case { const char *settings; bool versionFails; const char *arg; int exitCode; const char *text; };
     const Case cases[] = {
@@ -122,6 +123,8 @@ TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
          "Folmar==>  processLocalDrives and processRemoteDrives \n"
          "Folmar==   ..are both set to (N)o in C:\\Orvan\\Folmar.ini\n"},
         {"", false, "/ALL", 0, "Folmar==>  Enter (1-4) or 0 to End: "},
+        {"lineWidthPrint=80\noutputFile=folmar.INI\n", false, "/ALL", 1,
+         "Folmar==>  Unable to use the output file folmar.INI \nFolmar==>  It is the settings file of this run \n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text);
@@ -133,6 +136,7 @@ TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
         EXPECT_EQ(run({c.arg}), c.exitCode);
         EXPECT_TRUE(contains(out(), c.text)) << out();
         EXPECT_TRUE(endsWith(out(), c.arg[1] == 'A' ? c.text : "Folmar==>  Press Enter to continue \n"));
+        EXPECT_EQ(fakeFileText("Folmar.ini"), std::string("[Folmar settings]\n") + c.settings);
     }
 }
 

@@ -2,9 +2,12 @@
 and settings are unit-tested against the fake; here a report is compared by its
 directory lines (path, bytes) and disk figures, for small trees. Run by
 run-wine-tests.sh, whose prefix has D: fixed, E: remote, F: CD-ROM, H: never
-ready, C: a CD-ROM, no Z:, and folmar95.exe, which wine shows Windows 95."""
+ready, C: a CD-ROM, no Z:, and three programs: the 64-bit and the 32-bit
+folmar.exe shown Windows 10, and folmar95.exe (the 32-bit one where 32-bit wine
+runs) shown Windows 95."""
 
 import datetime
+import functools
 import os
 import pty
 import re
@@ -21,7 +24,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 from harness import make_tree  # noqa: E402
 
 ROOT = os.environ.get("FOLMAR_WINE_ROOT", "")
-EXE, EXE95 = os.path.join(ROOT, "bin", "folmar.exe"), os.path.join(ROOT, "bin", "folmar95.exe")
+EXE, EXE32, EXE95 = (os.path.join(ROOT, "bin", name) for name in ("folmar.exe", "folmar32.exe", "folmar95.exe"))
 D, E, F = (os.path.join(ROOT, letter) for letter in "def")
 DRIVE_C = os.path.join(os.environ.get("WINEPREFIX", ""), "drive_c")
 REPORT_FILE = os.path.join(DRIVE_C, "FolmarAll.txt")
@@ -37,6 +40,21 @@ def run(args, cwd, exe=EXE, answer="", stdout=subprocess.PIPE, errors=None):
     if errors is not None and proc.stderr:
         errors.extend(ansi_lines(proc.stderr))
     return proc.returncode, [] if proc.stdout is None else ansi_lines(proc.stdout)
+
+
+def each(*programs):
+    """Runs the test once with each of `programs` that is there, as self.exe, on fresh drives."""
+    def wrap(test):
+        @functools.wraps(test)
+        def run_each(self):
+            for n, exe in enumerate(exe for exe in programs if os.path.exists(exe)):
+                with self.subTest(program=os.path.basename(exe)):
+                    if n > 0:
+                        self.setUp()
+                    self.exe = exe
+                    test(self)
+        return run_each
+    return wrap
 
 
 def ansi_lines(data):
@@ -59,17 +77,19 @@ def figures(lines, label):
 
 
 class WineTest(unittest.TestCase):
+    exe = EXE
+
     def setUp(self):
         for folder in (D, E, F):
             shutil.rmtree(folder)
             os.mkdir(folder)
 
-    def all_drives(self, settings, answer, **kwargs):
-        """An all-drives run from F: with these settings: its output and report file."""
-        Path(F, "Folmar.ini").write_bytes(b"[Folmar settings]\n" + settings)
+    def all_drives(self, settings, answer, encoding="utf-8", code=0, **kwargs):
+        """An all-drives run from F: with these settings, saved in `encoding`: its output and report file."""
+        Path(F, "Folmar.ini").write_bytes(("[Folmar settings]\n" + settings).encode(encoding))
         Path(REPORT_FILE).unlink(missing_ok=True)
         rc, out = run(["/ALL"], cwd=F, answer=answer, **kwargs)
-        self.assertEqual(rc, 0)
+        self.assertEqual(rc, code)
         return out, ansi_lines(Path(REPORT_FILE).read_bytes()) if os.path.exists(REPORT_FILE) else None
 
 
@@ -81,8 +101,9 @@ class SinglePathTest(WineTest):
                       "n/Français/été.txt": 3, "n/Dvořák/a": 1000, "n/Dvorák/a": 10, "n/Ćirilica/a": 2000,
                       "n/cirilica/a": 20, "n/Ελληνικά/Υπο/β": 12, "n/emoji \U0001F389/x": 8})
 
+    @each(EXE, EXE32)
     def test_current_directory_walked_with_64_bit_sizes_and_the_extended_query(self):
-        rc, out = run([], cwd=os.path.join(D, "work"))  # wine lists names in upper-cased order
+        rc, out = run([], cwd=os.path.join(D, "work"), exe=self.exe)  # wine lists names in upper-cased order
         self.assertEqual((rc, dir_lines(out)), (0, [
             ("D:\\work", 5368709126), ("D:\\work\\alpha", 0), ("D:\\work\\Long Directory Name", 0),
             ("D:\\work\\Long Directory Name\\Inner Folder Name", 1), ("D:\\work\\Zeta", 9), ("D:\\work\\_under", 5)]))
@@ -93,32 +114,42 @@ class SinglePathTest(WineTest):
         for free in figures(out, "Free Space") + figures(out, "Free space Avail."):
             self.assertTrue(0 < free <= capacity, free)
 
+    def test_help_and_version_alone_answer_without_a_wait_and_walk_nothing(self):
+        rc, slash_help = run(["/?"], cwd=D)
+        self.assertEqual((rc, slash_help[-1]), (1, "Folmar==>  Press Enter to continue "))
+        self.assertEqual(run(["--help"], cwd=D), (0, slash_help[:-1]))
+        self.assertEqual(run(["--version"], cwd=D), (0, ["Folmar==>  Ver. 5.1b   18 January, 2008 "]))
+
+    @each(EXE, EXE32)
     def test_short_name_switch_builds_paths_from_wines_short_names(self):
-        paths = "\n".join(path for path, _ in dir_lines(run(["/S", "D:\\work"], cwd=D)[1]))
+        paths = "\n".join(path for path, _ in dir_lines(run(["/S", "D:\\work"], cwd=D, exe=self.exe)[1]))
         self.assertRegex(paths, r"\AD:\\work\nD:\\work\\alpha\nD:\\work\\LONG~\w{3}\n"
                                 r"D:\\work\\LONG~\w{3}\\INNE~\w{3}\nD:\\work\\Zeta\nD:\\work\\_under\Z")
 
     def test_current_directory_on_no_drive_exits_1_and_a_letter_of_none_fails_with_error_code_3(self):
         rc, out = run([], cwd="/tmp")
         self.assertEqual((rc, out[-1][:48]), (1, "Folmar==>  The current directory is on no drive:"))
-        for exe, query, drive in [(EXE, "GetFreeDiskSpaceEx()", '"Q:\\"'),
+        for exe, query, drive in [(EXE, "GetFreeDiskSpaceEx()", '"Q:\\"'), (EXE32, "GetFreeDiskSpaceEx()", '"Q:\\"'),
                                   (EXE95, "GetFreeDiskSpace()", "Drive 'Q'")]:
-            rc, out = run(["q:\\x"], cwd=D, exe=exe, errors=[])
+            if not os.path.exists(exe):
+                continue
+            rc, out = run(["q:\x"], cwd=D, exe=exe, errors=[])
             failed = ["Call to %s failed with Error Code 3 " % query, "Unable to obtain free space for %s " % drive,
                       "File not found: Q:\\X\\"]
             self.assertEqual((rc, [line for line in out if line in failed]), (0, failed), exe)
 
+    @each(EXE, EXE32)
     def test_windows_10_enters_every_directory_by_its_real_name(self):
         # Redirected output is in cp1252, '?' for what it cannot hold.
-        rc, out = run([], cwd=os.path.join(D, "n"))
+        rc, out = run([], cwd=os.path.join(D, "n"), exe=self.exe)
         greek = [("D:\\n\\????????", 0), ("D:\\n\\????????\\???", 12)]
         self.assertEqual((rc, sorted(dir_lines(out))), (0, sorted(greek + [
             ("D:\\n", 0), ("D:\\n\\Français", 3), ("D:\\n\\Dvo?ák", 1000), ("D:\\n\\Dvorák", 10),
             ("D:\\n\\?irilica", 2000), ("D:\\n\\cirilica", 20), ("D:\\n\\emoji ?", 8)])))
         # The target from the wide command line (a lone one upper-cased in
         # ASCII only), the current directory from the wide call.
-        self.assertEqual(dir_lines(run(["D:\\n\\Dvořák"], cwd=D)[1]), [("D:\\N\\DVO?áK", 1000)])
-        self.assertEqual(dir_lines(run([], cwd=os.path.join(D, "n", "Ελληνικά"))[1]), greek)
+        self.assertEqual(dir_lines(run(["D:\\n\\Dvořák"], cwd=D, exe=self.exe)[1]), [("D:\\N\\DVO?áK", 1000)])
+        self.assertEqual(dir_lines(run([], cwd=os.path.join(D, "n", "Ελληνικά"), exe=self.exe)[1]), greek)
 
     def test_windows_95_enters_look_alikes_by_their_short_names(self):
         # The best-fit ANSI name of "Dvořák" is its sibling "Dvorák", that of "Ćirilica" is "Cirilica", which
@@ -169,11 +200,12 @@ class SinglePathTest(WineTest):
 
 
 class AllDrivesTest(WineTest):
+    @each(EXE, EXE32)
     def test_fixed_and_remote_drives_wine_lists_are_walked_into_the_report_file(self):
         make_tree(D, {"work/a": 100, "work/sub/b": 5000000000, "top.txt": 1})
         make_tree(E, {"share/doc": 42})
         before = datetime.datetime.now().replace(second=0, microsecond=0)
-        out, report = self.all_drives(b"processRemoteDrives = Y\n", "3\n")
+        out, report = self.all_drives("processRemoteDrives = Y\n", "3\n", exe=self.exe)
         # Not C: and F: (CD-ROMs), nor H: (not ready).
         self.assertEqual([line for line in out if "Processing Drive" in line],
                          ["Folmar==>  Processing Drive D", "Folmar==>  Processing Drive E"])
@@ -186,24 +218,55 @@ class AllDrivesTest(WineTest):
     def test_windows_95_to_nul_keeps_the_console_width_and_asks_the_classic_query(self):
         # NUL is a character device: the width stays 78 after an answer outside 0 to 4.
         make_tree(D, {"w/f": 300})
-        _, report = self.all_drives(b"", "7\n", exe=EXE95, stdout=subprocess.DEVNULL)
+        _, report = self.all_drives("", "7\n", exe=EXE95, stdout=subprocess.DEVNULL)
         self.assertIn("D:\\w" + "." * 70 + " 300", report)
         # The classic layout (its "Free space" line), with the figures of a query that worked.
         free, total = figures(report, "Free space"), figures(report, "Capacity")
         self.assertTrue(free and 0 < free[0] <= total[0], (free, total))
 
-    def test_report_file_must_be_a_regular_file_and_is_named_by_its_real_name(self):
-        # A folder or a device is refused; a name beyond ASCII, in a settings
-        # file in UTF-8 or in the ANSI code page, names its file.
+    @each(EXE, EXE32, EXE95)
+    def test_report_file_must_be_a_regular_file_on_a_drive_named_by_the_settings_as_saved(self):
+        # A folder, a device, a UNC or device-namespace name are refused (a settings file in the working folder must
+        # not send the user's credentials to a server); a name beyond ASCII names its file, whichever way an editor
+        # saved the settings, and is shown as it is; it is replaced whole. Windows 95 can name no file beyond its
+        # ANSI code page.
         os.makedirs(os.path.join(DRIVE_C, "Folder.txt"), exist_ok=True)
-        for value, made in [(b"C:\\Folder.txt", None), (b"NUL", None), (b"COM1", None), (b"CON", None),
-                            ("C:\\Résumé-Dvořák.txt".encode(), "Résumé-Dvořák.txt"),
-                            ("C:\\Résumé.txt".encode("cp1252"), "Résumé.txt")]:
-            out, _ = self.all_drives(b"outputFile = " + value + b"\n", "4\n")
+        share = os.path.join(os.environ["WINEPREFIX"], "dosdevices", "unc", "server", "share")
+        os.makedirs(os.path.dirname(share), exist_ok=True)
+        if not os.path.islink(share):
+            os.symlink(D, share)  # \\server\share is D:'s folder
+        nt = self.exe != EXE95
+        for value, encoding, made in [
+                ("C:\\Folder.txt", "utf-8", None), ("NUL", "utf-8", None), ("COM1", "utf-8", None), ("CON", "utf-8", None),
+                ("\\\\server\\share\\r.txt", "utf-8", None), ("//server/share/r.txt", "utf-8", None),
+                ("\\\\?\\C:\\r.txt", "utf-8", None), ("\\\\.\\C:\\r.txt", "utf-8", None), ("\\??\\C:\\r.txt", "utf-8", None),
+                ("C:\\Résumé-Dvořák.txt", "utf-8", "Résumé-Dvořák.txt" if nt else None),
+                ("C:\\Größe-mark.txt", "utf-8-sig", "Größe-mark.txt"), ("C:\\Größe-16.txt", "utf-16", "Größe-16.txt"),
+                ("C:\\Grüße.txt", "cp1252", "Grüße.txt")]:
+            if made:
+                Path(DRIVE_C, made).write_bytes(b"the previous report\r\n")
+            out, _ = self.all_drives("outputFile = " + value + "\n", "4\n", encoding, exe=self.exe)
             refused = [line for line in out if line.endswith("Unable to open the FolmarAll.txt output file ")]
             self.assertEqual(bool(refused), made is None, value)
+            self.assertEqual(os.listdir(D), [], value)
             if made:
+                self.assertIn("Folmar==>  Output is in " + value.encode("cp1252", "replace").decode("cp1252"), out)
+                self.assertTrue(Path(DRIVE_C, made).read_bytes().startswith(b"Directory Size"), value)
                 os.remove(os.path.join(DRIVE_C, made))
+        self.assertEqual([name for name in os.listdir(DRIVE_C) if name.upper().startswith("~FOL")], [])
+        # The settings file this run read, by another spelling: refused, and left as it was.
+        out, _ = self.all_drives("outputFile = f:\\FOLMAR.INI\n", "4\n", code=1, exe=self.exe)
+        self.assertTrue("\n".join(out).endswith("Folmar==>  Unable to use the output file f:\\FOLMAR.INI \n"
+                                                 "Folmar==>  It is the settings file of this run "), out[-2:])
+        self.assertEqual(Path(F, "Folmar.ini").read_bytes(), b"[Folmar settings]\noutputFile = f:\\FOLMAR.INI\n")
+
+    @each(EXE, EXE32)
+    def test_lines_that_carry_a_size_are_exactly_the_width_in_the_code_page(self):
+        # In cp1252 a wide character, an emoji and each combining mark is one '?': one byte, one column.
+        make_tree(D, {"日本語/a": 1, "e\u0301\u0301 x/b": 2, "emoji \U0001F389/c": 3, "日" * 70 + "/d": 4})
+        for width, lines in [(125, run([], cwd=D, exe=self.exe)[1]), (75, self.all_drives("", "1\n", exe=self.exe)[1])]:
+            sized = [line for line in lines if re.search(r"\. [0-9,]+$", line)]
+            self.assertEqual([len(line.encode("cp1252")) for line in sized], [width] * 5, "\n".join(sized))
 
 
 class ConsoleTest(WineTest):

@@ -1,0 +1,210 @@
+// Files written whole on Windows (the report file, an export): a new file,
+// created exclusively beside the old one, takes its place only once it is
+// complete (MoveFileEx on NT; Windows 9x lacks it, so there the old file is
+// deleted first). A run that fails leaves the old file as it was. Ctrl+C,
+// Ctrl+Break or a closed console window remove the new files (on NT, where
+// a file in use can be deleted). Two files are the same when they have one
+// volume serial number and file index (NT), or one full short path (9x).
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+
+namespace {
+
+typedef HANDLE(WINAPI *CreateFileWFn)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+typedef BOOL(WINAPI *DeleteFileWFn)(LPCWSTR);
+typedef BOOL(WINAPI *MoveFileExWFn)(LPCWSTR, LPCWSTR, DWORD);
+
+// Looked up before main runs (see win32.h): Windows 95 lacks them.
+const CreateFileWFn createW = win::lookUp<CreateFileWFn>("kernel32.dll", "CreateFileW");
+const DeleteFileWFn deleteW = win::lookUp<DeleteFileWFn>("kernel32.dll", "DeleteFileW");
+const MoveFileExWFn moveExW = win::lookUp<MoveFileExWFn>("kernel32.dll", "MoveFileExW");
+
+const size_t pathRoom = maxPathBytes + 16;
+enum : int { maxReplacements = 4 };
+
+// A path as the system's calls take it: wide on NT, ANSI on Windows 9x.
+struct SysPath {
+    wchar_t wide[pathRoom];
+    char ansi[pathRoom];
+};
+
+// The UTF-8 `path` (or, when it is no UTF-8, text in the ANSI code page)
+// as the system takes it; false when it does not fit or cannot be held.
+bool toSysPath(const char *path, SysPath *out) {
+    out->wide[0] = 0;
+    out->ansi[0] = 0;
+    bool utf8 = win::isUtf8(path);
+    if (!win::isNt()) {
+        if (utf8) return win::pathToAnsi(path, out->ansi, sizeof out->ansi);
+        if (std::strlen(path) >= sizeof out->ansi) return false;
+        std::strcpy(out->ansi, path);
+        return true;
+    }
+    if (!utf8) return MultiByteToWideChar(CP_ACP, 0, path, -1, out->wide, (int)pathRoom) != 0;
+    size_t used;
+    win::toWide(path, out->wide, pathRoom, &used);
+    return path[used] == '\0';
+}
+
+HANDLE openSys(const SysPath &p, DWORD access, DWORD disposition, DWORD flags) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    if (!win::isNt()) return CreateFileA(p.ansi, access, share, nullptr, disposition, flags, nullptr);
+    if (createW == nullptr) return INVALID_HANDLE_VALUE;
+    return createW(p.wide, access, share | FILE_SHARE_DELETE, nullptr, disposition, flags, nullptr);
+}
+
+bool deleteSys(const SysPath &p) {
+    return win::isNt() ? deleteW != nullptr && deleteW(p.wide) : DeleteFileA(p.ansi) != 0;
+}
+
+bool moveSys(const SysPath &from, const SysPath &to) {
+    if (win::isNt())
+        return moveExW != nullptr && moveExW(from.wide, to.wide, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!DeleteFileA(to.ansi) && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+    return MoveFileA(from.ansi, to.ansi) != 0;
+}
+
+// Opens what `p` names, whatever it is, a link itself unless `followLink`
+// (NT). Returns the handle (INVALID_HANDLE_VALUE when it cannot be opened).
+HANDLE lookAt(const SysPath &p, bool followLink) {
+    DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (win::isNt() && !followLink ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+    return openSys(p, 0, OPEN_EXISTING, flags);
+}
+
+// The record of the disk file `p` names; false when there is none.
+bool diskFileInfo(const SysPath &p, bool followLink, BY_HANDLE_FILE_INFORMATION *info) {
+    HANDLE h = lookAt(p, followLink);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool known = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, info) != 0;
+    CloseHandle(h);
+    return known;
+}
+
+// The name is free, or names a disk file that is no folder, link or device
+// and is not read-only (a report made read-only stays as it was).
+bool replaceable(const SysPath &p) {
+    HANDLE h = lookAt(p, false);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    BY_HANDLE_FILE_INFORMATION info;
+    const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_READONLY;
+    bool usable = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+                  (info.dwFileAttributes & refused) == 0;
+    CloseHandle(h);
+    return usable;
+}
+
+// What the console handler reads: the new files still to be completed.
+SysPath temps[maxReplacements];
+volatile LONG inUse[maxReplacements];
+SysPath finals[maxReplacements];
+FILE *streams[maxReplacements];
+
+// Ctrl+C, Ctrl+Break, the window closed: the new files go (on NT, when the
+// process has ended and closed them), then the process ends as usual.
+BOOL WINAPI onConsoleEnd(DWORD) {
+    for (int i = 0; i < maxReplacements; ++i)
+        if (inUse[i]) deleteSys(temps[i]);
+    return FALSE;
+}
+
+// Creates a file of a name no entry has, "~FOL" and four hexadecimal digits
+// with ".TMP" (an 8.3 name), in the folder of `path`, into temps[slot].
+HANDLE createTemp(const char *path, int slot) {
+    size_t folder = 0;
+    for (size_t i = 0; path[i] != '\0'; ++i)
+        if (path[i] == '\\' || path[i] == '/' || (i == 1 && path[i] == ':')) folder = i + 1;
+    char name[pathRoom];
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 8);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        seed = seed * 1103515245u + 12345u;
+        if (std::snprintf(name, sizeof name, "%.*s~FOL%04X.TMP", (int)folder, path, (unsigned)(seed >> 16)) >=
+                (int)sizeof name ||
+            !toSysPath(name, &temps[slot]))
+            return INVALID_HANDLE_VALUE;
+        HANDLE h = openSys(temps[slot], GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
+        if (h != INVALID_HANDLE_VALUE) return h;
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+int slotOf(FILE *file) {
+    for (int i = 0; i < maxReplacements; ++i)
+        if (file != nullptr && streams[i] == file) return i;
+    return -1;
+}
+
+void release(int slot, bool removeFile) {
+    if (removeFile) deleteSys(temps[slot]);
+    inUse[slot] = 0;
+    streams[slot] = nullptr;
+}
+
+}  // namespace
+
+// A UNC path or a device namespace is refused as a file that cannot be
+// opened: a settings file names it, and it would reach another machine.
+FILE *createReplacement(const char *path) {
+    int slot = -1;
+    for (int i = 0; i < maxReplacements && slot < 0; ++i)
+        if (!inUse[i]) slot = i;
+    if (path == nullptr || slot < 0 || win::beyondDrives(path) || !toSysPath(path, &finals[slot]) || !replaceable(finals[slot]))
+        return nullptr;
+    static bool handlerSet = false;
+    if (!handlerSet) handlerSet = SetConsoleCtrlHandler(onConsoleEnd, TRUE) != 0;
+    HANDLE h = createTemp(path, slot);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    inUse[slot] = 1;
+    int fd = _open_osfhandle((intptr_t)h, _O_TEXT);
+    if (fd < 0) CloseHandle(h);
+    streams[slot] = fd >= 0 ? _fdopen(fd, "w+") : nullptr;
+    if (streams[slot] == nullptr) {
+        if (fd >= 0) _close(fd);
+        release(slot, true);
+    }
+    return streams[slot];
+}
+
+bool commitReplacement(FILE *file) {
+    int slot = slotOf(file);
+    if (slot < 0) return false;
+    bool written = std::fflush(file) == 0 && !std::ferror(file) &&
+                   FlushFileBuffers((HANDLE)_get_osfhandle(_fileno(file))) != 0;
+    if (std::fclose(file) != 0) written = false;
+    bool moved = written && moveSys(temps[slot], finals[slot]);
+    release(slot, !moved);
+    return moved;
+}
+
+void abandonReplacement(FILE *file) {
+    int slot = slotOf(file);
+    if (slot < 0) return;
+    std::fclose(file);
+    release(slot, true);
+}
+
+bool isSameFile(const char *writtenPath, const char *readPath) {
+    static SysPath written, read;
+    if (writtenPath == nullptr || readPath == nullptr || !toSysPath(writtenPath, &written) ||
+        !toSysPath(readPath, &read))
+        return false;
+    if (!win::isNt()) {
+        char full[2][MAX_PATH], shortForm[2][MAX_PATH];
+        const char *paths[2] = {written.ansi, read.ansi};
+        for (int i = 0; i < 2; ++i)
+            if (GetFullPathNameA(paths[i], MAX_PATH, full[i], nullptr) - 1 >= MAX_PATH - 1 ||
+                GetShortPathNameA(full[i], shortForm[i], MAX_PATH) - 1 >= MAX_PATH - 1)
+                return false;
+        return lstrcmpiA(shortForm[0], shortForm[1]) == 0;
+    }
+    BY_HANDLE_FILE_INFORMATION w, r;
+    return diskFileInfo(written, false, &w) && diskFileInfo(read, true, &r) &&
+           !(w.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && w.dwVolumeSerialNumber == r.dwVolumeSerialNumber &&
+           w.nFileIndexHigh == r.nFileIndexHigh && w.nFileIndexLow == r.nFileIndexLow;
+}
