@@ -133,7 +133,7 @@ class SinglePathTest(WineTest):
                                   (EXE95, "GetFreeDiskSpace()", "Drive 'Q'")]:
             if not os.path.exists(exe):
                 continue
-            rc, out = run(["q:\x"], cwd=D, exe=exe, errors=[])
+            rc, out = run(["q:\\x"], cwd=D, exe=exe, errors=[])
             failed = ["Call to %s failed with Error Code 3 " % query, "Unable to obtain free space for %s " % drive,
                       "File not found: Q:\\X\\"]
             self.assertEqual((rc, [line for line in out if line in failed]), (0, failed), exe)
@@ -169,6 +169,7 @@ class SinglePathTest(WineTest):
         self.assertEqual(figures(out, "Number of Dirs."), [6])
         self.assertFalse([line for line in out if re.search(r"[\x00-\x1f\x7f]", line)])
 
+    @each(EXE, EXE32)
     def test_deep_paths_entered_on_windows_10_and_named_too_long_on_windows_95(self):
         # 36 folders of 90 characters: 3,276 characters, past MAX_PATH (within what wine reaches on Linux), and
         # so many that Windows 95, which walks by the short names, passes it too.
@@ -178,7 +179,7 @@ class SinglePathTest(WineTest):
             make_tree(folder, {"f": level})
             files, size = files + 1, size + level
         errors = []
-        rc, out = run(["D:\\deep", "/E"], cwd=D, errors=errors)
+        rc, out = run(["D:\\deep", "/E"], cwd=D, exe=self.exe, errors=errors)
         self.assertEqual((rc, errors, [figures(out, label) for label in ("Number of Dirs.", "Allocation")]),
                          (0, [], [[37], [size]]))
         rc, _ = run(["D:\\deep"], cwd=D, exe=EXE95, errors=errors)
@@ -187,12 +188,13 @@ class SinglePathTest(WineTest):
         self.assertEqual(len(errors), 2)
         self.assertRegex(errors[1], r"^Folmar==>  Unable to read D:\\deep\\.{240,} \(path too long for this system\) $")
 
+    @each(EXE, EXE32)
     def test_two_links_to_the_folder_itself_end_at_once_with_exact_totals(self):
         make_tree(D, {"loop/f": 5, "loop/sub/g": 7})
         for link, target in [("loop/l1", "."), ("loop/l2", "."), ("loop/sub/up", "..")]:
             os.symlink(target, os.path.join(D, link))
         errors = []
-        rc, out = run(["D:\\loop", "/E"], cwd=D, errors=errors)
+        rc, out = run(["D:\\loop", "/E"], cwd=D, exe=self.exe, errors=errors)
         self.assertEqual((rc, dir_lines(out), figures(out, "Number of Dirs.")),
                          (0, [("D:\\loop", 5), ("D:\\loop\\sub", 7)], [5]))
         self.assertEqual(errors, ["Folmar==>  Unable to read D:\\loop\\%s (loop) " % name
