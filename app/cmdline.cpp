@@ -71,6 +71,7 @@ void applySwitch(char *arg) {
     case 'L': rs.showDirs = 'L'; break;
     case 'C': rs.condensed = true; rs.showDirs = 'L'; break;
     case 'P': rs.pausePerScreen = true; break;
+    case 'E': rs.listNotRead = true; break;
     default: break;
     }
 }
@@ -141,7 +142,7 @@ int normaliseTarget() {
     } else if (target[0] != '\0' && target[1] == ':' && target[2] != '\\') {
         if (!insertIntoTarget(2, "\\")) return rejectLongTarget();
     }
-    char cwd[sizeof rs.curPath];
+    char cwd[maxPathBytes + 1];
     bool needsCwd = target[0] == '\0' || target[1] != ':';
     if (needsCwd) {
         int code = readCurrentDirectory(cwd, sizeof cwd);

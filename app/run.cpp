@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "common/console.h"
 #include "common/output.h"
+#include "common/progress.h"
 #include "common/runstate.h"
 #include "common/version.h"
 #include "drives/drives.h"
@@ -75,14 +76,21 @@ static int runSinglePath() {
     return 0;
 }
 
-// Every run ends here: files closed, output flushed, the code handed back;
-// 1 when standard output could not be written, whatever the run said.
+// Every run ends here: files closed, output flushed, the progress display
+// erased, the directories that could not be read named on standard error
+// (their summary line last of all), the code handed back; 1 when standard
+// output could not be written, whatever the run said.
 static int finish(int code) {
     closeFiles();
-    if (!rs.stdoutFailed) return code;
-    errText("Folmar==>  Unable to write to standard output \n");
-    errText("Folmar==>  Most likely the disk drive is full \n");
-    return 1;
+    progressErase();
+    if (rs.listNotRead) printNotRead();
+    if (rs.stdoutFailed) {
+        errText("Folmar==>  Unable to write to standard output \n");
+        errText("Folmar==>  Most likely the disk drive is full \n");
+        code = 1;
+    }
+    if (!rs.listNotRead) printNotRead();
+    return code;
 }
 
 // "--help" or "--version": the text on the screen as it stands (nothing

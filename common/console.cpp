@@ -5,6 +5,7 @@
 #include "common/console.h"
 
 #include "common/output.h"
+#include "common/progress.h"
 #include "common/runstate.h"
 #include "platform/platform.h"
 
@@ -24,7 +25,10 @@ bool readOneKey() {
 
 // Clears the console window through rs.con (flushed first); nothing when
 // standard output is no console.
-void clearScreen() { consoleClear(rs.con); }
+void clearScreen() {
+    progressErase();
+    consoleClear(rs.con);
+}
 
 // Writes the wait message to rs.con, flushes it so that everything printed so
 // far is seen, and waits for a key.
@@ -35,8 +39,9 @@ void waitForKey() {
 }
 
 // One key press, then every key press already waiting is read and dropped.
-// A failed read ends it at once.
+// A failed read ends it at once. No progress display stands over a wait.
 void readKeyAndDrain() {
+    progressErase();
     if (!readOneKey()) return;
     while (consoleKeyWaiting())
         if (!readOneKey()) return;

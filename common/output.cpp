@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/progress.h"
 #include "common/runstate.h"
 #include "common/text.h"
 
@@ -15,7 +16,9 @@ namespace {
 // A formatted text: the longest is a message with a path of 259 characters.
 char formatted[2048];
 
+// A standard output that is a terminal first loses the progress display.
 void conWrite(const char *text) {
+    if (!rs.stdoutRedirected) progressConsoleWritten();
     if (!writeText(rs.con, text)) rs.stdoutFailed = true;
 }
 
@@ -80,4 +83,7 @@ void fileFormat(const char *format, ...) {
     fileWrite(formatted);
 }
 
-void errText(const char *text) { std::fputs(text, stderr); }
+void errText(const char *text) {
+    progressErase();
+    writeText(rs.err, text);
+}

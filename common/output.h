@@ -1,7 +1,7 @@
 // The sinks of the program's text: the console stream (standard output,
 // which also carries the single-path report), the report file of an
-// all-drives run, and standard error for the failure of standard output
-// itself. Text from outside (paths, names, settings values) is written with
+// all-drives run, and standard error for the directories that could not be
+// read and the failure of standard output itself. Text from outside (paths, names, settings values) is written with
 // the clean calls, which show each control character and each invalid byte
 // as '?', and is never used as a format.
 #pragma once
@@ -26,5 +26,6 @@ void conFlush();
 // is written when the file is not open.
 void fileText(const char *text);
 void fileFormat(const char *format, ...) FOLMAR_PRINTF_FORMAT;
-// Standard error, unbuffered: only for a standard output that failed.
+// Standard error rs.err (the progress display erased first); text that
+// comes from outside is already in its display form.
 void errText(const char *text);

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "common/progress.h"
 #include "common/version.h"
 
 RunState rs;
@@ -20,6 +21,8 @@ void resetRunState() {
     std::strcpy(rs.searchPattern, "*.*");
     rs.driveLetter = ' ';
     rs.con = platformStdout();
+    rs.err = platformStderr();
     rs.rollUpFirst = true;
     rs.driveCursor = -1;
+    progressStart();
 }

@@ -32,18 +32,20 @@ struct RunState {
     int pathColumn;             // lineWidth - 14: first column of the size text
     unsigned wrapFloor;         // pathColumn / 2: breaks are searched above it
     int cpi;                    // characters per inch advised for printing
-    char curPath[maxPathBytes + 1]; // directory being processed (259 characters, UTF-8)
+    char curPath[walkPathBytes + 5]; // directory being processed, UTF-8 (room for "*.*")
     char searchPattern[4];      // "*.*"
     char driveLetter;           // letter shown in headers and totals
     LocalTime runDate;          // local date and time for the headers
     char targetArg[4 * 520];    // the target argument while it is normalised (520 characters)
     bool targetTooLong;         // the target argument did not fit targetArg
+    bool listNotRead;           // /E: list the directories that could not be read
 
     // ---- streams ----
     FILE *con;                  // standard output: console text and single-path report
     bool stdoutFailed;          // a write or flush of standard output failed
     FILE *outFile;              // new report file of an all-drives run, until it replaces the old; or null
     bool outFileWriteFailed;    // a write, flush or close of the report file failed
+    FILE *err;                  // standard error: the not-read list, the progress display
 
     // ---- settings reader ----
     FILE *settingsFile;         // open only while the settings are read
@@ -57,8 +59,9 @@ struct RunState {
     uint32_t fileCount;         // files found, per drive
     uint64_t i64TotalAlloc;     // running byte total of the drive (saturates)
     uint64_t i64SaveTotalAlloc; // i64TotalAlloc after the previous line
-    char linePath[maxPathBytes + 5]; // copy of curPath handed to the roll-up
+    char linePath[walkPathBytes + 5]; // copy of curPath handed to the roll-up
     bool runAborted;            // the walk stopped: out of memory or open files, or a total went down
+    uint64_t notReadCount;      // directories the walk could not read, over the run
     uint64_t i64GrandDirs;      // grand totals, each saturating
     uint64_t i64GrandFiles;
     uint64_t i64GrandAlloc;

@@ -12,11 +12,15 @@
 
 // ---- Directory enumeration (FindFirstFileA / FindNextFileA / FindClose) ----
 
-enum : uint32_t { fileAttributeDirectory = 0x10 };
+enum : uint32_t { fileAttributeDirectory = 0x10, fileAttributeReparsePoint = 0x400 };
 
-// The longest path the walk builds, in characters, and the bytes that many
-// characters can take in UTF-8.
+// The longest path of a target, a setting or a name (MAX_PATH less its
+// terminator), in characters, and the bytes that many characters can take
+// in UTF-8.
 enum : int { maxPathChars = 259, maxPathBytes = 4 * maxPathChars };
+// The longest path the walk enters, final backslash included (the limit of
+// the Windows NT calls), and its bytes.
+enum : int { walkPathChars = 32767, walkPathBytes = 4 * walkPathChars };
 
 // The find record, the fields of WIN32_FIND_DATA that the walk uses, names in
 // UTF-8 (a name of 259 characters fits whatever its characters).
@@ -45,10 +49,29 @@ FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames
 bool findNextFile(FindHandle handle, FindData *data);
 void findClose(FindHandle handle);
 
-// Windows error codes of a failed findFirstFile that the walk tells apart.
-enum : uint32_t { errorTooManyOpenFiles = 4, errorNotEnoughMemory = 8 };
+// Windows error codes of a failed findFirstFile that the walk tells apart:
+// a directory without entries (2, only a drive root has none), one that
+// does not exist, the machine out of open files or memory, access denied, a
+// name the system cannot hold, a path too long for it, a link that leads
+// back into itself.
+enum : uint32_t {
+    errorFileNotFound = 2, errorPathNotFound = 3, errorTooManyOpenFiles = 4, errorAccessDenied = 5,
+    errorNotEnoughMemory = 8, errorInvalidName = 123, errorFilenameExcedRange = 206,
+    errorCantResolveFilename = 1921
+};
 // The error code of the latest failed findFirstFile (GetLastError).
 uint32_t getLastError();
+// What makes a directory itself (GetFileInformationByHandle): the volume's
+// serial number and the file index.
+struct FileIdentity {
+    uint64_t volume;
+    uint64_t index;
+};
+// The identity of the directory `path` names (its final backslash may be
+// there), a reparse point followed to its target; false when it cannot be
+// had. Asked only for directories whose find record has the reparse-point
+// attribute; the POSIX emulation sets none.
+bool getDirectoryIdentity(const char *path, FileIdentity *identity);
 // The long names of this enumeration may be look-alikes of the real ones
 // (Windows 9x, ANSI code page): an entry with a short name is then entered
 // by its short name, so that the walk never leads into a sibling.
@@ -189,5 +212,19 @@ long ansiTextToUtf8(const char *text, size_t length, char *out, size_t room);
 // The program's own standard output stream, set up for the platform
 // (fully buffered when it is not a terminal).
 FILE *platformStdout();
+
+// ---- Standard error, the clock of a long run, scratch files ----
+
+// The program's standard error stream, unbuffered.
+FILE *platformStderr();
+// The width in columns of the terminal (console) that standard error
+// writes to; 0 when standard error is no terminal.
+int stderrTerminalColumns();
+// Milliseconds since some moment before the run, from a clock that never
+// goes back (GetTickCount64).
+uint64_t monotonicMilliseconds();
+// A new scratch file, open for reading and writing, that goes when it is
+// closed or the process ends; nullptr when none can be made.
+FILE *openTemporaryFile();
 // Ends the process with `code`; open streams are flushed.
 [[noreturn]] void exitProcess(int code);

@@ -24,13 +24,14 @@ static const char dotLeader[] =
 
 // The path being laid out, in its display form, with the byte offset and the
 // column of each character (from the start of the path); entry `count` holds
-// the end of the last character.
-static const int maxChars = (int)sizeof rs.linePath;
+// the end of the last character. A path of the walk has at most
+// walkPathChars characters.
+static const int maxChars = walkPathChars + 5;
 static struct {
     char text[sizeof rs.linePath];
     int count;
-    short byteAt[maxChars + 1];
-    short columnAt[maxChars + 1];
+    int byteAt[maxChars + 1];
+    int columnAt[maxChars + 1];
 } laid;
 
 // One line: at most widestLineWidth columns, each piece's bytes (zero-width characters
@@ -72,8 +73,8 @@ static void layPath(const char *path, size_t length, FILE *sink) {
         uint32_t code;
         int bytes = displayChar(path + at, &code);
         int columns = sinkColumns(sink, &code);
-        laid.byteAt[count] = (short)used;
-        laid.columnAt[count] = (short)column;
+        laid.byteAt[count] = (int)used;
+        laid.columnAt[count] = column;
         if (code == '?') {
             laid.text[used++] = '?';
         } else {
@@ -86,12 +87,27 @@ static void layPath(const char *path, size_t length, FILE *sink) {
     }
     laid.text[used] = '\0';
     laid.count = count;
-    laid.byteAt[count] = (short)used;
-    laid.columnAt[count] = (short)column;
+    laid.byteAt[count] = (int)used;
+    laid.columnAt[count] = column;
 }
 
 // Columns of characters [first, end) of the laid path.
 static int columnsOf(int first, int end) { return laid.columnAt[end] - laid.columnAt[first]; }
+
+// The last of the characters [first, last] whose column (from `first`) is
+// at most `high`, found by halving (columns never go down along a path), so
+// that a long path is not searched from its far end for every line.
+static int lastWithin(int first, int last, int high) {
+    int low = first - 1;
+    while (low < last) {
+        int middle = low + (last - low + 1) / 2;
+        if (columnsOf(first, middle) <= high)
+            low = middle;
+        else
+            last = middle - 1;
+    }
+    return low;
+}
 
 // Rightmost break among characters [first, last] whose column (from `first`)
 // lies in [low, high]: backslash first, then blank, then underscore, then
@@ -99,6 +115,7 @@ static int columnsOf(int first, int end) { return laid.columnAt[end] - laid.colu
 // character's index, or -1 when there is none.
 static int findBreak(int first, int last, int high, int low) {
     static const char kinds[] = "\\ _-";
+    last = lastWithin(first, last, high);
     for (const char *kind = kinds; *kind != 0; ++kind) {
         for (int i = last; i >= first; --i) {
             int column = columnsOf(first, i);

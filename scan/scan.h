@@ -6,12 +6,16 @@
 // printDirLine), then each subdirectory of D is walked in enumeration order.
 // A directory's line therefore follows the names of its own files and
 // precedes every line of its subtree. Names beginning with '.' are never
-// entered; a directory that cannot be enumerated gets no line.
+// entered; a directory that cannot be enumerated gets no line, nor does one
+// whose path would pass walkPathChars, nor a reparse point that is the same
+// directory as one above it in the branch: each of these is counted and
+// noted as not read (notread.cpp).
 //
 // The one call back up: printDirLine ends every directory line by handing
 // its bytes to addDirToTotal.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // ---- walk.cpp ----
@@ -25,6 +29,17 @@ void processFiles(const char *lsPath);
 // out of memory or open files, a drive's total went down (rs.runAborted), or
 // standard output can no longer be written (rs.stdoutFailed).
 bool walkStopped();
+
+// ---- notread.cpp ----
+// The directory shown as the first `length` bytes of `path` followed by
+// `name` (when not null) could not be read, for the reason `errorCode` (a
+// Windows error code): counted in rs.notReadCount and, under /E, kept for
+// the list at the end of the run.
+void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char *name);
+// Under /E, the kept list on standard error, one directory a line with its
+// reason; without it, when any directory could not be read, one line that
+// says how many and that /E lists them. Changes no counter.
+void printNotRead();
 
 // ---- totals.cpp ----
 // a + b, held at the largest value instead of wrapping: a total past 2^64 - 1

@@ -1,14 +1,42 @@
 // The directory walk: the file pass and the directory pass of each
-// directory, which directories are entered and by which name, and the stop
-// of the walk when the machine runs out of memory or open files, or standard
-// output can no longer be written.
+// directory, which directories are entered and by which name, the stop of
+// a loop through a reparse point, and the stop of the walk when the machine
+// runs out of memory or open files, or standard output can no longer be
+// written. The walk keeps its branch in a fixed table of levels and its
+// path in rs.curPath, so that its stack use does not grow with the depth.
 #include <cstdio>
 #include <cstring>
 
 #include "common/output.h"
+#include "common/progress.h"
 #include "common/runstate.h"
 #include "common/text.h"
 #include "scan/scan.h"
+
+namespace {
+
+// One directory of the current branch, its directory pass open.
+struct Level {
+    FindHandle handle;
+    size_t length;          // bytes of its path in rs.curPath, final backslash included
+    size_t chars;           // characters of that path
+    bool firstPending;      // `entry` holds its first entry, not yet looked at
+    uint8_t identityState;  // identityUnknown, identityKnown or identityUnavailable
+    FileIdentity identity;  // asked for only when a reparse point is met
+};
+
+enum : uint8_t { identityUnknown, identityKnown, identityUnavailable };
+
+// Every level adds at least two characters ("x\") to a path that starts
+// with a drive ("C:\"), so a path within the limit has at most this many.
+const int maxDepth = walkPathChars / 2;
+
+Level levels[maxDepth];
+FindData entry;      // the directory pass's record, shared by the levels: a
+                     // level needs it only until the child's name is copied
+FindData fileEntry;  // the file pass's record
+
+}  // namespace
 
 // Short names are asked of the enumeration only when something uses them:
 // paths built from them, files listed by them, or long names that may be
@@ -31,46 +59,39 @@ static bool walkOutOfResources(const char *lsPath) {
     return true;
 }
 
+// A search path "...\*.*" that could not be enumerated: the walk stops when
+// the machine is out of resources; otherwise the directory is noted as not
+// read, unless it simply holds no entry (a drive root can be empty).
+static void enumerationFailed(const char *lsPath) {
+    if (walkOutOfResources(lsPath) || getLastError() == errorFileNotFound) return;
+    size_t length = std::strlen(lsPath) - std::strlen(rs.searchPattern);
+    noteNotRead(getLastError(), lsPath, length > 3 ? length - 1 : length, nullptr);
+}
+
 void processFiles(const char *lsPath) {
-    FindData entry;
-    FindHandle handle = findFirstFile(lsPath, &entry, shortNamesWanted());
+    FindHandle handle = findFirstFile(lsPath, &fileEntry, shortNamesWanted());
     if (handle == invalidFindHandle) {
-        walkOutOfResources(lsPath);
+        enumerationFailed(lsPath);
         return;
     }
     do {
-        if (entry.attributes & fileAttributeDirectory) continue;
+        if (fileEntry.attributes & fileAttributeDirectory) continue;
         if (rs.showFiles == 'S' || rs.showFiles == 'L') {
-            bool useShort = rs.showFiles == 'S' && entry.cAlternateFileName[0] != '\0';
-            conClean(useShort ? entry.cAlternateFileName : entry.cFileName);
+            bool useShort = rs.showFiles == 'S' && fileEntry.cAlternateFileName[0] != '\0';
+            conClean(useShort ? fileEntry.cAlternateFileName : fileEntry.cFileName);
             conChar('\n');
         }
         rs.fileCount += 1;
-        uint64_t size = ((uint64_t)entry.nFileSizeHigh << 32) | entry.nFileSizeLow;
+        uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;
         rs.i64DirAlloc = addSaturating(rs.i64DirAlloc, size);
-    } while (findNextFile(handle, &entry));
+    } while (findNextFile(handle, &fileEntry));
     findClose(handle);
-}
-
-// Sets rs.curPath to `parentPath` (of `parentChars` characters) followed by
-// the child's name. False when the result would be longer than 259
-// characters: the child is then not entered.
-static bool enterChildPath(const char *parentPath, size_t parentChars, const FindData &entry) {
-    const char *name = entry.cFileName;
-    bool useShort = rs.showDirs != 'L' || enterByShortNames();
-    if (useShort && entry.cAlternateFileName[0] != '\0') name = entry.cAlternateFileName;
-    size_t parentLength = std::strlen(parentPath);
-    size_t nameLength = std::strlen(name);
-    if (parentChars + utf8Chars(name) > maxPathChars) return false;
-    std::memcpy(rs.curPath, parentPath, parentLength);
-    std::memcpy(rs.curPath + parentLength, name, nameLength + 1);
-    return true;
 }
 
 // Hands the directory's line on, or adds its bytes straight to the drive
 // total when no directory lines are listed.
 static void reportDirectory() {
-    std::strcpy(rs.linePath, rs.curPath);
+    std::memcpy(rs.linePath, rs.curPath, std::strlen(rs.curPath) + 1);
     if (rs.showDirs == 'S' || rs.showDirs == 'L') {
         rollUpFirstLevel(rs.linePath);
     } else {
@@ -81,34 +102,111 @@ static void reportDirectory() {
 
 bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
 
-void processDirs() {
-    char parentPath[sizeof rs.curPath];
-    char lsPath[sizeof rs.curPath + 4];
-    FindData entry;
+// Opens the directory pass of the directory in rs.curPath (its path of
+// levels[depth].length bytes, final backslash included), runs its file pass
+// and hands its line on. False when it cannot be enumerated: it gets no line.
+static bool openLevel(int depth) {
+    Level &level = levels[depth];
+    progressTick();
+    std::memcpy(rs.curPath + level.length, rs.searchPattern, std::strlen(rs.searchPattern) + 1);
+    level.handle = findFirstFile(rs.curPath, &entry, shortNamesWanted());
+    if (level.handle == invalidFindHandle) enumerationFailed(rs.curPath);
+    if (level.handle != invalidFindHandle) processFiles(rs.curPath);
+    rs.curPath[level.length] = '\0';
+    if (level.handle == invalidFindHandle) return false;
+    if (!walkStopped()) reportDirectory();  // a stopped file pass gives no line
+    level.firstPending = true;
+    return true;
+}
 
+// Reads the level's entries on to its next subdirectory, one whose name
+// does not begin with '.'; false when there is none left.
+static bool nextSubdirectory(Level &level) {
+    for (;;) {
+        if (level.firstPending)
+            level.firstPending = false;
+        else if (!findNextFile(level.handle, &entry))
+            return false;
+        if ((entry.attributes & fileAttributeDirectory) && entry.cFileName[0] != '.') return true;
+    }
+}
+
+// The identity of the directory of levels[depth], asked once.
+static bool identityOf(int depth) {
+    Level &level = levels[depth];
+    if (level.identityState == identityUnknown) {
+        char kept = rs.curPath[level.length];
+        rs.curPath[level.length] = '\0';
+        bool known = getDirectoryIdentity(rs.curPath, &level.identity);
+        rs.curPath[level.length] = kept;
+        level.identityState = known ? identityKnown : identityUnavailable;
+    }
+    return level.identityState == identityKnown;
+}
+
+// The directory of levels[depth] is the same directory as one of the
+// levels above it: a link that leads back into its own branch.
+static bool loopsBack(int depth) {
+    if (!identityOf(depth)) return false;
+    const FileIdentity &self = levels[depth].identity;
+    for (int up = 0; up < depth; ++up) {
+        if (!identityOf(up)) continue;
+        if (levels[up].identity.volume == self.volume && levels[up].identity.index == self.index) return true;
+    }
+    return false;
+}
+
+// Sets rs.curPath to the path of the subdirectory in `entry` of the level
+// `depth`, with its final backslash, as the path of levels[depth + 1].
+// False when it is not to be entered (noted as not read): its path would be
+// longer than the walk's limit (rs.curPath is then left as it was), or it is
+// a reparse point that leads back to a directory of its own branch.
+static bool enterChild(int depth) {
+    const Level &parent = levels[depth];
+    const char *name = entry.cFileName;
+    bool useShort = rs.showDirs != 'L' || enterByShortNames();
+    if (useShort && entry.cAlternateFileName[0] != '\0') name = entry.cAlternateFileName;
+    size_t nameLength = std::strlen(name);
+    size_t chars = parent.chars + utf8Chars(name) + 1;
+    if (chars > walkPathChars || depth + 1 >= maxDepth) {
+        noteNotRead(errorFilenameExcedRange, rs.curPath, parent.length, name);
+        return false;
+    }
+    Level &child = levels[depth + 1];
+    child.length = parent.length + nameLength + 1;
+    child.chars = chars;
+    child.identityState = identityUnknown;
+    std::memcpy(rs.curPath + parent.length, name, nameLength);
+    rs.curPath[child.length - 1] = '\\';
+    rs.curPath[child.length] = '\0';
+    if ((entry.attributes & fileAttributeReparsePoint) && loopsBack(depth + 1)) {
+        noteNotRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
+        return false;
+    }
+    return true;
+}
+
+void processDirs() {
     size_t length = std::strlen(rs.curPath);
     size_t chars = utf8Chars(rs.curPath);
     if (length == 0 || rs.curPath[length - 1] != '\\') {
-        if (chars + 1 > maxPathChars) return;  // no room for the backslash
-        rs.curPath[length] = '\\';
-        rs.curPath[length + 1] = '\0';
+        if (chars + 1 > walkPathChars) return;  // no room for the backslash
+        rs.curPath[length++] = '\\';
+        rs.curPath[length] = '\0';
         chars += 1;
     }
-    std::strcpy(parentPath, rs.curPath);
-    std::snprintf(lsPath, sizeof lsPath, "%s%s", rs.curPath, rs.searchPattern);
-
-    FindHandle handle = findFirstFile(lsPath, &entry, shortNamesWanted());
-    if (handle == invalidFindHandle) {
-        walkOutOfResources(lsPath);
-        return;
-    }
-    processFiles(lsPath);
-    if (!walkStopped()) reportDirectory();  // a stopped file pass gives no line
-    do {
-        if (walkStopped()) break;
-        if (!(entry.attributes & fileAttributeDirectory) || entry.cFileName[0] == '.') continue;
+    levels[0].length = length;
+    levels[0].chars = chars;
+    levels[0].identityState = identityUnknown;
+    if (!openLevel(0)) return;
+    for (int depth = 0; depth >= 0;) {
+        Level &level = levels[depth];
+        if (walkStopped() || !nextSubdirectory(level)) {
+            findClose(level.handle);
+            --depth;
+            continue;
+        }
         rs.dirCount += 1;
-        if (enterChildPath(parentPath, chars, entry)) processDirs();
-    } while (findNextFile(handle, &entry));
-    findClose(handle);
+        if (enterChild(depth) && openLevel(depth + 1)) ++depth;
+    }
 }

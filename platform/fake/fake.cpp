@@ -26,6 +26,7 @@ struct Node {
     bool isDir = false;
     uint64_t size = 0;
     std::vector<int> children;
+    int linkTo = -1;      // a link (reparse point): the directory it leads to
     int failAfter = -1;   // findFirstFile calls that succeed before failing; -1 never
     uint32_t failCode = 0;
     int firstCalls = 0;
@@ -77,6 +78,9 @@ struct Machine {
     std::deque<int> later;
     int blockedReads = 0, keysRead = 0;
     size_t shownAtLastRead = 0;
+    std::string stderrAtLastRead;
+    int stderrColumns = 0;
+    uint64_t clockMs = 0, clockStep = 0;
     bool haveInteger = false;
     int integer = 0;
     std::map<std::string, FakeFile> files;  // key: upper-cased Windows path
@@ -86,11 +90,13 @@ struct Machine {
 };
 
 Machine m;
-// Standard output of the program under test: one stream for the whole test
-// process (a RunState may hold it across resets); a reset only moves the
-// point from which the captured text is read.
+// Standard output and standard error of the program under test: one stream
+// each for the whole test process (a RunState may hold them across resets);
+// a reset only moves the point from which the captured text is read.
 FILE *capturedStdout = nullptr;
 long capturedStart = 0;
+FILE *capturedStderr = nullptr;
+long capturedErrStart = 0;
 
 std::string upper(const std::string &s) {
     std::string u = s;
@@ -115,13 +121,15 @@ std::string newTempPath() {
     return path;
 }
 
-std::string capturedPath;
+std::string capturedPath, capturedErrPath;
 
 // At exit: the captured output and the files of the last machine go.
 void removeTemporaryFiles() {
     if (capturedStdout) std::fclose(capturedStdout);
-    capturedStdout = nullptr;
+    if (capturedStderr) std::fclose(capturedStderr);
+    capturedStdout = capturedStderr = nullptr;
     std::remove(capturedPath.c_str());
+    std::remove(capturedErrPath.c_str());
     for (const std::string &p : m.tempPaths) std::remove(p.c_str());
 }
 
@@ -161,6 +169,7 @@ int resolve(const char *path, bool create, bool lastIsFile = false) {
     int cur = d->second.root;
     for (size_t i = 0; i < parts.size(); ++i) {
         if (!m.nodes[cur].isDir) return -1;
+        if (m.nodes[cur].linkTo >= 0) cur = m.nodes[cur].linkTo;
         int next = childNamed(cur, parts[i]);
         if (next < 0) {
             if (!create) return -1;
@@ -173,7 +182,22 @@ int resolve(const char *path, bool create, bool lastIsFile = false) {
         }
         cur = next;
     }
-    return cur;
+    return m.nodes[cur].linkTo >= 0 ? m.nodes[cur].linkTo : cur;
+}
+
+// The text written to `stream` from byte `start` on.
+std::string capturedText(FILE *stream, long start) {
+    std::string text;
+    if (!stream) return text;
+    std::fflush(stream);
+    std::fseek(stream, 0, SEEK_END);
+    long end = std::ftell(stream);
+    std::fseek(stream, start, SEEK_SET);
+    text.resize((size_t)(end - start));
+    size_t got = std::fread(&text[0], 1, text.size(), stream);
+    text.resize(got);
+    std::fseek(stream, 0, SEEK_END);
+    return text;
 }
 
 void fill(const Enumeration &e, FindData *data, bool shortNames) {
@@ -187,6 +211,7 @@ void fill(const Enumeration &e, FindData *data, bool shortNames) {
     }
     const Node &node = m.nodes[n];
     data->attributes = node.isDir ? (uint32_t)fileAttributeDirectory : 0x20u;
+    if (node.linkTo >= 0) data->attributes |= fileAttributeReparsePoint;
     data->nFileSizeHigh = (uint32_t)(node.size >> 32);
     data->nFileSizeLow = (uint32_t)node.size;
     if (shortNames)
@@ -219,6 +244,9 @@ void fakeReset() {
     std::fflush(out);
     std::fseek(out, 0, SEEK_END);
     capturedStart = std::ftell(out);
+    FILE *err = platformStderr();
+    std::fseek(err, 0, SEEK_END);
+    capturedErrStart = std::ftell(err);
 }
 
 void fakeAddDrive(char letter, uint32_t type) {
@@ -245,6 +273,14 @@ void fakeAddFile(const char *path, uint64_t size, const char *shortName) {
     m.nodes[n].isDir = false;
     m.nodes[n].size = size;
     m.nodes[n].shortName = shortName ? shortName : "";
+}
+
+void fakeAddLink(const char *path, const char *targetPath) {
+    int target = resolve(targetPath, false);
+    int n = resolve(path, true);
+    if (target < 0 || n < 0) return;
+    m.nodes[n].isDir = true;
+    m.nodes[n].linkTo = target;
 }
 
 void fakeFailDir(const char *path, int afterCalls, uint32_t errorCode) {
@@ -318,19 +354,11 @@ void fakeSetStdinInteger(int value) {
     m.integer = value;
 }
 
-std::string fakeStdoutText() {
-    std::string text;
-    if (!capturedStdout) return text;
-    std::fflush(capturedStdout);
-    std::fseek(capturedStdout, 0, SEEK_END);
-    long end = std::ftell(capturedStdout);
-    std::fseek(capturedStdout, capturedStart, SEEK_SET);
-    text.resize((size_t)(end - capturedStart));
-    size_t got = std::fread(&text[0], 1, text.size(), capturedStdout);
-    text.resize(got);
-    std::fseek(capturedStdout, 0, SEEK_END);
-    return text;
-}
+std::string fakeStdoutText() { return capturedText(capturedStdout, capturedStart); }
+std::string fakeStderrText() { return capturedText(capturedStderr, capturedErrStart); }
+void fakeSetStderrTerminal(int columns) { m.stderrColumns = columns; }
+void fakeSetClockStep(uint64_t milliseconds) { m.clockStep = milliseconds; }
+std::string fakeStderrAtLastRead() { return m.stderrAtLastRead; }
 
 void fakePutFile(const char *path, const std::string &content) {
     FakeFile &f = fileRecord(path);
@@ -403,6 +431,13 @@ void findClose(FindHandle handle) {
 }
 
 uint32_t getLastError() { return m.lastError; }
+
+bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
+    int n = resolve(path, false);
+    if (n < 0 || !m.nodes[n].isDir) return false;
+    *identity = FileIdentity{1, (uint64_t)n};
+    return true;
+}
 bool enterByShortNames() { return m.enterByShortNames; }
 
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
@@ -502,6 +537,7 @@ static size_t shownBytes() {
 int consoleGetKey() {
     if (!m.console) return -1;
     m.shownAtLastRead = shownBytes();
+    m.stderrAtLastRead = fakeStderrText();
     if (m.typed.empty()) {
         ++m.blockedReads;
         if (m.later.empty()) return -1;
@@ -601,6 +637,21 @@ void platformStartUp(int *, char ***) {}
 
 bool writeText(FILE *stream, const char *text) { return std::fputs(text, stream) >= 0; }
 
+FILE *platformStderr() {
+    if (!capturedStderr) {
+        platformStdout();  // which removes both at exit
+        capturedErrPath = tempName("stderr");
+        capturedStderr = std::fopen(capturedErrPath.c_str(), "w+b");
+        std::setvbuf(capturedStderr, nullptr, _IONBF, 0);
+    }
+    return capturedStderr;
+}
+
+int stderrTerminalColumns() { return m.stderrColumns; }
+
+uint64_t monotonicMilliseconds() { return m.clockMs += m.clockStep; }
+
+FILE *openTemporaryFile() { return std::fopen(newTempPath().c_str(), "w+b"); }
 // A standard output that is a character device stands for a console.
 int codePageBytes(FILE *stream, uint32_t code) {
     if (!m.codePage || (stream == capturedStdout && m.charDevice)) return -1;

@@ -1,7 +1,8 @@
 // Control of the fake machine that the unit tests link instead of a real
 // platform: an in-memory tree of drives, directories and files, disk figures
 // and failures, the version, the clock, the current directory, a scripted
-// console and in-memory files. fakeReset() gives an empty machine.
+// console and in-memory files. fakeReset() gives an empty machine, whose
+// standard error is no terminal and whose monotonic clock stands still.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +22,10 @@ void fakeAddDrive(char letter, uint32_t type);
 void fakeAddDir(const char *path, const char *shortName = "");
 // Creates a file such as "C:\A\f.txt" of `size` bytes (parents created).
 void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
+// A link (a reparse point, as a junction) at `path` to the directory
+// `targetPath`: listed as a directory with the reparse-point attribute, and
+// a path through it leads into the target.
+void fakeAddLink(const char *path, const char *targetPath);
 // Enumerations of this directory fail from the `afterCalls`-th findFirstFile
 // of it on (0: every one; 1: the first succeeds, later ones fail), with
 // `errorCode` for getLastError (5: access denied).
@@ -71,6 +76,12 @@ int fakeKeysRead();
 // Bytes of the captured standard output that had been flushed, so that a
 // user saw them, when the latest key or integer read began.
 size_t fakeShownAtLastRead();
+// Standard error is a terminal of `columns` columns (0: it is none).
+void fakeSetStderrTerminal(int columns);
+// Each reading of the monotonic clock is `milliseconds` after the one before.
+void fakeSetClockStep(uint64_t milliseconds);
+// The captured standard error as it stood when the latest key read began.
+std::string fakeStderrAtLastRead();
 // The integer the width question reads; without it nothing can be read.
 void fakeSetStdinInteger(int value);
 
@@ -84,6 +95,8 @@ void fakeSetCodePage(bool ansi);
 // ---- captured standard output and files ----
 // Everything written to platformStdout() since fakeReset().
 std::string fakeStdoutText();
+// Everything written to platformStderr() since fakeReset().
+std::string fakeStderrText();
 // A file that openFile() can read (e.g. "Folmar.ini", "C:\Orvan\Folmar.ini").
 void fakePutFile(const char *path, const std::string &content);
 // Content of a file written through openFile() (after it was closed or

@@ -92,10 +92,12 @@ bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
     dir->native = parent->native;
     if (dir->native != "/") dir->native += '/';
     dir->native += name;
-    if (isPseudoMountPoint(dir->native)) {
+    MountKind kind = mountPointKind(dir->native);
+    if (kind == pseudoMountPoint) {
         errno = EACCES;
         return false;
     }
+    dir->mountPoint = kind == otherMountPoint;
     dir->fd = openat(parent->fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     return dir->fd >= 0;
 }
@@ -111,6 +113,7 @@ void clearDir(OpenDir *dir) {
     dir->subdirs.clear();
     dir->windowsLength = 0;
     dir->identity = DirIdentity();
+    dir->mountPoint = false;
     if (dir->entries.capacity() > 1024) std::vector<Entry>().swap(dir->entries);
     if (dir->names.capacity() > 32768) std::vector<char>().swap(dir->names);
     if (dir->subdirs.capacity() > 1024) std::vector<uint32_t>().swap(dir->subdirs);

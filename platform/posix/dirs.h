@@ -12,6 +12,8 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace posix {
 
 enum : uint8_t { kindDirectory = 1, kindOther = 2 };
@@ -48,7 +50,8 @@ struct OpenDir {
     std::vector<char> names;
     size_t windowsLength = 0;      // its Windows path with the final '\'; 0 if unknown
     std::vector<uint32_t> subdirs; // entries the walk will enter, in order
-    DirIdentity identity;          // set when read ahead, or when fd is given up
+    DirIdentity identity;          // set when read ahead, when fd is given up, or for a loop check
+    bool mountPoint = false;       // something is mounted on it (it may lead back up the walk)
     int pins = 0;         // read-ahead reads of a child through fd (under its lock)
     int steps = 0;        // read-ahead steps naming this directory (under its lock)
 };
@@ -60,15 +63,16 @@ inline const char *nameOf(const OpenDir *dir, const Entry &entry) {
 // ---- Reading (dirread.cpp) ----
 
 // The longest Windows path of a directory the walk enters, final '\'
-// included: the walker's path buffer holds 259 characters.
-const size_t maxWalkPath = 259;
+// included.
+const size_t maxWalkPath = walkPathChars;
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
               uint64_t size);
 // Opens subdirectory `name` of the open directory `parent` into `dir`:
-// dir->native becomes its native path and dir->fd a descriptor opened
-// relative to the parent's, never through a link. False when the directory
-// is a pseudo file system's mount point or cannot be opened.
+// dir->native becomes its native path, dir->fd a descriptor opened
+// relative to the parent's, never through a link, and dir->mountPoint says
+// whether it is a mount point. False when the directory is a pseudo file
+// system's mount point or cannot be opened.
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // Reads the directory open as dir->fd into `dir` (which holds no entries):
 // "." first, then the entries in the order the file system gives them, the

@@ -9,6 +9,7 @@
 // opened again by its path, and checked to be the same, when the walk comes
 // back to it.
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <new>
@@ -43,16 +44,21 @@ static Enumerations &state = *new Enumerations();
 static std::vector<OpenDir *> &openDirs = state.open;
 static std::vector<OpenDir *> &spareDirs = state.spare;
 static std::vector<Handle> &handles = state.handles;
-static const size_t maxSearchPath = maxPathBytes + 8;
+static const size_t maxSearchPath = walkPathBytes + 8;
 static uint32_t lastError = 0;  // of the latest findFirstFile that failed
 
-// The Windows error code of a failed open or read.
+// The Windows error code of a failed open or read. ELOOP stands for a
+// directory that is one of its own ancestors, EILSEQ for a name Windows
+// could not hold.
 static uint32_t errorCodeOf(int err) {
     switch (err) {
     case EMFILE: case ENFILE: return errorTooManyOpenFiles;
     case ENOMEM: return errorNotEnoughMemory;
-    case EACCES: case EPERM: return 5;  // access denied
-    default: return 3;                  // path not found
+    case EACCES: case EPERM: return errorAccessDenied;
+    case ELOOP: return errorCantResolveFilename;
+    case EILSEQ: return errorInvalidName;
+    case ENAMETOOLONG: return errorFilenameExcedRange;
+    default: return errorPathNotFound;
     }
 }
 
@@ -120,10 +126,35 @@ static void boundDescriptors(size_t more = 0) {
     }
 }
 
+// Opens the directory at the native path `path` (absolute), which may be
+// longer than the system takes at once: then a piece at a time, each piece
+// from the directory the one before reached (only located, as a path
+// passes through it), cut at a '/'. The last component is never followed
+// when it is a link. -1 (errno set) on failure.
+static int openNativePath(const std::string &path) {
+    const size_t most = PATH_MAX - 1;
+    int fd = AT_FDCWD;
+    for (size_t at = 0; at < path.size();) {
+        size_t end = path.size();
+        if (end - at > most) end = path.rfind('/', at + most);
+        if (end == std::string::npos || end <= at) end = path.size();  // one name too long: ENAMETOOLONG
+        bool last = end == path.size();
+        std::string piece = path.substr(at, end - at);
+        int next = openat(fd, piece.c_str(), O_DIRECTORY | O_CLOEXEC | (last ? O_RDONLY | O_NOFOLLOW : O_PATH));
+        int err = errno;
+        if (fd != AT_FDCWD) close(fd);
+        errno = err;
+        if (next < 0) return -1;
+        fd = next;
+        at = end + 1;
+    }
+    return fd;
+}
+
 // Opens again, by its path, a directory that gave up its descriptor; false
 // (errno set) when that path no longer leads to the same directory.
 static bool reopenDir(OpenDir *dir) {
-    int fd = open(dir->native.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    int fd = openNativePath(dir->native);
     if (fd < 0) return false;
     struct stat st;
     if (fstat(fd, &st) != 0 || st.st_dev != dir->identity.dev || st.st_ino != dir->identity.ino) {
@@ -170,11 +201,13 @@ static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) 
     return registerDir(dir, key, onDrive);
 }
 
-// The open directory whose key is the first `length` bytes of `key`.
+// The open directory whose key is the first `length` bytes of `key`. The
+// lengths are compared first: the keys of a deep branch are long prefixes of
+// one another.
 static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive) {
     for (size_t i = openDirs.size(); i-- > 0;) {
         const OpenDir *dir = openDirs[i];
-        if (dir->onDrive == onDrive && dir->key.compare(0, std::string::npos, key, 0, length) == 0)
+        if (dir->onDrive == onDrive && dir->key.size() == length && key.compare(0, length, dir->key) == 0)
             return openDirs[i];
     }
     return nullptr;
@@ -218,24 +251,53 @@ static const Entry *lookUpEntry(const OpenDir *dir, const char *name) {
     if (found == nullptr && trimmedWindowsName(name, &trimmed)) found = lookUpName(dir, trimmed.c_str());
     return found;
 }
+
+// The dev and inode of `dir`, from its descriptor when not known yet.
+static bool knowIdentity(OpenDir *dir) {
+    struct stat st;
+    if (dir->identity.ino != 0) return true;
+    if (dir->fd < 0 || fstat(dir->fd, &st) != 0) return false;
+    dir->identity.dev = st.st_dev;
+    dir->identity.ino = st.st_ino;
+    return true;
+}
+
+// `dir`, just opened, is the same directory as one that is open: something
+// mounted on it (a bind mount of a folder inside itself) leads back up the
+// walk's branch. Only mount points can, so only they are checked.
+static bool leadsBackUp(OpenDir *dir) {
+    if (!dir->mountPoint || !knowIdentity(dir)) return false;
+    for (OpenDir *open : openDirs) {
+        if (!knowIdentity(open)) continue;
+        if (open->identity.dev == dir->identity.dev && open->identity.ino == dir->identity.ino) return true;
+    }
+    return false;
+}
+
+// Releases a directory that cannot be entered; nullptr with errno `err`.
+static OpenDir *refuse(OpenDir *dir, int err) {
+    releaseDir(dir);
+    errno = err;
+    return nullptr;
+}
+
 // Opens subdirectory `name` of the open directory `parent`, relative to its
-// descriptor, never through a link; nullptr when it cannot be entered.
+// descriptor, never through a link; nullptr when it cannot be entered
+// (errno EILSEQ for a name Windows could not hold, ELOOP for a directory
+// that is open already, up the branch).
 static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key) {
     const Entry *entry = lookUpEntry(parent, name);
-    errno = ENOENT;
+    errno = entry != nullptr && (entry->flags & flagUnsafe) ? EILSEQ : ENOENT;
     if (entry == nullptr || (entry->flags & flagUnsafe) || entry->kind != kindDirectory) return nullptr;
     if (parent->fd < 0 && !reopenDir(parent)) return nullptr;
     OpenDir *ahead = readAheadTake(parent, (size_t)(entry - parent->entries.data()));
+    if (ahead != nullptr && leadsBackUp(ahead)) return refuse(ahead, ELOOP);
     if (ahead != nullptr) return registerDir(ahead, key.text, key.onDrive);
     boundDescriptors(1);
     const char *real = nameOf(parent, *entry);
     OpenDir *dir = takeDir();
-    if (!openChildDir(parent, real, dir)) {
-        int err = errno;
-        releaseDir(dir);
-        errno = err;
-        return nullptr;
-    }
+    if (!openChildDir(parent, real, dir)) return refuse(dir, errno);
+    if (leadsBackUp(dir)) return refuse(dir, ELOOP);
     return readOpenDir(dir, key.text, key.onDrive);
 }
 

@@ -1,14 +1,15 @@
 // The mount table, read once from /proc/self/mountinfo: which directories are
 // mount points of kernel pseudo file systems (they cannot be opened by the
-// walk) and which file system holds a path (for the drive type); and which
-// open files lie on a kernel pseudo file system.
+// walk) or of others (the walk checks that they do not lead back up its
+// branch), and which file system holds a path (for the drive type); and
+// which open files lie on a kernel pseudo file system.
 #include <cstdio>
 #include <cstring>
 #include <cstdint>
 #ifdef __linux__
 #include <sys/vfs.h>
 #endif
-#include <unordered_set>
+#include <unordered_map>
 
 #include "platform/posix/posix.h"
 
@@ -67,7 +68,7 @@ bool isPseudoFileSystem(const char *type) {
 
 struct MountTable {
     std::vector<Mount> mounts;                    // in mount order; a later one covers an earlier
-    std::unordered_set<std::string> pseudoPoints; // mount points whose top mount is pseudo
+    std::unordered_map<std::string, bool> points; // mount point: its top mount is pseudo
 };
 
 static MountTable *readMountTable() {
@@ -79,12 +80,7 @@ static MountTable *readMountTable() {
     while (std::fgets(line, sizeof line, file) != nullptr)
         if (parseMountInfoLine(line, &mount)) table->mounts.push_back(mount);
     std::fclose(file);
-    for (const Mount &m : table->mounts) {
-        if (isPseudoFileSystem(m.type.c_str()))
-            table->pseudoPoints.insert(m.path);
-        else
-            table->pseudoPoints.erase(m.path);
-    }
+    for (const Mount &m : table->mounts) table->points[m.path] = isPseudoFileSystem(m.type.c_str());
     return table;
 }
 
@@ -106,9 +102,13 @@ const Mount *mountOf(const std::string &path) {
     return best;
 }
 
-bool isPseudoMountPoint(const std::string &path) {
+bool isPseudoMountPoint(const std::string &path) { return mountPointKind(path) == pseudoMountPoint; }
+
+MountKind mountPointKind(const std::string &path) {
     const MountTable &table = mountTable();
-    return !table.pseudoPoints.empty() && table.pseudoPoints.count(path) != 0;
+    auto found = table.points.find(path);
+    if (found == table.points.end()) return notMountPoint;
+    return found->second ? pseudoMountPoint : otherMountPoint;
 }
 
 bool isOnPseudoFileSystem(const std::string &path) {

@@ -96,6 +96,10 @@ bool isPseudoFileSystem(const char *type);
 const Mount *mountOf(const std::string &path);
 // `path` (canonical) is the mount point of a kernel pseudo file system.
 bool isPseudoMountPoint(const std::string &path);
+// What is mounted on `path` (canonical), if anything: a kernel pseudo file
+// system, or another (a bind mount of a folder inside itself among them).
+enum MountKind { notMountPoint, pseudoMountPoint, otherMountPoint };
+MountKind mountPointKind(const std::string &path);
 // `path` (canonical) lies on a kernel pseudo file system.
 bool isOnPseudoFileSystem(const std::string &path);
 

@@ -205,6 +205,9 @@ static OpenDir *readChild(const OpenDir *parent, size_t entry, bool *outOfMemory
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
         dir->identity.ctime = st.st_ctim;
+        // Below a mount point, which may lead back up the branch, nothing is
+        // read ahead until the walker has found that it does not.
+        if (dir->mountPoint) return dir;
         dir->windowsLength = parent->windowsLength + utf8CharsIn(name, child.nameLength) + 1;
         findWalkSubdirs(dir);
         return dir;

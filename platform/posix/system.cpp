@@ -14,7 +14,7 @@
 
 using namespace posix;
 
-enum : uint32_t { errorPathNotFound = 3, errorAccessDenied = 5, errorNotReady = 21 };
+enum : uint32_t { errorNotReady = 21 };
 
 // A standard descriptor that is closed would be taken by the next file the
 // program opens (the report file as standard output): each is opened on

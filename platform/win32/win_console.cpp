@@ -139,23 +139,25 @@ void readIntegerFromStdin(int *value) {
 
 namespace {
 
-bool askStdoutIsConsole() {
+bool askIsConsole(DWORD which) {
     DWORD mode;
-    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    return GetConsoleMode(GetStdHandle(which), &mode) != 0;
 }
 
-// Standard output is a console, not redirected: asked once, before main
-// runs, since the answer cannot change during the run.
-const bool stdoutIsConsole = askStdoutIsConsole();
+// Standard output (error) is a console, not redirected: asked once, before
+// main runs, since the answer cannot change during the run.
+const bool stdoutIsConsole = askIsConsole(STD_OUTPUT_HANDLE);
+const bool stderrIsConsole = askIsConsole(STD_ERROR_HANDLE);
 
 typedef BOOL(WINAPI *WriteConsoleWFn)(HANDLE, const void *, DWORD, LPDWORD, LPVOID);
 const WriteConsoleWFn writeConsoleW = win::lookUp<WriteConsoleWFn>("kernel32.dll", "WriteConsoleW");
 
-// The real characters on the console of the NT family. What the stream
-// holds is flushed first, so that the output keeps its order.
+// The real characters on the console of the NT family: standard output's,
+// or standard error's for `stream` stderr. What the stream holds is flushed
+// first, so that the output keeps its order.
 bool writeConsoleWide(FILE *stream, const char *text) {
     if (std::fflush(stream) != 0 || writeConsoleW == nullptr) return false;
-    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE out = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
     wchar_t wide[512];
     while (*text != '\0') {
         size_t used;
@@ -183,11 +185,12 @@ bool writeInCodePage(FILE *stream, const char *text, UINT codePage) {
 }
 
 // The code page in which `stream` is written: the console's own on Windows
-// 9x, the ANSI code page for redirected output and the report file, which is
+// 9x (standard output's or standard error's), the ANSI code page for
+// redirected output and the report file, which is
 // what a reader of such a file on this machine expects. False for the
 // console of the NT family, which gets the real characters.
 bool streamCodePage(FILE *stream, UINT *codePage) {
-    if (stream == stdout && stdoutIsConsole) {
+    if ((stream == stdout && stdoutIsConsole) || (stream == stderr && stderrIsConsole)) {
         if (win::isNt()) return false;
         *codePage = GetConsoleOutputCP();
         return true;

@@ -1,15 +1,18 @@
-// Windows directory enumeration and file opening. The NT family enumerates
-// with the wide calls, so every name reaches the walk as it is (in UTF-8) and
-// every directory can be entered by it; Windows 9x keeps the ANSI calls,
-// names converted from the ANSI code page. A wildcard in a directory part or
-// a separator in a name never makes a search path match some other entry.
+// Windows directory enumeration, directory identities and file opening. The
+// NT family enumerates with the wide calls, so every name reaches the walk
+// as it is (in UTF-8) and every directory can be entered by it, however deep
+// (through \\?\ paths); Windows 9x keeps the ANSI calls, names converted from
+// the ANSI code page, and MAX_PATH. A wildcard in a directory part or a
+// separator in a name never makes a search path match some other entry.
 // Files are opened only when they are regular disk files on a drive letter.
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
 
 #include "platform/platform.h"
+#include "platform/utf8.h"
 #include "platform/win32/win32.h"
 
 namespace {
@@ -83,16 +86,79 @@ void copyRecord(const WIN32_FIND_DATAA &from, FindData *to) {
     guardName(to->cAlternateFileName);
 }
 
+// Room for a path of the walk in UTF-16 (a character may take two units),
+// a pattern and the \\?\ prefix.
+const size_t wideRoom = 2 * walkPathChars + 16;
+wchar_t widePlain[wideRoom];  // the walk's path as it is
+wchar_t wideLong[wideRoom];   // its \\?\ form
+
+bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// A path the plain calls cannot take as it is: longer than MAX_PATH, or with
+// a name that ends in a dot or a blank, which they would drop (so "a." would
+// name "a"). "." and ".." are no such names.
+bool needsLongForm(const wchar_t *path, size_t units) {
+    if (units >= MAX_PATH) return true;
+    for (size_t i = 0; i < units; ++i) {
+        if (!(path[i] == L'.' || path[i] == L' ') || !(i + 1 == units || isSeparator(path[i + 1]))) continue;
+        size_t start = i;
+        while (start > 0 && !isSeparator(path[start - 1])) --start;
+        bool dots = path[i] == L'.' && i - start < 2 && (i == start || path[start] == L'.');
+        if (!dots) return true;
+    }
+    return false;
+}
+
+// The \\?\ form of the drive path `path` ("X:\..."), which Windows takes as
+// it stands: separators, "." and ".." are settled here, names never
+// changed. nullptr for a path without a drive, which keeps its own form.
+const wchar_t *longForm(const wchar_t *path) {
+    if (path[0] == 0 || path[1] != L':' || !isSeparator(path[2])) return nullptr;
+    std::wcscpy(wideLong, L"\\\\?\\");
+    size_t used = 4, root;
+    wideLong[used++] = path[0];
+    wideLong[used++] = L':';
+    root = used;
+    for (const wchar_t *p = path + 2; *p != 0;) {
+        while (isSeparator(*p)) ++p;
+        const wchar_t *end = p;
+        while (*end != 0 && !isSeparator(*end)) ++end;
+        size_t length = (size_t)(end - p);
+        if (length == 2 && p[0] == L'.' && p[1] == L'.') {
+            while (used > root && wideLong[used - 1] != L'\\') --used;
+            if (used > root) --used;
+        } else if (length > 0 && !(length == 1 && p[0] == L'.')) {
+            wideLong[used++] = L'\\';
+            std::wmemcpy(wideLong + used, p, length);
+            used += length;
+        }
+        p = end;
+    }
+    if (used == root) wideLong[used++] = L'\\';
+    wideLong[used] = 0;
+    return wideLong;
+}
+
+// The wide form of the UTF-8 path `utf8` for the calls of the NT family
+// (without a final separator when `trimSeparator`, a drive root excepted);
+// nullptr (error 206) when it does not fit.
+const wchar_t *widePathForCalls(const char *utf8, bool trimSeparator) {
+    size_t used;
+    size_t units = win::toWide(utf8, widePlain, wideRoom - 8, &used);
+    if (utf8[used] != '\0') {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
+    if (trimSeparator && units > 3 && isSeparator(widePlain[units - 1])) widePlain[--units] = 0;
+    const wchar_t *path = needsLongForm(widePlain, units) ? longForm(widePlain) : nullptr;
+    return path != nullptr ? path : widePlain;
+}
+
 // From Windows 7 on, a search that needs no short names skips them, and the
 // directory is read in larger pieces; the entries are the same.
 HANDLE findFirstWide(const char *searchPath, FindData *data, bool shortNames) {
-    wchar_t path[maxPathBytes + 8];
-    size_t used;
-    win::toWide(searchPath, path, sizeof path / sizeof path[0], &used);
-    if (searchPath[used] != '\0') {
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return INVALID_HANDLE_VALUE;
-    }
+    const wchar_t *path = widePathForCalls(searchPath, false);
+    if (path == nullptr) return INVALID_HANDLE_VALUE;
     const WideFind &calls = wideFind;
     WIN32_FIND_DATAW record;
     HANDLE h;
@@ -111,8 +177,13 @@ HANDLE findFirstWide(const char *searchPath, FindData *data, bool shortNames) {
     return h;
 }
 
+// A path of MAX_PATH characters or more is too long for Windows 9x.
 HANDLE findFirstAnsi(const char *searchPath, FindData *data) {
     char path[maxPathBytes + 8];
+    if (utf8Chars(searchPath) >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return INVALID_HANDLE_VALUE;
+    }
     if (!win::pathToAnsi(searchPath, path, sizeof path)) {
         SetLastError(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
@@ -158,6 +229,31 @@ void findClose(FindHandle handle) {
 }
 
 uint32_t getLastError() { return lastFindError; }
+
+// Opened with backup semantics (without which no directory opens) and only
+// to read its attributes; a reparse point is followed to its target.
+bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+    HANDLE h = INVALID_HANDLE_VALUE;
+    if (win::isNt()) {
+        const wchar_t *wide = widePathForCalls(path, true);
+        if (wide != nullptr && createFileW != nullptr)
+            h = createFileW(wide, FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    } else {
+        char ansi[maxPathBytes + 8];
+        if (win::pathToAnsi(path, ansi, sizeof ansi))
+            h = CreateFileA(ansi, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
+    }
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!known) return false;
+    identity->volume = info.dwVolumeSerialNumber;
+    identity->index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
+    return true;
+}
 
 // The ANSI long names of Windows 9x may be best-fit look-alikes ("Dvořák"
 // listed as "Dvorák", the name of a sibling): the short name is the real one.

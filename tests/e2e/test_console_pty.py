@@ -2,13 +2,16 @@
 terminal: a wait puts it in key mode (no line input, no echo), a cursor key
 ends the wait and is consumed whole, Ctrl+C or any other signal ends the
 program, Ctrl+Z stops it at any moment, and the mode is always restored; the
-prompt of /P is on the screen while it waits, and a key clears the screen. The
-test types only once the terminal is in key mode, and reads the mode to
-compare with before the program starts: no timing counts but where said."""
+prompt of /P is on the screen while it waits, and a key clears the screen; the
+progress display of a run that has lasted a second is on standard error only,
+and erased at the end. The test types only once the terminal is in key mode,
+and reads the mode to compare with before the program starts: no timing
+counts but where said."""
 
 import fcntl
 import os
 import pty
+import re
 import select
 import signal
 import subprocess
@@ -25,8 +28,9 @@ CLEAR = b"\x1b[H\x1b[2J"
 @unittest.skipUnless(os.path.exists("/dev/ptmx"), "no pseudo-terminals here")
 class ConsoleOnATerminal(harness.TreeTest):
 
-    def start(self, tree, args=()):
-        """Runs the program on a fresh pseudo-terminal, its controlling terminal, until it waits for a key."""
+    def start(self, tree, args=(), stdout=None):
+        """Runs the program on a fresh pseudo-terminal, its controlling terminal (and its standard output
+        unless `stdout` is given), until it waits for a key."""
         self.master, self.slave = pty.openpty()
         self.addCleanup(os.close, self.master)
         self.addCleanup(os.close, self.slave)
@@ -35,11 +39,12 @@ class ConsoleOnATerminal(harness.TreeTest):
         harness.make_tree(self.tmp, tree)
         self.proc = subprocess.Popen([harness.FOLMAR] + list(args), cwd=os.path.join(self.tmp, "work"),
                                      env=dict(os.environ, FOLMAR_DRIVES="C=" + self.tmp), stdin=self.slave,
-                                     stdout=self.slave, stderr=self.slave, start_new_session=True,
+                                     stdout=stdout or self.slave, stderr=self.slave, start_new_session=True,
                                      preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
         self.addCleanup(self.proc.wait)
         self.addCleanup(self.proc.kill)
-        self.read_until(lambda: PROMPT in self.output, "the prompt")
+        if stdout is None:
+            self.read_until(lambda: PROMPT in self.output, "the prompt")
         self.read_until(lambda: not termios.tcgetattr(self.slave)[3] & (termios.ICANON | termios.ECHO),
                         "key mode")
 
@@ -118,6 +123,20 @@ class ConsoleOnATerminal(harness.TreeTest):
         self.assertTrue(self.output.endswith(b"\r\n\r\n" + PROMPT), self.output[-99:])  # shown as it waits
         self.assertEqual(self.type_until_exit(b"x"), 0)
         self.assertTrue(self.output.split(PROMPT, 1)[1].startswith(CLEAR), self.output[-200:])
+
+    def test_progress_on_standard_error_only_and_erased_at_the_end(self):
+        # The wait for the missing settings file makes the run last a second before the walk.
+        with open(os.path.join(self.tmp, "report.txt"), "w+b") as report:
+            self.start({"work/a/b/one.txt": 10}, ["C:\\work"], stdout=report)
+            time.sleep(1.2)
+            self.assertEqual(self.type_until_exit(b"x"), 0)
+            report.seek(0)
+            text = report.read()
+        shown = re.findall(rb"\r(Folmar==>  \d+ dirs, \d+ files: C:\\WORK\\[^\r]*)", self.output)
+        self.assertTrue(shown, self.output)
+        self.assertTrue(self.output.endswith(b"\r" + b" " * len(shown[-1]) + b"\r"), self.output)
+        self.assertIn(b"   Number of Dirs.     =               3", text)
+        self.assertNotIn(b"\r", text)
 
 
 if __name__ == "__main__":

@@ -3,7 +3,9 @@ without it): each directory is opened and read once, each file stat'ed once,
 whatever the spelling of the target and whichever thread reads. Read-ahead
 changes nothing in the output on the benchmark's tree (whose totals its
 generator prints), and nothing goes to standard error (where a
-ThreadSanitizer build reports)."""
+ThreadSanitizer build reports). Paths deeper than a Windows path and than
+Linux takes in one call are walked whole, on little stack; a bind mount of
+a folder inside itself is counted once (as root, in a mount namespace)."""
 
 import collections
 import os
@@ -69,6 +71,42 @@ class RealTrees(harness.TreeTest):
         self.assertEqual(harness.totals(out),
                          (figures["directories"] + 1, figures["entries"], figures["bytes"]))
         self.assertGreater(out.count("\n"), figures["directories"] + figures["entries"])  # each one listed
+
+    def test_deep_tree_entered_whole_and_exact_even_with_little_stack_and_few_open_files(self):
+        # 2,600 levels "d\", the path 5,200 characters; at every 50th level a file and a sibling folder with one,
+        # so that the walk comes back to folders that gave up their descriptors, by paths past 4,096 bytes.
+        self.addCleanup(subprocess.run, ["rm", "-rf", os.path.join(self.tmp, "d")])  # too deep for shutil
+        fd, dirs, files, size = os.open(self.tmp, os.O_RDONLY), 0, 0, 0
+        for level in range(2600):
+            if level % 50 == 49:
+                os.mkdir("s", dir_fd=fd)
+                for name in ("f", "s/g"):
+                    with open(os.open(name, os.O_CREAT | os.O_WRONLY, dir_fd=fd), "wb") as f:
+                        f.truncate(level)
+                dirs, files, size = dirs + 1, files + 2, size + 2 * level
+            os.mkdir("d", dir_fd=fd)
+            parent, fd, dirs = fd, os.open("d", os.O_RDONLY, dir_fd=fd), dirs + 1
+            os.close(parent)
+        os.close(fd)
+
+        def little():  # a walk that recursed 2,600 times would need megabytes
+            resource.setrlimit(resource.RLIMIT_STACK, (128 << 10, resource.RLIM_INFINITY))
+            resource.setrlimit(resource.RLIMIT_NOFILE, (16, 16))
+        for limits in (None, little):
+            code, out, err = harness.run_folmar(["C:\\d"], drives="C=" + self.tmp, cwd=self.tmp, preexec=limits)
+            self.assertEqual((code, err, harness.totals(out)), (0, "", (dirs, files, size)), limits)
+
+    def test_bind_mount_of_a_folder_inside_itself_is_counted_once(self):
+        harness.make_tree(self.tmp, {"b/f": 5, "b/sub/g": 7, "b/in": None})
+        inner = os.path.join(self.tmp, "b", "in")
+        script = 'mount --bind "$1" "$2" && exec "$3" "$4" /E'
+        code, out, err = harness.run_folmar(["sh", "-c", script, "sh", os.path.join(self.tmp, "b"), inner,
+                                             harness.FOLMAR, "C:\\b"], drives="C=" + self.tmp, cwd=self.tmp,
+                                            command=["unshare", "-m"])
+        if code != 0 and "Folmar" not in out:
+            self.skipTest("no bind mount in a mount namespace here: " + err[:200])
+        self.assertEqual((code, err, harness.totals(out)), (0, "Folmar==>  Unable to read C:\\b\\in (loop) \n",
+                                                            (3, 2, 12)))
 
 
 if __name__ == "__main__":

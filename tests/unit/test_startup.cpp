@@ -93,6 +93,23 @@ TEST_F(StartUpTest, WaitTakesOneKeyPressAndEverythingTypedAhead) {
     EXPECT_EQ(fakeShownAtLastRead(), out().size());
 }
 
+// Standard error a terminal, standard output a file: once the run has lasted
+// a second the walk's progress shows on the terminal, and a /P pause finds it
+// erased. Nothing of it goes to standard output.
+TEST_F(StartUpTest, ProgressOnTheTerminalIsErasedBeforeAWait) {
+    for (int i = 0; i < 30; ++i) fakeAddDir(("C:\\P\\d" + std::to_string(i)).c_str());
+    fakePutFile("C:\\Orvan\\Folmar.ini", "[Folmar settings]\n");
+    fakeSetConsole(true);
+    fakeTypeKey('x');
+    fakeSetStderrTerminal(80);
+    fakeSetClockStep(300);  // milliseconds per look at the clock: every directory's look draws
+    EXPECT_EQ(run({"/P", "C:\\P"}), 0);
+    EXPECT_EQ(fakeKeysRead(), 1);
+    const std::string last = "Folmar==>  22 dirs, 0 files: C:\\P\\d21\\";  // the 23rd line's directory
+    EXPECT_TRUE(endsWith(fakeStderrAtLastRead(), "\r" + last + "\r" + std::string(last.size(), ' ') + "\r"));
+    EXPECT_FALSE(contains(out(), "\r") || contains(out(), "dirs,"));
+}
+
 // Each stops before any report, after its messages (and, but for an
 // all-drives run answered 0 or told to write its report over the settings
 // file, a wait for a key); the settings file stays as it was.

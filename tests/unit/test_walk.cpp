@@ -5,7 +5,8 @@
 #include "scan/scan.h"
 #include "tests/unit/fixture.h"
 
-static const std::string deep = "C:\\" + times(200, "\xc3\xa9");  // 203 characters, 403 bytes
+// 130 folders of 250 characters below C:\D: 32,635 characters with the backslash, 65,135 bytes.
+static const std::string deep = "C:\\D" + times(130, "\\" + times(250, "\xc3\xa9"));
 
 class WalkTest : public FolmarTest {
 protected:
@@ -29,10 +30,14 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
          "C:\\R", 'L', 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
         {"a failed file pass (its directory pass opens) still gives a line, silently",
          [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1, 21); }, "C:\\Q", 'L', 0, 0, 0, "C:\\Q...", "Folmar", false},
-        {"a path of 259 characters (not bytes) with its backslash is walked, one longer counted only", [] {
-             fakeAddFile((deep + "\\" + std::string(55, 'b') + "\\in").c_str(), 100);
-             fakeAddFile((deep + "\\" + std::string(54, 'c') + "\\in").c_str(), 3);
-         }, deep.c_str(), 'L', 2, 1, 3, "\n   cc..", "bbb", false},
+        {"paths past 259 characters are walked, up to 32,767 characters (not bytes) with the backslash", [] {
+             fakeAddFile((deep + "\\" + std::string(132, 'b') + "\\in").c_str(), 100);
+             fakeAddFile((deep + "\\" + std::string(131, 'c') + "\\in").c_str(), 3);
+         }, "C:\\D", 'L', 132, 1, 3, "\n   ccc..", "bbb", false},
+        {"a reparse point that leads back up its branch is counted, not entered; others are entered", [] {
+             fakeAddFile("C:\\L\\f", 5), fakeAddFile("C:\\L\\s\\x", 7), fakeAddLink("C:\\L\\a", "C:\\L");
+             fakeAddLink("C:\\L\\s\\up", "C:\\L\\s"), fakeAddLink("C:\\L\\t", "C:\\L\\s");  // t\up is s, as t
+         }, "C:\\L", 'L', 5, 3, 19, "C:\\L\\t" + dots(70) + " 7\n", "C:\\L\\a", false},
         {"file names by their short name, else the long one", [] {
              fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT"), fakeAddFile("C:\\F\\short.txt", 2);
              rs.showFiles = 'S';
@@ -66,6 +71,36 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
         EXPECT_EQ(fakeShortNameRequests() > 0, c.shortNames);
         EXPECT_EQ(fakeOpenFindHandles(), 0);
     }
+}
+
+// Under /E every directory that could not be read, with its reason, follows
+// the report on standard error ('?' for a control character); without it one
+// line says how many. Standard output and the exit code are the same.
+TEST_F(WalkTest, DirectoriesNotReadAreListedUnderSlashEAndCountedWithout) {
+    const std::string tooLong = deep + "\\" + std::string(132, 'b');
+    const std::vector<std::pair<std::string, uint32_t>> failing = {
+        {"C:\\D\\denied", 5}, {"C:\\D\\gone", 3}, {"C:\\D\\c\x01" "d", 123}, {"C:\\D\\busy", 21}};
+    std::string report;
+    for (bool listed : {false, true}) {
+        fresh();
+        for (const auto &dir : failing) {
+            fakeAddFile((dir.first + "\\f").c_str(), 1);
+            fakeFailDir(dir.first.c_str(), 0, dir.second);
+        }
+        fakeAddLink("C:\\D\\loop", "C:\\D");
+        fakeAddDir(tooLong.c_str());
+        EXPECT_EQ(run({"C:\\D", listed ? "/E" : "/L"}), 0);
+        if (listed) continue;
+        report = out();
+        EXPECT_EQ(fakeStderrText(), "Folmar==>  6 directories could not be read; /E lists them \n");
+    }
+    EXPECT_EQ(out(), report);
+    EXPECT_EQ(fakeStderrText(), "Folmar==>  Unable to read C:\\D\\denied (access denied) \n"
+                                "Folmar==>  Unable to read C:\\D\\gone (not found) \n"
+                                "Folmar==>  Unable to read C:\\D\\c?d (name this system cannot hold) \n"
+                                "Folmar==>  Unable to read C:\\D\\busy (error code 21) \n"
+                                "Folmar==>  Unable to read C:\\D\\loop (loop) \n"
+                                "Folmar==>  Unable to read " + tooLong + " (path too long for this system) \n");
 }
 
 // One line for the root and one per first-level directory with its whole

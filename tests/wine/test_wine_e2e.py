@@ -30,11 +30,15 @@ DRIVE_C = os.path.join(os.environ.get("WINEPREFIX", ""), "drive_c")
 REPORT_FILE = os.path.join(DRIVE_C, "FolmarAll.txt")
 
 
-def run(args, cwd, exe=EXE, answer="", stdout=subprocess.PIPE):
+def run(args, cwd, exe=EXE, answer="", stdout=subprocess.PIPE, errors=None):
     """Runs the program with no console, so every wait returns at once, and
-    `answer` on standard input. Returns its exit code and output lines."""
+    `answer` on standard input. Returns its exit code and output lines; the
+    lines of its standard error go into the list `errors` when one is given."""
     proc = subprocess.run(["/bin/sh", os.path.join(HERE, "wine-run.sh"), exe] + args, cwd=cwd, timeout=60,
-                          input=answer.encode(), stdout=stdout, start_new_session=True)
+                          input=answer.encode(), stdout=stdout, start_new_session=True,
+                          stderr=subprocess.PIPE if errors is not None else None)
+    if errors is not None and proc.stderr:
+        errors.extend(ansi_lines(proc.stderr))
     return proc.returncode, [] if proc.stdout is None else ansi_lines(proc.stdout)
 
 
@@ -129,7 +133,7 @@ class SinglePathTest(WineTest):
                                   (EXE95, "GetFreeDiskSpace()", "Drive 'Q'")]:
             if not os.path.exists(exe):
                 continue
-            rc, out = run(["q:\\x"], cwd=D, exe=exe)
+            rc, out = run(["q:\\x"], cwd=D, exe=exe, errors=[])
             failed = ["Call to %s failed with Error Code 3 " % query, "Unable to obtain free space for %s " % drive,
                       "File not found: Q:\\X\\"]
             self.assertEqual((rc, [line for line in out if line in failed]), (0, failed), exe)
@@ -158,10 +162,43 @@ class SinglePathTest(WineTest):
         # Wine lists Linux names holding '?', '*' or a control character as
         # they are; "q?r" must not be taken as a pattern matching "qxr".
         make_tree(D, {"u/ab/g": 12, "u/q?r/h": 5, "u/a*b/s": 30, "u/line\nbreak/n": 3, "u/qxr/k": 1})
-        rc, out = run([], cwd=os.path.join(D, "u"))
+        errors = []
+        rc, out = run([], cwd=os.path.join(D, "u"), errors=errors)
         self.assertEqual((rc, dir_lines(out)), (0, [("D:\\u", 0), ("D:\\u\\ab", 12), ("D:\\u\\qxr", 1)]))
+        self.assertEqual(errors, ["Folmar==>  3 directories could not be read; /E lists them "])
         self.assertEqual(figures(out, "Number of Dirs."), [6])
         self.assertFalse([line for line in out if re.search(r"[\x00-\x1f\x7f]", line)])
+
+    @each(EXE, EXE32)
+    def test_deep_paths_entered_on_windows_10_and_named_too_long_on_windows_95(self):
+        # 36 folders of 90 characters: 3,276 characters, past MAX_PATH (within what wine reaches on Linux), and
+        # so many that Windows 95, which walks by the short names, passes it too.
+        folder, files, size = os.path.join(D, "deep"), 0, 0
+        for level in range(36):
+            folder = os.path.join(folder, "%02d" % level + "-" * 87)
+            make_tree(folder, {"f": level})
+            files, size = files + 1, size + level
+        errors = []
+        rc, out = run(["D:\\deep", "/E"], cwd=D, exe=self.exe, errors=errors)
+        self.assertEqual((rc, errors, [figures(out, label) for label in ("Number of Dirs.", "Allocation")]),
+                         (0, [], [[37], [size]]))
+        rc, _ = run(["D:\\deep"], cwd=D, exe=EXE95, errors=errors)
+        self.assertEqual((rc, errors), (0, ["Folmar==>  1 directory could not be read; /E lists them "]))
+        run(["D:\\deep", "/E"], cwd=D, exe=EXE95, errors=errors)
+        self.assertEqual(len(errors), 2)
+        self.assertRegex(errors[1], r"^Folmar==>  Unable to read D:\\deep\\.{240,} \(path too long for this system\) $")
+
+    @each(EXE, EXE32)
+    def test_two_links_to_the_folder_itself_end_at_once_with_exact_totals(self):
+        make_tree(D, {"loop/f": 5, "loop/sub/g": 7})
+        for link, target in [("loop/l1", "."), ("loop/l2", "."), ("loop/sub/up", "..")]:
+            os.symlink(target, os.path.join(D, link))
+        errors = []
+        rc, out = run(["D:\\loop", "/E"], cwd=D, exe=self.exe, errors=errors)
+        self.assertEqual((rc, dir_lines(out), figures(out, "Number of Dirs.")),
+                         (0, [("D:\\loop", 5), ("D:\\loop\\sub", 7)], [5]))
+        self.assertEqual(errors, ["Folmar==>  Unable to read D:\\loop\\%s (loop) " % name
+                                  for name in ("l1", "l2", "sub\\up")])
 
 
 class AllDrivesTest(WineTest):
