@@ -164,7 +164,7 @@ TEST_F(StartUpTest, StartUpFixesTheDiskQueryAndTheLineWidth) {
 }
 
 // A single-path run: the banner, and the totals block with the extended
-// query's figures. (Its lines are compared with the real program's.)
+// query's figures, every line written out.
 TEST_F(StartUpTest, SinglePathRunFromTheBannerToTheExtendedFigures) {
     fakePutFile("C:\\Orvan\\Folmar.ini", "[Folmar settings]\n");  // the shared file, when the working directory has none
     fakeSetDiskSpaceEx('C', 39000000000ull, 80000000000ull, 40000000000ull);
