@@ -214,6 +214,7 @@ void fill(const Enumeration &e, FindData *data, bool shortNames) {
     if (node.linkTo >= 0) data->attributes |= fileAttributeReparsePoint;
     data->nFileSizeHigh = (uint32_t)(node.size >> 32);
     data->nFileSizeLow = (uint32_t)node.size;
+    if (!node.isDir) data->allocatedSize = node.size > UINT64_MAX - 4095 ? node.size : (node.size + 4095) / 4096 * 4096;
     if (shortNames)
         std::strncpy(data->cAlternateFileName, node.shortName.c_str(),
                      sizeof data->cAlternateFileName - 1);
@@ -584,8 +585,8 @@ FILE *openFile(const char *path, const char *mode) {
 FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
 
 // A replacement is written to a disk file of its own, which becomes the
-// file's content only when it is committed.
-FILE *createReplacement(const char *path) {
+// file's content only when it is committed. Every file is binary here.
+FILE *createReplacement(const char *path, bool) {
     auto it = m.files.find(upper(path));
     if (it != m.files.end() && it->second.failOpen) return nullptr;
     bool full = it != m.files.end() && it->second.full;
