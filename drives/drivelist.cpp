@@ -12,7 +12,6 @@
 #include "common/runstate.h"
 #include "common/sink.h"
 #include "platform/platform.h"
-#include "report/report.h"
 #include "scan/scan.h"
 
 // Bytes of driveStrings that are ever filled; the byte after them stays NUL.

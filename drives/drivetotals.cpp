@@ -8,7 +8,6 @@
 
 #include "common/runstate.h"
 #include "common/sink.h"
-#include "report/report.h"
 #include "scan/scan.h"
 
 void printDriveTotals() {

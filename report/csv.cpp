@@ -36,8 +36,10 @@ static void writePath(const char *path, size_t length, const char *name) {
         }
     }
     field[used++] = '"';
-    bool quoted = std::memchr(field + 1, ',', used - 2) != nullptr || std::memchr(field + 1, '"', used - 2) != nullptr;
-    exportBytes(quoted ? field : field + 1, quoted ? used : used - 2);
+    const char *inside = field + 1;
+    size_t insideLength = used - 2;
+    bool quoted = std::memchr(inside, ',', insideLength) != nullptr || std::memchr(inside, '"', insideLength) != nullptr;
+    exportBytes(quoted ? field : inside, quoted ? used : insideLength);
 }
 
 static void runStarted() {
@@ -46,7 +48,8 @@ static void runStarted() {
 
 static void dirFinished(const char *path, size_t length, const DirFigures &figures) {
     writePath(path, length > 3 ? length - 1 : length, nullptr);
-    const uint64_t numbers[] = {figures.bytes, figures.files, figures.subdirs, figures.allFiles, figures.allBytes};
+    const uint64_t numbers[] = {figures.bytes, figures.files, figures.subdirs, figures.allFiles,
+                                figures.allBytes};
     for (uint64_t number : numbers) {
         exportText(",");
         exportNumber(number);

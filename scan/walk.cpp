@@ -77,7 +77,8 @@ static void enumerationFailed(int depth) {
         deliverDirFinished(rs.curPath, level.length, level.figures);
         return;
     }
-    deliverDirNotRead(getLastError(), rs.curPath, level.length > 3 ? level.length - 1 : level.length, nullptr);
+    size_t shown = level.length > 3 ? level.length - 1 : level.length;  // without the final backslash
+    deliverDirNotRead(getLastError(), rs.curPath, shown, nullptr);
 }
 
 void processFiles(const char *lsPath) {

@@ -214,7 +214,8 @@ void fill(const Enumeration &e, FindData *data, bool shortNames) {
     if (node.linkTo >= 0) data->attributes |= fileAttributeReparsePoint;
     data->nFileSizeHigh = (uint32_t)(node.size >> 32);
     data->nFileSizeLow = (uint32_t)node.size;
-    if (!node.isDir) data->allocatedSize = node.size > UINT64_MAX - 4095 ? node.size : (node.size + 4095) / 4096 * 4096;
+    uint64_t pages = node.size / 4096 + (node.size % 4096 != 0);
+    if (!node.isDir) data->allocatedSize = pages < (UINT64_MAX >> 12) ? pages * 4096 : UINT64_MAX;
     if (shortNames)
         std::strncpy(data->cAlternateFileName, node.shortName.c_str(),
                      sizeof data->cAlternateFileName - 1);
