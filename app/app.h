@@ -46,9 +46,9 @@ int normaliseTarget();
 // empty). Returns 0, or 1 after a message: a path too long, or an
 // extension of no format; nothing has been walked then.
 int chooseExport();
-// Opens the chosen export and writes its beginning, unless its path is the
-// settings file of this run or, in an all-drives run, the report file.
-// False after the messages (nothing is walked).
+// Opens the chosen export and writes its beginning, unless in an all-drives
+// run its path is the report file's. False after the messages (nothing is
+// walked then).
 bool openChosenExport();
 // Ends the export and puts it in place; false after the messages when it
 // could not be written completely (the old file stays).

@@ -1,8 +1,9 @@
 // The export of a run: its format chosen by the extension of the name /X:
 // or exportFile gives, refused before anything is walked when it has none;
 // its file opened before the walk under the rules of the report file, and
-// put in place only when the walk is complete. A third format is one more
-// file in report/ and one more line in exportFormats.
+// put in place only when the walk is complete. (Its extension keeps it from
+// being the settings file, which a report file may be named.) A third
+// format is one more file in report/ and one more line in exportFormats.
 #include <cstring>
 
 #include "app/app.h"
@@ -36,14 +37,6 @@ bool endsWithNoCase(const char *text, const char *end) {
     return true;
 }
 
-// The two messages of an export that would take the place of `what`.
-void refuseExport(const char *what) {
-    conText("Folmar==>  Unable to use the export file ");
-    conClean(rs.exportFile);
-    conText(" \n");
-    conText(what);
-}
-
 }  // namespace
 
 int chooseExport() {
@@ -64,14 +57,13 @@ int chooseExport() {
 bool openChosenExport() {
     const Sink *sink = exportSink();
     if (sink == nullptr) return true;
-    if (rs.settingsRead != nullptr && isSameFile(rs.exportFile, rs.settingsRead)) {
-        refuseExport("Folmar==>  It is the settings file of this run \n");
-        return false;
-    }
-    bool sameAsReport = endsWithNoCase(rs.exportFile, rs.outputFile) &&
-                        std::strlen(rs.exportFile) == std::strlen(rs.outputFile);
+    bool sameAsReport = std::strlen(rs.exportFile) == std::strlen(rs.outputFile) &&
+                        endsWithNoCase(rs.exportFile, rs.outputFile);
     if (rs.runMode == '~' && (sameAsReport || isSameFile(rs.exportFile, rs.outputFile))) {
-        refuseExport("Folmar==>  It is the output file of this run \n");
+        conText("Folmar==>  Unable to use the export file ");
+        conClean(rs.exportFile);
+        conText(" \n");
+        conText("Folmar==>  It is the output file of this run \n");
         return false;
     }
     if (!openExport(rs.exportFile)) {
