@@ -1,16 +1,7 @@
-// The outputs of a run and what the walk tells them. Each output is a sink:
-// a table of functions, one per event it hears (null: not heard), in the
-// manner of an OS layer's table of operations. A run has one report sink
-// (the console of a single-path run, the report file of an all-drives run)
-// and, when one is asked for, an export sink; both are chosen once, when the
-// run starts, and nothing below asks again where text goes.
-//
-// Walk order of the events of one directory D: dirEntered(D), fileListed
-// for each of D's files, dirFilesDone (D's line goes to the roll-up), then
-// for each subdirectory either its own events or dirNotRead, then
-// dirFinished(D) with the figures of D's whole subtree. A directory that
-// holds no entry at all (an empty drive root) is entered and finished
-// without dirFilesDone: it gets no report line.
+// The outputs of a run and what the walk tells them: each is a sink, a
+// table of functions, one per event it hears. A run has one report sink (the
+// console, or the report file of an all-drives run) and, when asked for, an
+// export sink, both chosen once when the run starts.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +9,16 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+
+// Nothing below the start of a run asks again where text goes. A null
+// function is an event the sink does not hear.
+//
+// Walk order of the events of one directory D: dirEntered(D), fileListed
+// for each of D's files, dirFilesDone (D's line goes to the roll-up), then
+// for each subdirectory either its own events or dirNotRead, then
+// dirFinished(D) with the figures of D's whole subtree. A directory that
+// holds no entry at all (an empty drive root) is entered and finished
+// without dirFilesDone: it gets no report line.
 
 // What the walk counted in one directory and in its whole subtree.
 struct DirFigures {

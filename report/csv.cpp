@@ -1,12 +1,7 @@
 // The export as CSV (RFC 4180: CR LF line ends, a field with a comma or a
-// quote quoted, its quotes doubled), UTF-8 with a byte-order mark, which a
-// spreadsheet on Windows needs to read it as UTF-8 rather than in its code
-// page. A header row, then a row per directory: its path as the report
-// shows it, the bytes and count of its own files, the directories below it,
-// the files and bytes of its whole subtree, and whether it could be read.
-// A row is written when its directory's subtree is finished (so a parent
-// follows its subdirectories): every figure is final when it is written,
-// and nothing is held back. A directory never read has no figures.
+// quote quoted, its quotes doubled): a header row, then a row per directory,
+// written when its subtree is finished, so that every figure is final when
+// it is written and nothing is held back (a parent follows its subfolders).
 #include <cstring>
 
 #include "common/text.h"
@@ -42,10 +37,15 @@ static void writePath(const char *path, size_t length, const char *name) {
     exportBytes(quoted ? field : inside, quoted ? used : insideLength);
 }
 
+// UTF-8 with a byte-order mark, which a spreadsheet on Windows needs to
+// read the file as UTF-8 rather than in its code page.
 static void runStarted() {
     exportText("\xEF\xBB\xBF" "Path,Bytes,Files,Subdirectories,Subtree Files,Subtree Bytes,Read\r\n");
 }
 
+// The directory's path as the report shows it, the bytes and count of its
+// own files, the directories below it, the files and bytes of its whole
+// subtree, and whether its files could be listed.
 static void dirFinished(const char *path, size_t length, const DirFigures &figures) {
     writePath(path, length > 3 ? length - 1 : length, nullptr);
     const uint64_t numbers[] = {figures.bytes, figures.files, figures.subdirs, figures.allFiles,
@@ -57,6 +57,7 @@ static void dirFinished(const char *path, size_t length, const DirFigures &figur
     exportText(figures.read ? ",yes\r\n" : ",no\r\n");
 }
 
+// A directory never read has no figures.
 static void dirNotRead(uint32_t, const char *path, size_t length, const char *name) {
     writePath(path, length, name);
     exportText(",,,,,,no\r\n");

@@ -1,13 +1,7 @@
 // The export in ncdu's JSON format, which ncdu -f and gdu -f import:
 // [1, 2, {metadata}, root], every directory an array of its information
-// object followed by an object per file and an array per subdirectory,
-// written as the walk goes. A file carries "asize" (the bytes the report
-// counts) and "dsize" (what the system says it takes on disk); a directory
-// carries no size of its own, as the report counts none, and "read_error"
-// when it could not be read. In an all-drives run the root is a folder
-// holding one entry per drive. Names are written as the walk has them:
-// '"', '\' and control characters escaped, every other byte as it is (a
-// name that is no valid UTF-8 keeps its bytes, as ncdu writes it itself).
+// object, then an object per file and an array per subdirectory, written as
+// the walk goes. In an all-drives run the root is a folder of the drives.
 #include <cstring>
 
 #include "common/runstate.h"
@@ -18,7 +12,9 @@ static bool allDrives = false;  // the root is the folder of the drives
 static bool infoOpen = false;   // the latest directory's object awaits its end
 static int openDirs = 0;        // directory arrays open in this drive's walk
 
-// `length` bytes of `text` as a JSON string.
+// `length` bytes of `text` as a JSON string: '"', '\' and control
+// characters escaped, every other byte as it is (a name that is no valid
+// UTF-8 keeps its bytes, as ncdu writes such a name itself).
 static void writeString(const char *text, size_t length) {
     static const char hex[] = "0123456789abcdef";
     exportText("\"");
@@ -82,6 +78,9 @@ static void dirEntered(const char *path, size_t length, const char *name) {
     ++openDirs;
 }
 
+// A file: "asize" the bytes the report counts, "dsize" what the system says
+// it takes on disk. (A directory carries no size of its own, as the report
+// counts none.)
 static void fileListed(const FindData &file) {
     endInfo(false);
     exportText(",\n{\"name\":");
