@@ -11,6 +11,7 @@
 #include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/version.h"
 #include "drives/drives.h"
 #include "platform/platform.h"
@@ -117,6 +118,7 @@ int runAllDrives() {
         waitForKey();
         return 0;
     }
+    useReportSink(&reportFileSink);
     if (rs.showDirs == 'N') writeShortTitle();
     processDrives();
     if (walkStopped()) {
@@ -134,6 +136,7 @@ int runAllDrives() {
         conText("Folmar==>  Most likely the disk drive is full \n");
         return 1;
     }
+    if (!completeExport()) return 1;
     conText("\n");
     conText("Folmar==>  Folmar Ver. " FOLMAR_VERSION " Completed \n");
     conText("Folmar==>  Output is in ");

@@ -1,6 +1,6 @@
 // The command line: "--help" and "--version", the help test and help screen,
-// the switches, and the normalisation of the target argument into the
-// starting directory.
+// the switches (the export's path kept as it was typed), and the
+// normalisation of the target argument into the starting directory.
 #include <cctype>
 #include <cstring>
 
@@ -10,6 +10,25 @@
 #include "common/runstate.h"
 #include "common/text.h"
 #include "common/version.h"
+
+// The path of the last "/X:" argument as it was typed: kept before the help
+// test and the switches upper-case the arguments, used when /X: is applied.
+static char exportArgument[sizeof rs.exportFile];
+static bool exportArgumentTooLong = false;
+
+void keepExportArgument(int argc, char **argv) {
+    exportArgument[0] = '\0';
+    exportArgumentTooLong = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (arg[0] != '/' || (arg[1] != 'X' && arg[1] != 'x') || arg[2] != ':') continue;
+        size_t length = std::strlen(arg + 3);
+        exportArgumentTooLong = length >= sizeof exportArgument;
+        if (exportArgumentTooLong) length = prefixBytes(arg + 3, 60);
+        std::memcpy(exportArgument, arg + 3, length);
+        exportArgument[length] = '\0';
+    }
+}
 
 static void upperCaseInPlace(char *text) {
     for (; *text != '\0'; ++text) *text = (char)std::toupper((unsigned char)*text);
@@ -72,6 +91,11 @@ void applySwitch(char *arg) {
     case 'C': rs.condensed = true; rs.showDirs = 'L'; break;
     case 'P': rs.pausePerScreen = true; break;
     case 'E': rs.listNotRead = true; break;
+    case 'X':  // "/X:" and the path; a bare "/X" is no switch
+        if (arg[1] != ':') break;
+        std::memcpy(rs.exportFile, exportArgument, sizeof rs.exportFile);
+        rs.exportTooLong = exportArgumentTooLong;
+        break;
     default: break;
     }
 }
@@ -90,9 +114,7 @@ void scanArguments(int argc, char **argv) {
     }
 }
 
-// `message` followed by the first 60 characters of `text` and "...";
-// exit code 1.
-static int rejectLongPath(const char *message, const char *text) {
+int rejectLongPath(const char *message, const char *text) {
     char shown[4 * 60 + 1];
     size_t length = prefixBytes(text, 60);
     std::memcpy(shown, text, length);

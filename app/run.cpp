@@ -8,6 +8,7 @@
 #include "common/output.h"
 #include "common/progress.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/version.h"
 #include "drives/drives.h"
 #include "report/report.h"
@@ -63,17 +64,19 @@ void closeFiles() {
         abandonReplacement(rs.outFile);
         rs.outFile = nullptr;
     }
+    abandonExport();  // nor does an export
     conFlush();
 }
 
-// The single-path run; 1 when the walk stopped.
+// The single-path run, its report on the console; 1 when the walk stopped
+// or the export could not be written.
 static int runSinglePath() {
-    conText("\n");
-    printStdoutHeader();
+    useReportSink(&consoleSink);
+    deliverDriveStarted();  // an empty line and the column header
     processDirs();
     if (walkStopped()) return 1;
     printDriveTotals();
-    return 0;
+    return completeExport() ? 0 : 1;
 }
 
 // Every run ends here: files closed, output flushed, the progress display
@@ -106,6 +109,7 @@ int folmarMain(int argc, char **argv) {
     resetRunState();
     ToolRequest request = toolRequest(argc, argv);
     if (request != ToolRequest::none) return answerToolRequest(request);
+    keepExportArgument(argc, argv);
     clearScreen();
     rs.stdoutRedirected = !stdoutIsCharDevice();
     if (isHelpRequest(argc, argv)) {
@@ -117,6 +121,7 @@ int folmarMain(int argc, char **argv) {
     std::strcpy(rs.searchPattern, "*.*");
     scanArguments(argc, argv);
     int code = normaliseTarget();
+    if (code == 0) code = chooseExport();
     if (code != 0) return finish(code);
     printBanner();
     if (!determineOsLevel()) return finish(0);
@@ -126,6 +131,7 @@ int folmarMain(int argc, char **argv) {
     if (rs.runMode == '~' && !selectLineWidth()) return finish(0);
     if (rs.lineWidth == 0) rs.lineWidth = widestLineWidth;  // redirected, and no width given
     deriveLayout();
+    if (!openChosenExport()) return finish(1);
     if (rs.runMode == '~') return finish(runAllDrives());
     return finish(runSinglePath());
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/progress.h"
+#include "common/sink.h"
 #include "common/version.h"
 
 RunState rs;
@@ -24,5 +25,7 @@ void resetRunState() {
     rs.err = platformStderr();
     rs.rollUpFirst = true;
     rs.driveCursor = -1;
+    useReportSink(nullptr);
+    useExportSink(nullptr);
     progressStart();
 }

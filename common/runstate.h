@@ -24,6 +24,7 @@ struct RunState {
     char driveList[109];        // "C:\<NUL>D:\<NUL><NUL>" from the settings, empty = all
     char runMode;               // ' ' single-path run, '~' all-drives run
     char outputFile[257];       // report file of an all-drives run
+    char exportFile[257];       // export of the walk (/X: or exportFile=), empty = none
     bool stdoutRedirected;      // standard output is not a character device
     bool condensed;             // /C: first-level roll-up
     bool pausePerScreen;        // /P: pause every 23 directory lines
@@ -38,6 +39,7 @@ struct RunState {
     LocalTime runDate;          // local date and time for the headers
     char targetArg[4 * 520];    // the target argument while it is normalised (520 characters)
     bool targetTooLong;         // the target argument did not fit targetArg
+    bool exportTooLong;         // the /X: path did not fit exportFile
     bool listNotRead;           // /E: list the directories that could not be read
 
     // ---- streams ----
@@ -102,5 +104,6 @@ struct RunState {
 extern RunState rs;
 
 // Puts every field back to its value at program start; `con` becomes the
-// platform's standard output. Called once by main, and by tests between cases.
+// platform's standard output, and the run has no sink yet. Called once by
+// main, and by tests between cases.
 void resetRunState();

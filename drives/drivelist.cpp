@@ -10,8 +10,8 @@
 
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "platform/platform.h"
-#include "report/report.h"
 #include "scan/scan.h"
 
 // Bytes of driveStrings that are ever filled; the byte after them stays NUL.
@@ -74,11 +74,11 @@ static void announceRun() {
     conText(" CPI, fixed pitch font \n\n");
 }
 
-// Called once by the all-drives run with the report file open. Reads the
-// drive settings, rs.outputFile and rs.cpi; for every selected drive sets
-// rs.curPath to its root, rs.searchPattern and rs.pageNumber (0), then writes
-// the page header, walks the drive and writes its totals. Returns with
-// rs.curDrive empty and rs.driveLetter NUL.
+// Called once by the all-drives run with the report file open and its sink
+// chosen. Reads the drive settings, rs.outputFile and rs.cpi; for every
+// selected drive sets rs.curPath to its root and rs.searchPattern, then
+// writes the page header (rs.pageNumber from 0), walks the drive and writes
+// its totals. Returns with rs.curDrive empty and rs.driveLetter NUL.
 void processDrives() {
     loadDriveStrings();
     announceRun();
@@ -89,8 +89,7 @@ void processDrives() {
         conFormat("Folmar==>  Processing Drive %c\n", rs.curDrive[0]);
         std::memcpy(rs.curPath, rs.curDrive, std::strlen(rs.curDrive) + 1);
         std::strcpy(rs.searchPattern, "*.*");
-        rs.pageNumber = 0;
-        writePageHeader();
+        deliverDriveStarted();  // the report file's page header
         processDirs();
         if (walkStopped()) return;
         printDriveTotals();

@@ -6,9 +6,8 @@
 
 #include <cstdint>
 
-#include "common/output.h"
 #include "common/runstate.h"
-#include "report/report.h"
+#include "common/sink.h"
 #include "scan/scan.h"
 
 void printDriveTotals() {
@@ -21,13 +20,6 @@ void printDriveTotals() {
         queryFreeSpace();
     else
         queryFreeSpaceEx();
-    if (rs.runMode == '~' && rs.showDirs == 'N' && rs.lineCount + 7 > (uint32_t)rs.pageSize) {
-        fileText("\f");
-        rs.lineCount = 0;
-    }
-    if (rs.runMode == '~')
-        writeFileTotals();
-    else
-        writeConsoleTotals();
+    reportSink().writeTotals();
     foldDriveTotals();
 }

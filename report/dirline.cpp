@@ -11,6 +11,7 @@
 
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/text.h"
 #include "report/internal.h"
 #include "report/report.h"
@@ -173,19 +174,9 @@ static void buildLine(int first, int end, bool firstLine, bool last, const char 
     lineBuffer[at] = 0;
 }
 
-// One finished line to its sink: the report file in an all-drives run,
-// otherwise the console followed by the /P count.
-static void emitLine() {
-    if (rs.runMode == '~') {
-        writeReportLine(lineBuffer);
-    } else {
-        conText(lineBuffer);
-        screenPause();
-    }
-}
-
 // Writes the line(s) of the directory `path` (ending in '\') with the size
-// held in rs.i64DirAlloc, then hands the path to addDirToTotal. A path longer
+// held in rs.i64DirAlloc to the report's sink, then hands the path to
+// addDirToTotal. A path longer
 // than 4 characters has its final backslash replaced by a blank, in place.
 void printDirLine(char *path) {
     size_t pathLength = std::strlen(path);
@@ -197,13 +188,14 @@ void printDirLine(char *path) {
 
     LineGeometry g = lineGeometry();
     while (pathLength > 0 && path[pathLength - 1] == ' ') --pathLength;
-    layPath(path, pathLength, rs.runMode == '~' ? rs.outFile : rs.con);
+    const Sink &sink = reportSink();
+    layPath(path, pathLength, sink.stream());
     bool firstLine = true;
     for (int first = 0; first < laid.count;) {
         bool last = false;
         int end = nextPiece(first, laid.count, firstLine, g, &last);
         buildLine(first, end, firstLine, last, sizeText, g);
-        emitLine();
+        sink.writeLine(lineBuffer);
         first = end;
         firstLine = false;
     }

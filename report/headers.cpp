@@ -83,7 +83,6 @@ static void writeFileColumnHeader() {
 void writePageHeader() {
     if (rs.showDirs == 'N') return;
     rs.lineCount = 0;
-    if (rs.runMode != '~') return;
     ++rs.pageNumber;
     if (rs.pageNumber == 1) writeTitleBlock();
     if (rs.pageNumber > 1) fileText("\f");

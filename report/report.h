@@ -1,8 +1,12 @@
 // Report layout: number fields, directory lines with their wrapping, page
-// headers and pagination, and the totals blocks.
+// headers and pagination, the totals blocks, the report's two sinks, and
+// the export of the walk with its formats.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+
+#include "common/sink.h"
 
 // Plain unsigned decimal digits of `value` into `digits` (21 bytes).
 void u64Digits(uint64_t value, char *digits);
@@ -40,3 +44,26 @@ void writeFileTotals();
 // "Grand Totals for the system" block of an all-drives run, in the report
 // file, in 16-wide fields. Changes no counter.
 void printGrandTotals();
+
+// ---- sinks (sinks.cpp, json.cpp, csv.cpp) ----
+// The report on the console (single-path run) and in the report file
+// (all-drives run); the export in ncdu's JSON format and as CSV.
+extern const Sink consoleSink, reportFileSink;
+extern const Sink jsonSink, csvSink;
+
+// ---- the export file (export.cpp) ----
+// Opens a new file that takes the place of `path` once it is complete;
+// false when none can be made.
+bool openExport(const char *path);
+// Bytes at the end of the export, gathered in a fixed buffer and written a
+// buffer at a time; a write that fails is remembered. Nothing without an
+// export open.
+void exportBytes(const char *bytes, size_t length);
+void exportText(const char *text);
+// `value` in plain decimal digits.
+void exportNumber(uint64_t value);
+// Writes what is gathered and puts the new file in place of the old; false
+// when the export could not be written completely (the old file stays).
+bool finishExport();
+// Removes the new file, if one is open; the old file stays.
+void abandonExport();

@@ -1,5 +1,6 @@
 // The directory walk (walk.cpp), every counter and byte total (totals.cpp),
-// and the condensed first-level roll-up (rollup.cpp).
+// the condensed first-level roll-up (rollup.cpp) and the list of the
+// directories not read (notread.cpp).
 //
 // Walk order of processDirs for one directory D: the file pass lists and
 // counts D's files, then D's line is handed to the roll-up (and so to
@@ -9,7 +10,9 @@
 // entered; a directory that cannot be enumerated gets no line, nor does one
 // whose path would pass walkPathChars, nor a reparse point that is the same
 // directory as one above it in the branch: each of these is counted and
-// noted as not read (notread.cpp).
+// noted as not read (notread.cpp). The walk tells each of these steps to the
+// sinks of the run (common/sink.h); the report's sinks list the names, hand
+// the line to the roll-up and note what was not read.
 //
 // The one call back up: printDirLine ends every directory line by handing
 // its bytes to addDirToTotal.
@@ -23,7 +26,8 @@
 // holding the last directory entered, with its final backslash.
 void processDirs();
 // The file pass over `lsPath` ("...\*.*"): counts files into rs.fileCount,
-// adds their sizes to rs.i64DirAlloc and lists names when rs.showFiles asks.
+// adds their sizes to rs.i64DirAlloc and hands each file to the sinks (the
+// report lists its name when rs.showFiles asks).
 void processFiles(const char *lsPath);
 // The walk stops early, and the run ends with exit code 1: the machine ran
 // out of memory or open files, a drive's total went down (rs.runAborted), or

@@ -3,13 +3,16 @@
 // a loop through a reparse point, and the stop of the walk when the machine
 // runs out of memory or open files, or standard output can no longer be
 // written. The walk keeps its branch in a fixed table of levels and its
-// path in rs.curPath, so that its stack use does not grow with the depth.
+// path in rs.curPath, so that its stack use does not grow with the depth;
+// each level also sums its subtree's figures, which the sinks get with the
+// directory's last event (common/sink.h).
 #include <cstdio>
 #include <cstring>
 
 #include "common/output.h"
 #include "common/progress.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/text.h"
 #include "scan/scan.h"
 
@@ -23,6 +26,7 @@ struct Level {
     bool firstPending;      // `entry` holds its first entry, not yet looked at
     uint8_t identityState;  // identityUnknown, identityKnown or identityUnavailable
     FileIdentity identity;  // asked for only when a reparse point is met
+    DirFigures figures;     // its own files, then its subtree's as the walk comes back
 };
 
 enum : uint8_t { identityUnknown, identityKnown, identityUnavailable };
@@ -35,6 +39,8 @@ Level levels[maxDepth];
 FindData entry;      // the directory pass's record, shared by the levels: a
                      // level needs it only until the child's name is copied
 FindData fileEntry;  // the file pass's record
+char enteredName[maxPathBytes + 1];  // long name of the subdirectory being entered
+uint32_t filePassError;  // why the latest file pass listed no file, or 0
 
 }  // namespace
 
@@ -59,45 +65,38 @@ static bool walkOutOfResources(const char *lsPath) {
     return true;
 }
 
-// A search path "...\*.*" that could not be enumerated: the walk stops when
-// the machine is out of resources; otherwise the directory is noted as not
-// read, unless it simply holds no entry (a drive root can be empty).
-static void enumerationFailed(const char *lsPath) {
-    if (walkOutOfResources(lsPath) || getLastError() == errorFileNotFound) return;
-    size_t length = std::strlen(lsPath) - std::strlen(rs.searchPattern);
-    noteNotRead(getLastError(), lsPath, length > 3 ? length - 1 : length, nullptr);
+// The directory of levels[depth] could not be enumerated (rs.curPath is its
+// search path): the walk stops when the machine is out of resources; one
+// that holds no entry at all (a drive root can be empty) is entered and
+// finished with nothing in it; any other is not read.
+static void enumerationFailed(int depth) {
+    if (walkOutOfResources(rs.curPath)) return;
+    const Level &level = levels[depth];
+    if (getLastError() == errorFileNotFound) {
+        deliverDirEntered(rs.curPath, level.length, depth == 0 ? nullptr : enteredName);
+        deliverDirFinished(rs.curPath, level.length, level.figures);
+        return;
+    }
+    size_t shown = level.length > 3 ? level.length - 1 : level.length;  // without the final backslash
+    deliverDirNotRead(getLastError(), rs.curPath, shown, nullptr);
 }
 
 void processFiles(const char *lsPath) {
+    filePassError = 0;
     FindHandle handle = findFirstFile(lsPath, &fileEntry, shortNamesWanted());
     if (handle == invalidFindHandle) {
-        enumerationFailed(lsPath);
+        uint32_t code = getLastError();
+        if (!walkOutOfResources(lsPath) && code != errorFileNotFound) filePassError = code;
         return;
     }
     do {
         if (fileEntry.attributes & fileAttributeDirectory) continue;
-        if (rs.showFiles == 'S' || rs.showFiles == 'L') {
-            bool useShort = rs.showFiles == 'S' && fileEntry.cAlternateFileName[0] != '\0';
-            conClean(useShort ? fileEntry.cAlternateFileName : fileEntry.cFileName);
-            conChar('\n');
-        }
+        deliverFileListed(fileEntry);
         rs.fileCount += 1;
         uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;
         rs.i64DirAlloc = addSaturating(rs.i64DirAlloc, size);
     } while (findNextFile(handle, &fileEntry));
     findClose(handle);
-}
-
-// Hands the directory's line on, or adds its bytes straight to the drive
-// total when no directory lines are listed.
-static void reportDirectory() {
-    std::memcpy(rs.linePath, rs.curPath, std::strlen(rs.curPath) + 1);
-    if (rs.showDirs == 'S' || rs.showDirs == 'L') {
-        rollUpFirstLevel(rs.linePath);
-    } else {
-        rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, rs.i64DirAlloc);
-        rs.i64DirAlloc = 0;
-    }
 }
 
 bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
@@ -108,15 +107,37 @@ bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
 static bool openLevel(int depth) {
     Level &level = levels[depth];
     progressTick();
+    level.figures = DirFigures{0, 0, 0, 0, 0, true};
     std::memcpy(rs.curPath + level.length, rs.searchPattern, std::strlen(rs.searchPattern) + 1);
     level.handle = findFirstFile(rs.curPath, &entry, shortNamesWanted());
-    if (level.handle == invalidFindHandle) enumerationFailed(rs.curPath);
-    if (level.handle != invalidFindHandle) processFiles(rs.curPath);
+    if (level.handle == invalidFindHandle) {
+        enumerationFailed(depth);
+        rs.curPath[level.length] = '\0';
+        return false;
+    }
+    deliverDirEntered(rs.curPath, level.length, depth == 0 ? nullptr : enteredName);
+    uint32_t filesBefore = rs.fileCount;
+    processFiles(rs.curPath);
     rs.curPath[level.length] = '\0';
-    if (level.handle == invalidFindHandle) return false;
-    if (!walkStopped()) reportDirectory();  // a stopped file pass gives no line
+    DirFigures &own = level.figures;
+    own.files = own.allFiles = rs.fileCount - filesBefore;
+    own.bytes = own.allBytes = rs.i64DirAlloc;  // zero before every file pass
+    own.read = filePassError == 0;
+    if (!walkStopped()) deliverDirFilesDone(filePassError);  // a stopped file pass gives no line
     level.firstPending = true;
     return true;
+}
+
+// The directory of levels[depth] is done with its whole subtree: its
+// figures go to the sinks and into its parent's.
+static void finishLevel(int depth) {
+    const DirFigures &done = levels[depth].figures;
+    if (!walkStopped()) deliverDirFinished(rs.curPath, levels[depth].length, done);
+    if (depth == 0) return;
+    DirFigures &parent = levels[depth - 1].figures;
+    parent.subdirs += done.subdirs;
+    parent.allFiles += done.allFiles;
+    parent.allBytes = addSaturating(parent.allBytes, done.allBytes);
 }
 
 // Reads the level's entries on to its next subdirectory, one whose name
@@ -169,7 +190,7 @@ static bool enterChild(int depth) {
     size_t nameLength = std::strlen(name);
     size_t chars = parent.chars + utf8Chars(name) + 1;
     if (chars > walkPathChars || depth + 1 >= maxDepth) {
-        noteNotRead(errorFilenameExcedRange, rs.curPath, parent.length, name);
+        deliverDirNotRead(errorFilenameExcedRange, rs.curPath, parent.length, name);
         return false;
     }
     Level &child = levels[depth + 1];
@@ -180,9 +201,10 @@ static bool enterChild(int depth) {
     rs.curPath[child.length - 1] = '\\';
     rs.curPath[child.length] = '\0';
     if ((entry.attributes & fileAttributeReparsePoint) && loopsBack(depth + 1)) {
-        noteNotRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
+        deliverDirNotRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
         return false;
     }
+    std::memcpy(enteredName, entry.cFileName, std::strlen(entry.cFileName) + 1);
     return true;
 }
 
@@ -203,10 +225,12 @@ void processDirs() {
         Level &level = levels[depth];
         if (walkStopped() || !nextSubdirectory(level)) {
             findClose(level.handle);
+            finishLevel(depth);
             --depth;
             continue;
         }
         rs.dirCount += 1;
+        level.figures.subdirs += 1;
         if (enterChild(depth) && openLevel(depth + 1)) ++depth;
     }
 }

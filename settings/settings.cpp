@@ -22,7 +22,7 @@ enum KeyKind {
     keyLetter,     // first character among `accepted`, any case
     keyNumber,     // decimal integer from `low` to `high`
     keyDriveList,  // drive letters, the first from 'C' to 'Z'
-    keyPath        // any text without blanks
+    keyPath        // any text without blanks, into `path`
 };
 
 struct SettingKey {
@@ -34,21 +34,23 @@ struct SettingKey {
     char RunState::*letter;    // keyLetter: the field set
     int RunState::*number;     // keyNumber: the field set
     int RunState::*alsoNumber; // keyNumber: a second field set alike, or null
+    char (RunState::*path)[257]; // keyPath: the field set
 };
 
 // In the order in which a key line is tested against them.
 const SettingKey settingKeys[] = {
-    {"showDirs", keyLetter, "SLNY", "SLNL", 0, 0, &RunState::showDirs, nullptr, nullptr},
-    {"showFiles", keyLetter, "SLN", "SLN", 0, 0, &RunState::showFiles, nullptr, nullptr},
+    {"showDirs", keyLetter, "SLNY", "SLNL", 0, 0, &RunState::showDirs, nullptr, nullptr, nullptr},
+    {"showFiles", keyLetter, "SLN", "SLN", 0, 0, &RunState::showFiles, nullptr, nullptr, nullptr},
     {"lineWidthPrint", keyNumber, nullptr, nullptr, narrowestLineWidth, widestLineWidth, nullptr,
-     &RunState::lineWidthPrint, &RunState::lineWidth},
-    {"pageSize", keyNumber, nullptr, nullptr, 55, 60, nullptr, &RunState::pageSize, nullptr},
+     &RunState::lineWidthPrint, &RunState::lineWidth, nullptr},
+    {"pageSize", keyNumber, nullptr, nullptr, 55, 60, nullptr, &RunState::pageSize, nullptr, nullptr},
     {"processLocalDrives", keyLetter, "YN", "YN", 0, 0, &RunState::processLocalDrives,
-     nullptr, nullptr},
+     nullptr, nullptr, nullptr},
     {"processRemoteDrives", keyLetter, "YN", "YN", 0, 0, &RunState::processRemoteDrives,
-     nullptr, nullptr},
-    {"driveList", keyDriveList, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr},
-    {"outputFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr},
+     nullptr, nullptr, nullptr},
+    {"driveList", keyDriveList, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr},
+    {"outputFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::outputFile},
+    {"exportFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::exportFile},
 };
 
 constexpr int driveListEntries = 27;  // 4 bytes each, then the ending NUL
@@ -240,9 +242,10 @@ void applySetting(const SettingKey &key, char *value) {
         rs.runMode = '~';
         setDriveList(value);
     } else {
-        size_t length = fittingBytes(value, sizeof rs.outputFile - 1);
-        std::memcpy(rs.outputFile, value, length);
-        rs.outputFile[length] = 0;
+        char *field = rs.*key.path;
+        size_t length = fittingBytes(value, sizeof(rs.*key.path) - 1);
+        std::memcpy(field, value, length);
+        field[length] = 0;
     }
 }
 

@@ -214,6 +214,8 @@ void fill(const Enumeration &e, FindData *data, bool shortNames) {
     if (node.linkTo >= 0) data->attributes |= fileAttributeReparsePoint;
     data->nFileSizeHigh = (uint32_t)(node.size >> 32);
     data->nFileSizeLow = (uint32_t)node.size;
+    uint64_t pages = node.size / 4096 + (node.size % 4096 != 0);
+    if (!node.isDir) data->allocatedSize = pages < (UINT64_MAX >> 12) ? pages * 4096 : UINT64_MAX;
     if (shortNames)
         std::strncpy(data->cAlternateFileName, node.shortName.c_str(),
                      sizeof data->cAlternateFileName - 1);
@@ -584,8 +586,8 @@ FILE *openFile(const char *path, const char *mode) {
 FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
 
 // A replacement is written to a disk file of its own, which becomes the
-// file's content only when it is committed.
-FILE *createReplacement(const char *path) {
+// file's content only when it is committed. Every file is binary here.
+FILE *createReplacement(const char *path, bool) {
     auto it = m.files.find(upper(path));
     if (it != m.files.end() && it->second.failOpen) return nullptr;
     bool full = it != m.files.end() && it->second.full;

@@ -20,7 +20,8 @@ void fakeReset();
 void fakeAddDrive(char letter, uint32_t type);
 // Creates a directory (and its missing parents) such as "C:\A\B".
 void fakeAddDir(const char *path, const char *shortName = "");
-// Creates a file such as "C:\A\f.txt" of `size` bytes (parents created).
+// Creates a file such as "C:\A\f.txt" of `size` bytes (parents created); it
+// takes its size rounded up to 4,096 bytes on disk.
 void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 // A link (a reparse point, as a junction) at `path` to the directory
 // `targetPath`: listed as a directory with the reparse-point attribute, and

@@ -15,8 +15,8 @@
 namespace posix {
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size) {
-    Entry entry = {(uint32_t)dir->names.size(), (uint16_t)length, kind, flags, size};
+              uint64_t size, uint64_t allocated) {
+    Entry entry = {(uint32_t)dir->names.size(), (uint16_t)length, kind, flags, size, allocated};
     if (isUnsafeName(name)) entry.flags |= flagUnsafe;
     dir->names.insert(dir->names.end(), name, name + length + 1);
     dir->entries.push_back(entry);
@@ -27,15 +27,16 @@ void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8
 static void takeEntry(void *context, const char *name, size_t length, unsigned char type) {
     OpenDir *dir = (OpenDir *)context;
     if (type == DT_DIR) {
-        addEntry(dir, name, length, kindDirectory, 0, 0);
+        addEntry(dir, name, length, kindDirectory, 0, 0, 0);
     } else if (type != DT_UNKNOWN) {
-        addEntry(dir, name, length, kindOther, 0, 0);
+        addEntry(dir, name, length, kindOther, 0, 0, 0);
     } else {
         struct stat st;
         bool known = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         bool isDir = known && S_ISDIR(st.st_mode);
-        addEntry(dir, name, length, isDir ? kindDirectory : kindOther,
-                 known ? flagSizeKnown : 0, known && !isDir ? (uint64_t)st.st_size : 0);
+        bool sized = known && !isDir;
+        addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
+                 sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks * 512 : 0);
     }
 }
 
@@ -45,11 +46,12 @@ static void statEntry(const OpenDir *dir, Entry &entry) {
     struct stat st;
     if (fstatat(dir->fd, nameOf(dir, entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
     entry.size = (uint64_t)st.st_size;
+    entry.allocated = (uint64_t)st.st_blocks * 512;
     entry.flags |= flagSizeKnown;
 }
 
 bool readEntries(OpenDir *dir, bool searchable) {
-    addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0);
+    addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0, 0);
     if (!readDirectory(dir->fd, takeEntry, dir)) return false;
     bool searched = searchable;
     for (Entry &entry : dir->entries) {

@@ -25,6 +25,7 @@ struct Entry {
     uint8_t kind;
     uint8_t flags;
     uint64_t size;        // st_size once flagSizeKnown is set
+    uint64_t allocated;   // st_blocks * 512, from the same stat
 };
 
 // What a directory was when it was read ahead, so that the walk can tell
@@ -67,7 +68,7 @@ inline const char *nameOf(const OpenDir *dir, const Entry &entry) {
 const size_t maxWalkPath = walkPathChars;
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size);
+              uint64_t size, uint64_t allocated);
 // Opens subdirectory `name` of the open directory `parent` into `dir`:
 // dir->native becomes its native path, dir->fd a descriptor opened
 // relative to the parent's, never through a link, and dir->mountPoint says

@@ -338,6 +338,7 @@ static void deliver(OpenDir *dir, size_t index, FindData *data) {
     data->attributes = entry.kind == kindDirectory ? (uint32_t)fileAttributeDirectory : 0u;
     data->nFileSizeHigh = (uint32_t)(entry.size >> 32);
     data->nFileSizeLow = (uint32_t)entry.size;
+    data->allocatedSize = entry.allocated;
     size_t length = entry.nameLength < sizeof data->cFileName ? entry.nameLength : sizeof data->cFileName - 1;
     for (size_t i = 0; i < length; ++i) data->cFileName[i] = safeNameByte(name[i]);
     data->cFileName[length] = '\0';
@@ -363,8 +364,8 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
     if (found != nullptr && !(found->flags & flagUnsafe)) {
         Entry &entry = dir->entries[(size_t)(found - dir->entries.data())];
         OpenDir *one = takeDir();
-        addEntry(one, nameOf(dir, entry), entry.nameLength, entry.kind, flagSizeKnown,
-                 entrySize(dir, entry));
+        uint64_t size = entrySize(dir, entry);
+        addEntry(one, nameOf(dir, entry), entry.nameLength, entry.kind, flagSizeKnown, size, entry.allocated);
         handle = newHandle(one, data);
     }
     if (dir->users == 0) releaseDir(dir);

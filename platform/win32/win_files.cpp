@@ -63,11 +63,38 @@ void guardName(char *name) {
         if (*p < 0x20 || *p == 0x7F || *p == '\\' || *p == '/') *p = '?';
 }
 
+// The cluster size of the drive of the latest findFirstFile, from the
+// classic disk query, asked once per drive letter (1 when it fails: the
+// size itself then). A walk reads one drive at a time, so the enumerations
+// open together are all on that drive.
+uint32_t clusterOfLetter[26];
+uint32_t clusterBytes = 1;
+
+void useClusterOf(const char *searchPath) {
+    char letter = (char)(searchPath[0] & ~0x20);
+    if (letter < 'A' || letter > 'Z' || searchPath[1] != ':') {
+        clusterBytes = 1;
+        return;
+    }
+    uint32_t &known = clusterOfLetter[letter - 'A'];
+    if (known == 0) {
+        char root[4] = {letter, ':', '\\', '\0'};
+        uint32_t sectors = 0, bytes = 0, freeClusters, totalClusters, errorCode;
+        getDiskFreeSpace(root, &sectors, &bytes, &freeClusters, &totalClusters, &errorCode);
+        known = sectors * bytes != 0 ? sectors * bytes : 1;
+    }
+    clusterBytes = known;
+}
+
+// The sizes of a record; a file takes its size rounded up to whole clusters.
 template <typename Record>
 void copySizes(const Record &from, FindData *to) {
     to->attributes = from.dwFileAttributes;
     to->nFileSizeHigh = from.nFileSizeHigh;
     to->nFileSizeLow = from.nFileSizeLow;
+    uint64_t size = (uint64_t)from.nFileSizeHigh << 32 | from.nFileSizeLow;
+    uint64_t clusters = size / clusterBytes + (size % clusterBytes != 0);
+    to->allocatedSize = from.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? 0 : clusters * clusterBytes;
 }
 
 void copyRecord(const WIN32_FIND_DATAW &from, FindData *to) {
@@ -198,10 +225,12 @@ HANDLE findFirstAnsi(const char *searchPath, FindData *data) {
 
 FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
     HANDLE h = INVALID_HANDLE_VALUE;
-    if (searchPath == nullptr || wildcardInDirectoryPart(searchPath))
+    if (searchPath == nullptr || wildcardInDirectoryPart(searchPath)) {
         SetLastError(ERROR_INVALID_NAME);
-    else
+    } else {
+        useClusterOf(searchPath);
         h = win::isNt() ? findFirstWide(searchPath, data, shortNames) : findFirstAnsi(searchPath, data);
+    }
     if (h == INVALID_HANDLE_VALUE) {
         lastFindError = GetLastError();
         return invalidFindHandle;

@@ -24,6 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     assert(rs.settingsFile == nullptr);
     assert(std::memchr(rs.settingsLine, 0, sizeof rs.settingsLine) != nullptr);
     assert(utf8Chars(rs.outputFile) <= 80 && std::strpbrk(rs.outputFile, " \n") == nullptr);
+    assert(utf8Chars(rs.exportFile) <= 80 && std::strpbrk(rs.exportFile, " \n") == nullptr);
     assert(std::strchr("LSN", rs.showDirs) && std::strchr("NSL", rs.showFiles));
     assert(std::strchr("YN", rs.processLocalDrives) && std::strchr("YN", rs.processRemoteDrives));
     assert(rs.lineWidthPrint == 0 || (rs.lineWidthPrint >= 75 && rs.lineWidthPrint <= 125));

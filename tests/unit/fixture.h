@@ -14,6 +14,7 @@
 #include "common/console.h"
 #include "common/runstate.h"
 #include "platform/fake/fake.h"
+#include "report/report.h"
 
 class FolmarTest : public ::testing::Test {
 protected:
@@ -22,6 +23,7 @@ protected:
         if (rs.outFile != nullptr) std::fclose(rs.outFile);
         fakeReset();
         resetRunState();
+        useReportSink(&consoleSink);  // as a single-path run chooses
         prepare();
     }
     virtual void prepare() {}
@@ -37,6 +39,7 @@ protected:
     void openReport() {
         rs.outFile = openFile("C:\\R.txt", "w+");
         rs.runMode = '~';
+        useReportSink(&reportFileSink);
     }
     std::string report() {
         std::fflush(rs.outFile);

@@ -8,6 +8,7 @@ protected:
     void prepare() override {
         fakeAddDrive('C', driveFixed);
         rs.runMode = '~';
+        useReportSink(&reportFileSink);
         rs.osLevel = 'N';
         setWidth(78);
     }
