@@ -11,8 +11,11 @@
 #include "common/text.h"
 #include "common/version.h"
 
-// The path of the last "/X:" argument as it was typed: kept before the help
-// test and the switches upper-case the arguments, used when /X: is applied.
+// Characters shown of a path that is refused as too long, before "...".
+static const size_t shownPathChars = 60;
+
+// The path of the last "/X:" argument as it was typed: kept before the
+// arguments are upper-cased, used when /X: is applied.
 static char exportArgument[sizeof rs.exportFile];
 static bool exportArgumentTooLong = false;
 
@@ -29,7 +32,7 @@ void keepExportArgument(int argc, char **argv) {
         if (arg[0] != '/' || (arg[1] != 'X' && arg[1] != 'x') || arg[2] != ':') continue;
         size_t length = std::strlen(arg + 3);
         exportArgumentTooLong = length >= sizeof exportArgument;
-        if (exportArgumentTooLong) length = prefixBytes(arg + 3, 60);
+        if (exportArgumentTooLong) length = prefixBytes(arg + 3, shownPathChars);
         std::memcpy(exportArgument, arg + 3, length);
         exportArgument[length] = '\0';
     }
@@ -124,8 +127,8 @@ void scanArguments(int argc, char **argv) {
 }
 
 int rejectLongPath(const char *message, const char *text) {
-    char shown[4 * 60 + 1];
-    size_t length = prefixBytes(text, 60);
+    char shown[4 * shownPathChars + 1];
+    size_t length = prefixBytes(text, shownPathChars);
     std::memcpy(shown, text, length);
     shown[length] = '\0';
     conText(message);
