@@ -45,7 +45,8 @@ bool selectLineWidth(int *width) {
     int answer = 0;
     readIntegerFromStdin(&answer);
     if (answer == 0) return false;
-    if (answer >= 1 && answer <= (int)std::size(printerPitches)) *width = printerPitches[answer - 1].lineWidth;
+    if (answer >= 1 && answer <= (int)std::size(printerPitches))
+        *width = printerPitches[answer - 1].lineWidth;
     return true;
 }
 

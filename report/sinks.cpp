@@ -8,8 +8,8 @@
 #include "report/internal.h"
 #include "report/report.h"
 
-// Under showFiles, the file's name (its short name when 'S' asks and it has
-// one) on the console, in both runs.
+// Under showFiles, the file's name (its short name, when short names are
+// asked for and it has one) on the console, in both runs.
 static void listFileName(const FindData &file) {
     if (rs.showFiles == Listing::none) return;
     bool useShort = rs.showFiles == Listing::shortNames && file.cAlternateFileName[0] != '\0';

@@ -1,9 +1,9 @@
 // The directories a run could not read: counted over the whole run and,
 // under /E, kept as the lines of the list written to standard error at its
-// end (without /E the run's end says how many). The lines wait in a fixed buffer that spills into a scratch file when
-// it is full, so memory stays the same however many there are; when no
-// scratch file can be had, a full buffer goes to standard error at once, so
-// that no line is ever lost.
+// end (without /E the run's end says how many). The lines wait in a fixed
+// buffer that spills into a scratch file when it is full, so memory stays
+// the same however many there are; when no scratch file can be had, a full
+// buffer goes to standard error at once, so that no line is ever lost.
 #include <cstdio>
 #include <cstring>
 
