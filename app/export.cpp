@@ -6,7 +6,7 @@
 // format is one more file in report/ and one more line in exportFormats.
 #include <cstring>
 
-#include "app/app.h"
+#include "app/internal.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/sink.h"
@@ -59,7 +59,7 @@ bool openChosenExport() {
     if (sink == nullptr) return true;
     bool sameAsReport = std::strlen(rs.exportFile) == std::strlen(rs.outputFile) &&
                         endsWithNoCase(rs.exportFile, rs.outputFile);
-    if (rs.runMode == '~' && (sameAsReport || isSameFile(rs.exportFile, rs.outputFile))) {
+    if (rs.runMode == RunMode::allDrives && (sameAsReport || isSameFile(rs.exportFile, rs.outputFile))) {
         conText("Folmar==>  Unable to use the export file ");
         conClean(rs.exportFile);
         conText(" \n");

@@ -14,7 +14,7 @@
 // function is an event the sink does not hear.
 //
 // Walk order of the events of one directory D: dirEntered(D), fileListed
-// for each of D's files, dirFilesDone (D's line goes to the roll-up), then
+// for each of D's files, dirFilesDone (after D's line was handed on), then
 // for each subdirectory either its own events or dirNotRead, then
 // dirFinished(D) with the figures of D's whole subtree. A directory that
 // holds no entry at all (an empty drive root) is entered and finished
@@ -42,8 +42,8 @@ struct Sink {
     // the walk.
     void (*dirEntered)(const char *path, size_t length, const char *name);
     void (*fileListed)(const FindData &file);
-    // rs.curPath is the directory, rs.i64DirAlloc its bytes; `errorCode` is
-    // 0, or why its files could not be listed.
+    // rs.curPath is the directory; `errorCode` is 0, or why its files could
+    // not be listed.
     void (*dirFilesDone)(uint32_t errorCode);
     void (*dirFinished)(const char *path, size_t length, const DirFigures &figures);
     // A directory counted and never entered: the first `length` bytes of

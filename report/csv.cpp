@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/text.h"
+#include "report/internal.h"
 #include "report/report.h"
 
 // The display form ('?' for a control character or a byte that is no

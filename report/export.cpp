@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "report/internal.h"
 #include "report/report.h"
 
 static FILE *exportStream = nullptr;  // the new file, until it is in place or removed

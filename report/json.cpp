@@ -6,6 +6,7 @@
 
 #include "common/runstate.h"
 #include "common/version.h"
+#include "report/internal.h"
 #include "report/report.h"
 
 static bool allDrives = false;  // the root is the folder of the drives
@@ -61,7 +62,7 @@ static void writeDirName(const char *path, size_t length, const char *name) {
 }
 
 static void runStarted() {
-    allDrives = rs.runMode == '~';
+    allDrives = rs.runMode == RunMode::allDrives;
     infoOpen = false;
     openDirs = 0;
     exportText("[1,2,{\"progname\":\"folmar\",\"progver\":\"" FOLMAR_VERSION "\"}");

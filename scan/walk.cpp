@@ -14,6 +14,7 @@
 #include "common/runstate.h"
 #include "common/sink.h"
 #include "common/text.h"
+#include "scan/internal.h"
 #include "scan/scan.h"
 
 namespace {
@@ -41,6 +42,7 @@ FindData entry;      // the directory pass's record, shared by the levels: a
 FindData fileEntry;  // the file pass's record
 char enteredName[maxPathBytes + 1];  // long name of the subdirectory being entered
 uint32_t filePassError;  // why the latest file pass listed no file, or 0
+const char searchPattern[] = "*.*";  // appended to a directory's path to enumerate it
 
 }  // namespace
 
@@ -48,7 +50,7 @@ uint32_t filePassError;  // why the latest file pass listed no file, or 0
 // paths built from them, files listed by them, or long names that may be
 // look-alikes.
 static bool shortNamesWanted() {
-    return rs.showDirs != 'L' || rs.showFiles == 'S' || enterByShortNames();
+    return rs.showDirs != Listing::longNames || rs.showFiles == Listing::shortNames || enterByShortNames();
 }
 
 // A directory that could not be enumerated because the machine ran out of
@@ -65,6 +67,13 @@ static bool walkOutOfResources(const char *lsPath) {
     return true;
 }
 
+// A directory counted and never entered: noted for the list at the end of
+// the run, and told to the sinks.
+static void notRead(uint32_t errorCode, const char *path, size_t length, const char *name) {
+    noteNotRead(errorCode, path, length, name);
+    deliverDirNotRead(errorCode, path, length, name);
+}
+
 // The directory of levels[depth] could not be enumerated (rs.curPath is its
 // search path): the walk stops when the machine is out of resources; one
 // that holds no entry at all (a drive root can be empty) is entered and
@@ -78,25 +87,44 @@ static void enumerationFailed(int depth) {
         return;
     }
     size_t shown = level.length > 3 ? level.length - 1 : level.length;  // without the final backslash
-    deliverDirNotRead(getLastError(), rs.curPath, shown, nullptr);
+    notRead(getLastError(), rs.curPath, shown, nullptr);
 }
 
-void processFiles(const char *lsPath) {
+// The file pass over `lsPath` ("...\*.*"): counts files into rs.fileCount
+// and hands each file to the sinks (the report lists its name when
+// rs.showFiles asks). Returns the sum of their sizes (saturating); sets
+// filePassError when they could not be listed.
+static uint64_t processFiles(const char *lsPath) {
     filePassError = 0;
     FindHandle handle = findFirstFile(lsPath, &fileEntry, shortNamesWanted());
     if (handle == invalidFindHandle) {
         uint32_t code = getLastError();
         if (!walkOutOfResources(lsPath) && code != errorFileNotFound) filePassError = code;
-        return;
+        return 0;
     }
+    uint64_t bytes = 0;
     do {
         if (fileEntry.attributes & fileAttributeDirectory) continue;
         deliverFileListed(fileEntry);
         rs.fileCount += 1;
         uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;
-        rs.i64DirAlloc = addSaturating(rs.i64DirAlloc, size);
+        bytes = addSaturating(bytes, size);
     } while (findNextFile(handle, &fileEntry));
     findClose(handle);
+    return bytes;
+}
+
+// The directory in rs.curPath (`length` bytes, final backslash included) has
+// its files counted: a file pass that failed is noted as not read; then its
+// line goes to the roll-up, or with no directory lines its bytes go straight
+// to the drive total. Then the sinks hear of it.
+static void handLineOn(size_t length, uint64_t bytes, uint32_t errorCode) {
+    if (errorCode != 0) noteNotRead(errorCode, rs.curPath, length > 3 ? length - 1 : length, nullptr);
+    if (rs.showDirs != Listing::none)
+        rollUpFirstLevel(rs.curPath, bytes);
+    else
+        rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, bytes);
+    deliverDirFilesDone(errorCode);
 }
 
 bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
@@ -108,7 +136,7 @@ static bool openLevel(int depth) {
     Level &level = levels[depth];
     progressTick();
     level.figures = DirFigures{0, 0, 0, 0, 0, true};
-    std::memcpy(rs.curPath + level.length, rs.searchPattern, std::strlen(rs.searchPattern) + 1);
+    std::memcpy(rs.curPath + level.length, searchPattern, sizeof searchPattern);
     level.handle = findFirstFile(rs.curPath, &entry, shortNamesWanted());
     if (level.handle == invalidFindHandle) {
         enumerationFailed(depth);
@@ -117,13 +145,13 @@ static bool openLevel(int depth) {
     }
     deliverDirEntered(rs.curPath, level.length, depth == 0 ? nullptr : enteredName);
     uint32_t filesBefore = rs.fileCount;
-    processFiles(rs.curPath);
+    uint64_t bytes = processFiles(rs.curPath);
     rs.curPath[level.length] = '\0';
     DirFigures &own = level.figures;
     own.files = own.allFiles = rs.fileCount - filesBefore;
-    own.bytes = own.allBytes = rs.i64DirAlloc;  // zero before every file pass
+    own.bytes = own.allBytes = bytes;
     own.read = filePassError == 0;
-    if (!walkStopped()) deliverDirFilesDone(filePassError);  // a stopped file pass gives no line
+    if (!walkStopped()) handLineOn(level.length, bytes, filePassError);  // a stopped file pass gives no line
     level.firstPending = true;
     return true;
 }
@@ -185,12 +213,12 @@ static bool loopsBack(int depth) {
 static bool enterChild(int depth) {
     const Level &parent = levels[depth];
     const char *name = entry.cFileName;
-    bool useShort = rs.showDirs != 'L' || enterByShortNames();
+    bool useShort = rs.showDirs != Listing::longNames || enterByShortNames();
     if (useShort && entry.cAlternateFileName[0] != '\0') name = entry.cAlternateFileName;
     size_t nameLength = std::strlen(name);
     size_t chars = parent.chars + utf8Chars(name) + 1;
     if (chars > walkPathChars || depth + 1 >= maxDepth) {
-        deliverDirNotRead(errorFilenameExcedRange, rs.curPath, parent.length, name);
+        notRead(errorFilenameExcedRange, rs.curPath, parent.length, name);
         return false;
     }
     Level &child = levels[depth + 1];
@@ -201,7 +229,7 @@ static bool enterChild(int depth) {
     rs.curPath[child.length - 1] = '\\';
     rs.curPath[child.length] = '\0';
     if ((entry.attributes & fileAttributeReparsePoint) && loopsBack(depth + 1)) {
-        deliverDirNotRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
+        notRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
         return false;
     }
     std::memcpy(enteredName, entry.cFileName, std::strlen(entry.cFileName) + 1);

@@ -391,7 +391,7 @@ void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
 
 FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
     if (shortNames) ++m.shortNameRequests;
-    m.lastError = 3;
+    m.lastError = errorPathNotFound;
     int n = resolve(searchPath, false);
     if (n < 0 || !m.nodes[n].isDir) return invalidFindHandle;
     Node &dir = m.nodes[n];
@@ -411,7 +411,7 @@ FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames
         e.names.push_back(m.nodes[c].name);
         e.nodes.push_back(c);
     }
-    m.lastError = 2;
+    m.lastError = errorFileNotFound;
     if (e.names.empty()) return invalidFindHandle;
     fill(e, data, shortNames);
     e.next = 1;
@@ -469,7 +469,7 @@ static Drive *queryDrive(const char *rootPath, uint32_t *errorCode) {
     ++m.diskQueries;
     auto d = m.drives.find((char)std::toupper((unsigned char)rootPath[0]));
     if (d == m.drives.end() || d->second.root < 0) {
-        *errorCode = 3;
+        *errorCode = errorPathNotFound;
         return nullptr;
     }
     if (d->second.failCode) {

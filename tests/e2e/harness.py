@@ -1,5 +1,5 @@
 """Helpers of the end-to-end tests (each test_*.py is one CTest test; CTest
-sets FOLMAR_BIN): trees in a temporary folder, the real program run with
+sets FOLMAR_BIN): trees in a temporary folder, the built program run with
 drive letters mapped into it, no standard input and no controlling terminal,
 what the machine decides (the clock, free space) masked."""
 
