@@ -87,6 +87,7 @@ struct Machine {
     std::vector<std::string> tempPaths;
     int tempCounter = 0;
     std::map<FILE *, std::pair<std::string, std::string>> replacements;  // path, new disk file
+    int abandoned = 0;  // replacements given up, never put in place
 };
 
 Machine m;
@@ -619,6 +620,7 @@ void abandonReplacement(FILE *file) {
     std::fclose(file);
     std::remove(it->second.second.c_str());
     m.replacements.erase(it);
+    ++m.abandoned;
 }
 
 // Paths without a drive are in the current directory; names compare
@@ -634,6 +636,7 @@ bool isSameFile(const char *writtenPath, const char *readPath) {
 }
 
 int fakeOpenReplacements() { return (int)m.replacements.size(); }
+int fakeAbandonedReplacements() { return m.abandoned; }
 
 void platformStartUp(int *, char ***) {}
 

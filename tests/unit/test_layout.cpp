@@ -76,6 +76,24 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
     }
 }
 
+// Under /P the console stops after every 23 lines, the continuation lines of
+// a long path counted: the prompt on the screen, then a key.
+TEST_F(LayoutTest, PauseComesAfter23ConsoleLinesContinuationLinesCounted) {
+    setWidth(78);
+    rs.pausePerScreen = true;
+    fakeSetConsole(true);
+    fakePressLater('x');
+    printStdoutHeader();  // the listing begins
+    const size_t start = out().size();
+    for (int i = 0; i < 11; ++i) printDirLine(("C:\\" + x(61) + "\\Tail\\").c_str(), 7);  // two lines each
+    printDirLine("C:\\D\\", 0);
+    printDirLine("C:\\E\\", 0);
+    EXPECT_EQ(out().substr(start), times(11, "C:\\" + x(61) + "\\\n   Tail" + dots(69) + " 7\n") + "C:\\D" + dots(72) +
+                                       " 0\n\nFolmar==>  Press Enter to continueC:\\E" + dots(72) + " 0\n");
+    EXPECT_EQ(fakeKeysRead(), 1);
+    EXPECT_EQ(fakeShownAtLastRead(), out().find("continue") + 8);
+}
+
 // The first page holds the title block (dated month-day-year), the column
 // header and pageSize - 9 lines, a later page pageSize - 1. The console's
 // header is never narrower than at 78.
