@@ -141,10 +141,11 @@ TEST_F(StartUpTest, ProgressOnTheTerminalIsErasedBeforeAWait) {
     EXPECT_FALSE(contains(out(), "\r") || contains(out(), "dirs,"));
 }
 
-// Each stops before any report, after its messages (and, but for an
-// all-drives run answered 0 or told to write its report over the settings
-// file, a wait for a key); the settings file stays as it was.
-TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
+// Help, a failed version query, nothing to do, the answer 0, a report file
+// that is the settings file: each stops before any report, after its
+// messages (and, but for the last two, a wait for a key), the settings file
+// as it was.
+TEST_F(StartUpTest, AStopBeforeTheReportEndsWithItsMessages) {
     struct Case { const char *settings; bool versionFails; const char *arg; int exitCode; const char *text; };
     const Case cases[] = {
         {"", false, "/?", 1, "Folmar==>  Ver. 5.1b of 18 January, 2008 \n\nFolmar (Ver. 5.1b) Usage:  Folmar  parm \n"},
