@@ -10,6 +10,7 @@
 #include <sys/vfs.h>
 #endif
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/posix/posix.h"
 
@@ -69,7 +70,14 @@ bool isPseudoFileSystem(const char *type) {
 struct MountTable {
     std::vector<Mount> mounts;                    // in mount order; a later one covers an earlier
     std::unordered_map<std::string, bool> points; // mount point: its top mount is pseudo
+    std::unordered_set<std::string> lastNames;    // the mount points' last components
 };
+
+// The last component of a path ("" for "/").
+static std::string lastName(const std::string &path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 static MountTable *readMountTable() {
     MountTable *table = new MountTable();
@@ -80,7 +88,10 @@ static MountTable *readMountTable() {
     while (std::fgets(line, sizeof line, file) != nullptr)
         if (parseMountInfoLine(line, &mount)) table->mounts.push_back(mount);
     std::fclose(file);
-    for (const Mount &m : table->mounts) table->points[m.path] = isPseudoFileSystem(m.type.c_str());
+    for (const Mount &m : table->mounts) {
+        table->points[m.path] = isPseudoFileSystem(m.type.c_str());
+        table->lastNames.insert(lastName(m.path));
+    }
     return table;
 }
 
@@ -104,8 +115,13 @@ const Mount *mountOf(const std::string &path) {
 
 bool isPseudoMountPoint(const std::string &path) { return mountPointKind(path) == pseudoMountPoint; }
 
+// A path whose last component no mount point has is passed over first:
+// the walk asks this of every directory it opens.
 MountKind mountPointKind(const std::string &path) {
     const MountTable &table = mountTable();
+    size_t slash = path.rfind('/');
+    size_t start = slash == std::string::npos ? 0 : slash + 1;
+    if (table.lastNames.find(path.substr(start)) == table.lastNames.end()) return notMountPoint;
     auto found = table.points.find(path);
     if (found == table.points.end()) return notMountPoint;
     return found->second ? pseudoMountPoint : otherMountPoint;

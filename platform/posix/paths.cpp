@@ -10,8 +10,8 @@
 namespace posix {
 
 bool isUnsafeName(const char *name) {
-    for (; *name != '\0'; ++name)
-        if (safeNameByte(*name) != *name) return true;
+    for (const unsigned char *c = (const unsigned char *)name; *c != '\0'; ++c)
+        if (*c < 0x20 || *c == 0x7F || *c == '\\') return true;
     return false;
 }
 

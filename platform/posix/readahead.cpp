@@ -1,16 +1,17 @@
 // Read-ahead of the walk. While the walker works through a directory, a few
 // threads read the directories it will enter next, in the order it will
 // enter them (entries, and the sizes of non-directories), so that its
-// enumerations find them ready. At most a fixed window of directories and
-// entries is held ahead. The walker takes a directory read ahead only when
-// the same directory, unchanged, is still there under its name; otherwise
-// it reads it afresh. As many threads read at once as there are cores
-// besides the walker's, more while reads wait on the disk or the network.
-// Memory or a thread that cannot be had stops the read-ahead for good; the
-// walk then reads every directory itself and finds the same figures.
-// Off with FOLMAR_READAHEAD=0.
-#include <condition_variable>
+// enumerations find them ready; the stats of a large directory are shared
+// out among them. At most a fixed window of directories and entries is held
+// ahead. The walker takes a directory read ahead only when the same
+// directory, unchanged, is still there; otherwise it reads it afresh. As
+// many threads read at once as there are cores free besides the walker's
+// (none while other work keeps every core busy), more while reads wait on
+// the disk or the network. Memory or a thread that cannot be had stops the
+// read-ahead for good; the walk then reads every directory itself and finds
+// the same figures. Off with FOLMAR_READAHEAD=0.
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
 #include <list>
@@ -20,6 +21,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/posix/dirs.h"
@@ -40,27 +42,43 @@ struct Step {
     uint8_t state;        // of a read
     OpenDir *dir;         // a run: whose subdirectories; a read: the parent
     size_t next, end;     // a run: dir->subdirs[next..end) not started
-    size_t entry;         // a read: the entry of dir being read
+    uint32_t entry;       // a read: the record of dir being read
     OpenDir *result;      // a read: the directory as read, once ready
+    uint64_t order;       // rises along the list
 };
 
 typedef std::list<Step>::iterator StepRef;
 
+// The stats of a large directory, handed out in batches.
+struct StatJob {
+    OpenDir *dir;
+    uint32_t next, end;   // records not handed out yet
+    int busy;             // batches being stat'ed
+    StatOutcome outcome;
+};
+
 struct ReadAhead {
     std::mutex lock;               // guards all below and OpenDir::pins, ::steps
-    std::condition_variable work;  // threads wait here for a run and room
-    std::condition_variable done;  // the walker's thread waits here for reads
+    std::condition_variable work;  // threads wait here for a run or a batch, and room
+    std::condition_variable done;  // waiters for reads and batches wait here
     std::list<Step> steps;         // in walk order
+    std::list<Step> freeSteps;     // erased, kept so that a step needs no memory
+    std::vector<StepRef> runs;     // the runs among them, in walk order
+    std::vector<StatJob *> jobs;   // large directories being stat'ed
+    std::vector<OpenDir *> spare;  // freed, kept for their buffers; cleared by who takes one
     size_t reads = 0;              // read steps listed: the window's directories
     size_t entries = 0;            // entries of the ready reads
     size_t maxReads = 0;           // the window
     size_t maxEntries = 0;
     int idleThreads = 0;
     int threadsReading = 0;        // of the pool, not counting the walker's thread
-    int cpuThreads = 1;            // may read at once while reads keep to the CPU
+    int cpuThreads = 1;            // may read at once while reads keep to the CPU and cores are free
+    int cpuAllowed = 1;            // of those, as many as cores are free now
     int poolThreads = 1;           // may read at once while reads wait on the disk
-    unsigned waitedShare = 0;      // of the recent reads, those that waited, in 1/1024
-    bool walkerWaiting = false;
+    int threadsStarted = 0;        // of the pool
+    bool starting = false;         // a thread is starting more
+    unsigned waitedShare = 448;    // of the recent reads, those that waited, in 1/1024
+    int waiters = 0;               // threads waiting on `done`
     bool stopped = false;          // memory ran short: nothing more is started
     ReadAheadCounts counts = {0, 0, 0};
 };
@@ -68,28 +86,41 @@ struct ReadAhead {
 }  // namespace
 
 // The window: directories read ahead and not yet taken (each holds a
-// descriptor), and their entries (about 40 bytes each). One directory may
-// take the entries past the cap; the walker would hold it anyway.
+// descriptor), and their entries. One directory may take the entries past
+// the cap; the walker would hold it anyway.
 static const size_t windowDirs = 256;
 static const size_t windowEntries = 32768;
 static const int maxThreads = 16;
 static const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB each would crowd memory
+static const size_t maxSpare = 16;  // each may still hold a descriptor
+// Room the window must have again before a thread that found it full is woken.
+static const size_t windowSlack = 32;
+// A directory with this many files to stat is shared out, in batches.
+static const uint32_t splitLeast = 4096;
+static const uint32_t batchEntries = 1024;
+// Walk-order keys: a new step gets its predecessor's key plus the gap, and
+// the list is numbered afresh, the spacing apart, when no key is left.
+static const uint64_t orderGap = (uint64_t)1 << 20;
+static const uint64_t orderSpacing = (uint64_t)1 << 40;
 
 static ReadAhead *ra = nullptr;  // never destroyed: its threads run until the process ends
+
+static int cores() {
+    static const int count = std::max(1, (int)std::thread::hardware_concurrency());
+    return count;
+}
 
 // Threads reading at once while reads keep to the CPU: one per core besides
 // the walker's, whose thread reads too while it would otherwise wait (more
 // threads than cores only contend), at most 4.
 static int cpuThreads() {
-    static const unsigned cores = std::thread::hardware_concurrency();
-    if (cores <= 2) return 1;
-    return cores > 5 ? 4 : (int)cores - 1;
+    return cores() <= 2 ? 1 : cores() > 5 ? 4 : cores() - 1;
 }
 
 // The threads of the pool: FOLMAR_READAHEAD, 0 for none (read-ahead off);
-// else three more than read at once while reads keep to the CPU.
+// else enough to keep a disk or a network busy while reads wait.
 static int threadsFromEnvironment() {
-    int fallback = cpuThreads() + 3;
+    int fallback = std::max(8, cpuThreads() + 3);
     const char *text = std::getenv("FOLMAR_READAHEAD");
     if (text == nullptr || *text == '\0') return fallback;
     char *end = nullptr;
@@ -103,8 +134,8 @@ static int threadsFromEnvironment() {
 static size_t windowForDescriptors() {
     struct rlimit limit;
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return windowDirs;
-    if (limit.rlim_cur < 64 + 16) return 0;
-    size_t spare = (size_t)limit.rlim_cur - 64;
+    if (limit.rlim_cur < 64 + maxSpare + 16) return 0;
+    size_t spare = (size_t)limit.rlim_cur - 64 - maxSpare;
     return spare < windowDirs ? spare : windowDirs;
 }
 
@@ -118,33 +149,51 @@ bool readAheadOn() {
     return on;
 }
 
-static void eraseStep(StepRef step) {
-    step->dir->steps -= 1;
-    ra->steps.erase(step);
+// ---- How many threads may read at once ----
+
+static uint64_t nowNanoseconds(clockid_t clock) {
+    struct timespec now;
+    clock_gettime(clock, &now);
+    return (uint64_t)now.tv_sec * 1000000000u + (uint64_t)now.tv_nsec;
 }
 
-// Threads that may read at once now: more while most recent reads waited.
+// Threads that may read at once now: the pool while most recent reads
+// waited on the disk or the network, else the free cores'. Under the lock.
 static int threadsAllowed() {
-    return ra->waitedShare > 512 ? ra->poolThreads : ra->cpuThreads;
+    return ra->waitedShare > 512 ? ra->poolThreads : ra->cpuAllowed;
 }
+
+static bool worthWaking();
 
 // Wakes one waiting thread when one more may read; it wakes the next.
 // `continuing`: the caller is a pool thread that goes on to read itself.
 static void wakeThreads(int continuing = 0) {
-    if (ra->idleThreads > 0 && ra->threadsReading + continuing < threadsAllowed())
+    if (ra->idleThreads > 0 && ra->threadsReading + continuing < threadsAllowed() && worthWaking())
         ra->work.notify_one();
 }
 
-// Notes whether a read of a pool thread waited on the disk or the network.
-// Under the lock.
-static void noteRead(bool waited) {
-    int allowed = threadsAllowed();
-    ra->waitedShare = ra->waitedShare - ra->waitedShare / 8 + (waited ? 128 : 0);
-    if (threadsAllowed() > allowed) wakeThreads(1);
+// The number after the `skip` fields that begin `text`; -1 when none.
+static long long fieldAfter(const char *text, int skip) {
+    const char *field = text;
+    for (int i = 0; i < skip && field != nullptr; ++i) {
+        field = std::strchr(field, ' ');
+        while (field != nullptr && *field == ' ') ++field;
+    }
+    return field == nullptr || *field < '0' || *field > '9' ? -1 : std::atoll(field);
 }
 
-// The thread's voluntary context switches so far: it blocks in the kernel
-// for the disk or the network, not when it only waits for a core.
+// What a pool thread notes of its own reads, to tell whether they wait on
+// the disk or the network: they then switch away of their own accord
+// (getrusage, asked once per readWatched of reading).
+struct ReadWatch {
+    uint64_t readingNs = 0;   // spent in reads since the last look
+    unsigned reads = 0;
+    unsigned idleWaits = 0;   // waits for work, which switch away too
+    long switches = 0;        // voluntary context switches at the last look
+};
+static thread_local ReadWatch watch;
+static const uint64_t readWatched = 10000000;  // ns
+
 static long voluntarySwitches() {
 #ifdef RUSAGE_THREAD
     struct rusage usage;
@@ -153,68 +202,301 @@ static long voluntarySwitches() {
     return 0;
 }
 
-// Takes the first subdirectory in walk order that nobody has started: a
-// read step goes before its run, and its parent is pinned. False when there
-// is none or the window is full. Under the lock.
-static bool claim(StepRef *claimed) {
-    if (ra->stopped || ra->reads >= ra->maxReads || ra->entries >= ra->maxEntries) return false;
-    for (StepRef run = ra->steps.begin(); run != ra->steps.end(); ++run) {
-        if (run->kind != stepRun) continue;
-        OpenDir *parent = run->dir;
-        Step read = {stepRead, stateReading, parent, 0, 0, parent->subdirs[run->next], nullptr};
+// Notes whether recent reads waited on the disk or the network; a pool
+// thread that goes on to read passes `continuing` 1. Under the lock.
+static void noteWaited(bool waited, int continuing) {
+    int allowed = threadsAllowed();
+    ra->waitedShare = ra->waitedShare - ra->waitedShare / 4 + (waited ? 256 : 0);
+    if (threadsAllowed() > allowed) wakeThreads(continuing);
+}
+
+// Notes a read of a pool thread that took `ns`; every readWatched, whether
+// most of them waited. Under the lock.
+static void noteRead(uint64_t ns) {
+    watch.readingNs += ns;
+    watch.reads += 1;
+    if (watch.readingNs < readWatched) return;
+    long switches = voluntarySwitches();
+    long waits = switches - watch.switches - (long)watch.idleWaits;
+    bool waited = waits >= 2 && (unsigned long)waits * 4 >= watch.reads;
+    watch = ReadWatch();
+    watch.switches = switches;
+    noteWaited(waited, 1);
+}
+
+// What the walker's thread notes of its own time (/proc/thread-self/
+// schedstat): on the CPU, waiting for one, waiting for the read-ahead; the
+// rest it slept, on the disk or the network, reading directories itself.
+struct WalkerWatch {
+    int fd = -2;
+    uint64_t wallNs = 0, cpuNs = 0, delayNs = 0, waitedNs = 0;
+    bool read = false;
+};
+static WalkerWatch walkerWatch;
+static uint64_t walkerWaitedNs = 0;        // in waitForThreads, on the walker's thread
+static thread_local bool poolThread = false;
+
+// The walker's thread slept most of the time since the last look.
+static bool walkerSlept() {
+    WalkerWatch &w = walkerWatch;
+    if (w.fd == -2) w.fd = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    char text[128];
+    ssize_t got = w.fd < 0 ? -1 : pread(w.fd, text, sizeof text - 1, 0);
+    if (got <= 0) return false;
+    text[got] = '\0';
+    long long cpu = fieldAfter(text, 0), delay = fieldAfter(text, 1);
+    uint64_t wall = nowNanoseconds(CLOCK_MONOTONIC);
+    if (cpu < 0 || delay < 0) return false;
+    bool slept = false;
+    if (w.read) {
+        long long span = (long long)(wall - w.wallNs);
+        long long busy = (cpu - (long long)w.cpuNs) + (delay - (long long)w.delayNs) +
+                         (long long)(walkerWaitedNs - w.waitedNs);
+        slept = (span - busy) * 10 > span * 3;
+    }
+    w = WalkerWatch{w.fd, wall, (uint64_t)cpu, (uint64_t)delay, walkerWaitedNs, true};
+    return slept;
+}
+
+// What the walker's thread knows of the machine's load: the cores that
+// other work keeps busy, from the busy time of the whole machine
+// (/proc/stat) less this process's own CPU time, averaged over the last
+// tenth of a second or so; before two readings can be compared, the threads
+// runnable besides this one (/proc/loadavg).
+struct Load {
+    int fd = -2;               // /proc/stat, -1 when it cannot be read
+    uint64_t sampled = 0;      // when, in ms of the coarse clock
+    uint64_t wallNs = 0;       // at the last reading
+    uint64_t busyTicks = 0;
+    uint64_t ownNs = 0;
+    int othersAverage = 0;     // in 1/256 of a core
+    bool read = false;         // a reading is there to compare with
+    bool known = false;        // othersAverage is
+};
+static Load load;
+static const uint64_t loadEvery = 50;  // ms
+static bool loadIgnored = false;       // tests: as though every core were free
+
+// Threads runnable on the whole machine now, this one among them; -1 when
+// not known.
+static int runnableThreads() {
+    int fd = open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
+    char text[128];
+    ssize_t got = fd < 0 ? -1 : pread(fd, text, sizeof text - 1, 0);
+    if (fd >= 0) close(fd);
+    if (got <= 0) return -1;
+    text[got] = '\0';
+    return (int)fieldAfter(text, 3);
+}
+
+// Clock ticks the whole machine has been busy (user, nice, system, irq,
+// softirq, steal), from the first line of /proc/stat; false when unknown.
+static bool busyTicks(uint64_t *ticks) {
+    if (load.fd == -2) load.fd = open("/proc/stat", O_RDONLY | O_CLOEXEC);
+    char text[256];
+    ssize_t got = load.fd < 0 ? -1 : pread(load.fd, text, sizeof text - 1, 0);
+    if (got <= 0 || std::strncmp(text, "cpu ", 4) != 0) return false;
+    text[got] = '\0';
+    static const int busy[] = {1, 2, 3, 6, 7, 8};
+    *ticks = 0;
+    for (int field : busy) {
+        long long value = fieldAfter(text, field);
+        if (value < 0) return false;
+        *ticks += (uint64_t)value;
+    }
+    return true;
+}
+
+// The cores other work kept busy since the last reading, in 1/256 of a
+// core; -1 when there is no reading to compare with.
+static int othersSinceLastReading() {
+    uint64_t ticks;
+    if (!busyTicks(&ticks)) return -1;
+    uint64_t wall = nowNanoseconds(CLOCK_MONOTONIC), own = nowNanoseconds(CLOCK_PROCESS_CPUTIME_ID);
+    static const uint64_t tickNs = 1000000000u / (uint64_t)std::max(1L, sysconf(_SC_CLK_TCK));
+    int others = -1;
+    if (load.read && wall > load.wallNs) {
+        long long busyNs = (long long)((ticks - load.busyTicks) * tickNs);
+        long long othersNs = std::max(0LL, busyNs - (long long)(own - load.ownNs));
+        others = (int)(othersNs * 256 / (long long)(wall - load.wallNs));
+    }
+    load.read = true;
+    load.wallNs = wall;
+    load.busyTicks = ticks;
+    load.ownNs = own;
+    return others;
+}
+
+static void keepThreads();
+static void *threadMain(void *);
+
+// On the walker's thread, at most every loadEvery ms: the cores free for
+// reading ahead are those that neither other work nor the walker keeps
+// busy. Takes the lock.
+static void sampleLoad() {
+    uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
+    if (loadIgnored || (load.read && now - load.sampled < loadEvery)) return;
+    load.sampled = now;
+    bool slept = walkerSlept();
+    int others = othersSinceLastReading();
+    if (others >= 0) {
+        load.othersAverage = load.known ? (load.othersAverage + others) / 2 : others;
+    } else if (!load.known) {
+        int running = runnableThreads();
+        if (running < 0) return;
+        load.othersAverage = std::max(0, running - 1) * 256;
+    } else {
+        return;
+    }
+    load.known = true;
+    int free = ((cores() - 1) * 256 - load.othersAverage + 128) / 256;
+    bool more;
+    {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        int before = threadsAllowed();
+        if (slept) noteWaited(true, 0);
+        ra->cpuAllowed = std::max(0, std::min(free, ra->cpuThreads));
+        if (threadsAllowed() > before) wakeThreads();
+        more = threadsAllowed() > ra->threadsStarted;
+    }
+    if (more) keepThreads();
+}
+
+// ---- The list of steps in walk order ----
+
+static void renumber() {
+    uint64_t order = 0;
+    for (Step &step : ra->steps) step.order = order += orderSpacing;
+}
+
+// A key for a step put before `position`.
+static uint64_t orderBefore(StepRef position) {
+    for (;;) {
+        uint64_t low = position == ra->steps.begin() ? 0 : std::prev(position)->order;
+        uint64_t high = position == ra->steps.end() ? UINT64_MAX : position->order;
+        if (high - low > 2 * orderGap) return low + orderGap;
+        if (high - low >= 2) return low + (high - low) / 2;
+        renumber();
+    }
+}
+
+static bool runBefore(const StepRef &a, const StepRef &b) { return a->order < b->order; }
+
+// Puts `step` into the list before `position`. Throws std::bad_alloc.
+static StepRef insertStep(StepRef position, const Step &step) {
+    Step placed = step;
+    placed.order = orderBefore(position);
+    StepRef added;
+    if (ra->freeSteps.empty()) {
+        added = ra->steps.insert(position, placed);
+    } else {
+        added = ra->freeSteps.begin();
+        *added = placed;
+        ra->steps.splice(position, ra->freeSteps, added);
+    }
+    if (placed.kind == stepRun) {
         try {
-            *claimed = ra->steps.insert(run, read);
+            ra->runs.insert(std::lower_bound(ra->runs.begin(), ra->runs.end(), added, runBefore), added);
         } catch (const std::bad_alloc &) {
-            ra->stopped = true;
-            return false;
+            ra->freeSteps.splice(ra->freeSteps.begin(), ra->steps, added);
+            throw;
         }
-        parent->steps += 1;
-        parent->pins += 1;
-        ra->reads += 1;
-        if (++run->next == run->end) eraseStep(run);
-        return true;
     }
-    return false;
+    added->dir->steps += 1;
+    return added;
 }
 
+static void eraseStep(StepRef step) {
+    if (step->kind == stepRun)
+        ra->runs.erase(std::lower_bound(ra->runs.begin(), ra->runs.end(), step, runBefore));
+    step->dir->steps -= 1;
+    ra->freeSteps.splice(ra->freeSteps.begin(), ra->steps, step);
+}
+
+// ---- Directories ----
+
+// A directory to read into, to be cleared (clearDir) before use, outside
+// the lock: a spare one, else a new one; nullptr when memory runs short.
+// Under the lock.
+static OpenDir *newDir() {
+    if (ra->spare.empty()) return new (std::nothrow) OpenDir();
+    OpenDir *dir = ra->spare.back();
+    ra->spare.pop_back();
+    return dir;
+}
+
+// Gives back a directory of the read-ahead's: kept as it is, so that a
+// thread that reads ahead closes its descriptor and frees what the file
+// system kept for it, on its own core, rather than the walker. Under the lock.
 static void freeDir(OpenDir *dir) {
-    clearDir(dir);
-    delete dir;
+    if (ra->spare.size() < maxSpare && ra->spare.capacity() > ra->spare.size()) {
+        ra->spare.push_back(dir);
+    } else {
+        clearDir(dir);
+        delete dir;
+    }
 }
 
-// Opens and reads subdirectory `entry` of `parent` through the parent's
-// descriptor (pinned by the caller), never through a link and never onto a
-// pseudo file system; every non-directory is stat'ed once. Records what the
-// directory is, before reading it. nullptr when it cannot be read, and when
-// memory runs short (which stops the read-ahead). Under no lock.
-static OpenDir *readChild(const OpenDir *parent, size_t entry, bool *outOfMemory) {
-    const Entry &child = parent->entries[entry];
-    const char *name = nameOf(parent, child);
-    OpenDir *dir = new (std::nothrow) OpenDir();
-    if (dir == nullptr) {
-        *outOfMemory = true;
-        return nullptr;
+// A subdirectory nobody has started is there, and room in the window.
+// Under the lock.
+static bool claimable() {
+    return !ra->stopped && !ra->runs.empty() && ra->reads < ra->maxReads && ra->entries < ra->maxEntries;
+}
+
+// A waiting thread has work worth waking it for: a batch of stats, or a
+// subdirectory to read and the window no longer nearly full (a thread woken
+// for every directory the walker takes would cost more than it reads).
+// Under the lock.
+static bool worthWaking() {
+    for (const StatJob *job : ra->jobs)
+        if (job->next < job->end) return true;
+    size_t slack = std::min(windowSlack, ra->maxReads / 4);
+    return claimable() && ra->reads + slack <= ra->maxReads && ra->entries + slack * 16 <= ra->maxEntries;
+}
+
+// Takes the first subdirectory in walk order that nobody has started: a
+// read step goes before its run, and its parent is pinned. False when
+// memory runs short. Under the lock, when claimable().
+static bool claim(StepRef *claimed) {
+    StepRef run = ra->runs.front();
+    OpenDir *parent = run->dir;
+    Step read = {stepRead, stateReading, parent, 0, 0, parent->subdirs[run->next], nullptr, 0};
+    try {
+        *claimed = insertStep(run, read);
+    } catch (const std::bad_alloc &) {
+        ra->stopped = true;
+        return false;
     }
+    parent->pins += 1;
+    ra->reads += 1;
+    if (++run->next == run->end) eraseStep(run);
+    return true;
+}
+
+// Opens and reads the subdirectory at record `entry` of `parent` into `dir`
+// through the parent's descriptor (pinned by the caller), never through a
+// link and never onto a pseudo file system; every non-directory is stat'ed
+// once. Records what the directory is, before reading it. False when it
+// cannot be read; *outOfMemory when memory ran short. Under no lock.
+static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool *outOfMemory) {
+    const Entry &child = entryAt(parent, entry);
+    const char *name = nameOf(child);
     try {
         struct stat st;  // through its descriptor's own ".", so it must be searchable
-        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 ||
-            !readEntries(dir, true)) {
-            freeDir(dir);
-            return nullptr;
-        }
+        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
+            return false;
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
         dir->identity.ctime = st.st_ctim;
         // Below a mount point, which may lead back up the branch, nothing is
         // read ahead until the walker has found that it does not.
-        if (dir->mountPoint) return dir;
-        dir->windowsLength = parent->windowsLength + utf8CharsIn(name, child.nameLength) + 1;
+        if (dir->mountPoint) return true;
+        dir->windowsLength = parent->windowsLength + utf8CharsIn(name, nameLengthOf(child)) + 1;
         findWalkSubdirs(dir);
-        return dir;
+        return true;
     } catch (const std::bad_alloc &) {
-        freeDir(dir);
         *outOfMemory = true;
-        return nullptr;
+        return false;
     }
 }
 
@@ -233,67 +515,146 @@ static void publish(StepRef step, OpenDir *dir, int continuing) {
     } else {
         step->state = stateReady;
         step->result = dir;
-        ra->entries += dir->entries.size();
+        ra->entries += dir->count;
         ra->counts.read += 1;
         if (!dir->subdirs.empty() && !ra->stopped) {
-            StepRef after = step;
             try {
-                ra->steps.insert(++after, Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
-                dir->steps += 1;
+                insertStep(std::next(step), Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr, 0});
                 wakeThreads(continuing);
             } catch (const std::bad_alloc &) {
                 ra->stopped = true;  // the walker reads them itself
             }
         }
     }
-    if (ra->walkerWaiting) ra->done.notify_one();
+    if (ra->waiters > 0) ra->done.notify_all();
 }
 
 // Claims the next directory in walk order and reads it, unlocked; false
 // when there is none to start. `pooled`: a thread of the pool, not the
 // walker's. Under the lock.
 static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
+    if (!claimable()) return false;
+    OpenDir *dir = newDir();
     StepRef step;
-    if (!claim(&step)) return false;
+    if (dir == nullptr || !claim(&step)) {
+        if (dir != nullptr) freeDir(dir);
+        ra->stopped = true;
+        return false;
+    }
     const OpenDir *parent = step->dir;
-    size_t entry = step->entry;
+    uint32_t entry = step->entry;
     if (pooled) {
         ra->threadsReading += 1;
         wakeThreads();
     }
     lock.unlock();
-    // One read in four of a pool thread is watched for waits.
-    static thread_local unsigned reads = 0;
-    bool watched = pooled && (++reads & 3) == 0;
-    long switches = watched ? voluntarySwitches() : 0;
+    clearDir(dir);
+    uint64_t start = pooled ? nowNanoseconds(CLOCK_MONOTONIC) : 0;
     bool outOfMemory = false;
-    OpenDir *dir = readChild(parent, entry, &outOfMemory);
-    bool waited = watched && voluntarySwitches() > switches;
+    bool read = readChild(parent, entry, dir, &outOfMemory);
+    uint64_t took = pooled ? nowNanoseconds(CLOCK_MONOTONIC) - start : 0;
     lock.lock();
+    if (!read) {
+        freeDir(dir);
+        dir = nullptr;
+    }
     if (outOfMemory) ra->stopped = true;
-    if (pooled) ra->threadsReading -= 1;
-    if (watched) noteRead(waited);
+    if (pooled) {
+        ra->threadsReading -= 1;
+        noteRead(took);
+    }
     publish(step, dir, pooled ? 1 : 0);
     return true;
 }
 
-static void *threadMain(void *) {
+// ---- Large directories ----
+
+// Takes the next batch of `job` and stats it, unlocked. Under the lock.
+static void statBatch(std::unique_lock<std::mutex> &lock, StatJob *job, bool pooled) {
+    uint32_t from = job->next, to = from;
+    for (uint32_t n = 0; n < batchEntries && to < job->end; ++n) to = nextEntry(job->dir, to);
+    job->next = to;
+    job->busy += 1;
+    if (pooled) ra->threadsReading += 1;
+    lock.unlock();
+    StatOutcome part;
+    statRange(job->dir, from, to, &part);
+    lock.lock();
+    job->busy -= 1;
+    job->outcome.searched = job->outcome.searched || part.searched;
+    if (part.denied) {
+        job->outcome.denied = true;
+        job->next = job->end;
+    }
+    if (pooled) ra->threadsReading -= 1;
+    if (job->busy == 0 && job->next == job->end && ra->waiters > 0) ra->done.notify_all();
+}
+
+// A batch for a pool thread: the first job with one left. Under the lock.
+static bool statNext(std::unique_lock<std::mutex> &lock) {
+    for (StatJob *job : ra->jobs) {
+        if (job->next == job->end) continue;
+        statBatch(lock, job, true);
+        return true;
+    }
+    return false;
+}
+
+// The calling thread waits for a read or a batch to be done. Under the lock.
+static void waitForThreads(std::unique_lock<std::mutex> &lock) {
+    uint64_t start = poolThread ? 0 : nowNanoseconds(CLOCK_MONOTONIC);
+    ra->waiters += 1;
+    ra->done.wait(lock);
+    ra->waiters -= 1;
+    if (!poolThread) walkerWaitedNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
+}
+
+static void start();
+
+void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
+    uint32_t from = firstEntry(dir), to = dir->records.used;
+    if (toStat >= splitLeast && readAheadOn()) {
+        try {
+            start();
+        } catch (const std::bad_alloc &) {
+        }
+    }
+    if (toStat < splitLeast || ra == nullptr) return statRange(dir, from, to, outcome);
+    keepThreads();
+    StatJob job = {dir, from, to, 0, *outcome};
     std::unique_lock<std::mutex> lock(ra->lock);
+    if (ra->stopped || threadsAllowed() == 0) {
+        lock.unlock();
+        return statRange(dir, from, to, outcome);
+    }
+    try {
+        ra->jobs.push_back(&job);
+    } catch (const std::bad_alloc &) {
+        lock.unlock();
+        return statRange(dir, from, to, outcome);
+    }
+    wakeThreads();
+    while (job.next < job.end) statBatch(lock, &job, false);
+    while (job.busy > 0) waitForThreads(lock);
+    ra->jobs.erase(std::find(ra->jobs.begin(), ra->jobs.end(), &job));
+    *outcome = job.outcome;
+}
+
+static void *threadMain(void *) {
+    poolThread = true;
+    std::unique_lock<std::mutex> lock(ra->lock);
+    watch.switches = voluntarySwitches();
     for (;;) {
-        if (ra->threadsReading < threadsAllowed() && readNext(lock, true)) continue;
+        if (ra->threadsReading < threadsAllowed() && (statNext(lock) || readNext(lock, true))) continue;
         ra->idleThreads += 1;
+        watch.idleWaits += 1;
         ra->work.wait(lock);
         ra->idleThreads -= 1;
     }
     return nullptr;
 }
 
-// The walker's thread waits for a read to be published. Under the lock.
-static void waitForThreads(std::unique_lock<std::mutex> &lock) {
-    ra->walkerWaiting = true;
-    ra->done.wait(lock);
-    ra->walkerWaiting = false;
-}
+// ---- The walker's side ----
 
 static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir);
 
@@ -309,7 +670,7 @@ static void dropStep(std::unique_lock<std::mutex> &lock, StepRef step) {
         return;
     }
     OpenDir *result = step->state == stateReady ? step->result : nullptr;
-    if (result != nullptr) ra->entries -= result->entries.size();
+    if (result != nullptr) ra->entries -= result->count;
     eraseStep(step);
     ra->reads -= 1;
     wakeThreads();
@@ -336,10 +697,11 @@ static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir) {
     }
 }
 
-// The step that stands for subdirectory `entry` of `parent`: its read, or
-// the run holding it (then advanced past it: the walker reads it itself).
-// Steps before it are earlier in walk order and dropped. nullptr when none.
-static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, size_t entry) {
+// The step that stands for the subdirectory at record `entry` of `parent`:
+// its read, or the run holding it (then advanced past it: the walker reads
+// it itself). Steps before it are earlier in walk order and dropped.
+// steps.end() when none.
+static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, uint32_t entry) {
     for (;;) {
         StepRef step = ra->steps.begin();
         for (; step != ra->steps.end(); ++step) {
@@ -358,22 +720,44 @@ static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, siz
     }
 }
 
-// The directory read ahead is still the one under its name in `parent`:
-// same file system, inode and status change time (entries, mode, owner).
-static bool stillThere(const OpenDir *parent, size_t entry, const OpenDir *dir) {
+// The directory read ahead is unchanged and still in its place: the same
+// file system and inode, not removed, and the same status change time
+// (entries, mode, owner, a rename), from its own open descriptor.
+static bool stillThere(const OpenDir *dir) {
     struct stat st;
-    if (fstatat(parent->fd, nameOf(parent, parent->entries[entry]), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    return S_ISDIR(st.st_mode) && st.st_dev == dir->identity.dev && st.st_ino == dir->identity.ino &&
-           st.st_ctim.tv_sec == dir->identity.ctime.tv_sec &&
-           st.st_ctim.tv_nsec == dir->identity.ctime.tv_nsec;
+    if (fstat(dir->fd, &st) != 0) return false;
+    return st.st_nlink > 0 && st.st_dev == dir->identity.dev && st.st_ino == dir->identity.ino &&
+           st.st_ctim.tv_sec == dir->identity.ctime.tv_sec && st.st_ctim.tv_nsec == dir->identity.ctime.tv_nsec;
 }
 
-OpenDir *readAheadTake(OpenDir *parent, size_t entry) {
+// The read of `step` once it is no longer under way: the walker's thread
+// reads what comes later rather than wait. Under the lock.
+static OpenDir *awaitRead(std::unique_lock<std::mutex> &lock, StepRef step) {
+    while (step->state == stateReading)
+        if (!readNext(lock, false)) waitForThreads(lock);
+    OpenDir *dir = nullptr;
+    if (step->state == stateReady) {
+        dir = step->result;
+        ra->entries -= dir->count;
+        ra->counts.taken += 1;
+    }
+    eraseStep(step);
+    ra->reads -= 1;
+    wakeThreads();
+    return dir;
+}
+
+OpenDir *readAheadTake(OpenDir *parent, uint32_t entry) {
     if (ra == nullptr) return nullptr;
+    sampleLoad();
     OpenDir *dir = nullptr;
     {
         std::unique_lock<std::mutex> lock(ra->lock);
+        if (threadsAllowed() > ra->threadsStarted && !ra->starting) {
+            lock.unlock();
+            keepThreads();  // reads began to wait: more threads may read
+            lock.lock();
+        }
         StepRef step = findStep(lock, parent, entry);
         if (step == ra->steps.end()) return nullptr;
         if (step->kind == stepRun) {
@@ -381,31 +765,56 @@ OpenDir *readAheadTake(OpenDir *parent, size_t entry) {
             if (++step->next == step->end) eraseStep(step);
             return nullptr;
         }
-        // Rather than wait, the walker's thread reads what comes later.
-        while (step->state == stateReading)
-            if (!readNext(lock, false)) waitForThreads(lock);
-        if (step->state == stateReady) {
-            dir = step->result;
-            ra->entries -= dir->entries.size();
-            ra->counts.taken += 1;
-        }
-        eraseStep(step);
-        ra->reads -= 1;
-        wakeThreads();
+        dir = awaitRead(lock, step);
         if (dir == nullptr) return nullptr;
     }
-    if (stillThere(parent, entry, dir)) return dir;
-    {
-        std::unique_lock<std::mutex> lock(ra->lock);
-        ra->counts.taken -= 1;
-        ra->counts.rejected += 1;
-        dropBelow(lock, dir);
-    }
+    if (stillThere(dir)) return dir;
+    std::unique_lock<std::mutex> lock(ra->lock);
+    ra->counts.taken -= 1;
+    ra->counts.rejected += 1;
+    dropBelow(lock, dir);
     freeDir(dir);
     return nullptr;
 }
 
 // Starts the threads; read-ahead stays off when none can be started.
+// Starts pool threads until as many as may read now are running (never
+// more than the pool), one caller at a time; the read-ahead stops when not
+// one can be started. Takes the lock.
+static void keepThreads() {
+    int wanted;
+    {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        wanted = ra->stopped || ra->starting ? 0 : threadsAllowed();
+        if (ra->threadsStarted >= wanted) return;
+        ra->starting = true;
+    }
+    pthread_attr_t attributes;
+    bool failed = pthread_attr_init(&attributes) != 0;
+    int started = 0;
+    if (!failed) {
+        pthread_attr_setstacksize(&attributes, threadStack);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        sigset_t mask;  // the threads never run a handler of the walker's thread
+        blockEndSignals(&mask);
+        for (int i = ra->threadsStarted; i < wanted && !failed; ++i) {
+            pthread_t thread;
+            failed = pthread_create(&thread, &attributes, threadMain, nullptr) != 0;
+            started += failed ? 0 : 1;
+        }
+        restoreSignalMask(&mask);
+        pthread_attr_destroy(&attributes);
+    }
+    std::lock_guard<std::mutex> lock(ra->lock);
+    ra->starting = false;
+    ra->threadsStarted += started;
+    if (failed) ra->poolThreads = ra->cpuThreads = ra->threadsStarted;
+    if (ra->threadsStarted == 0) ra->stopped = true;  // not one: the walker reads alone
+    ra->cpuAllowed = std::min(ra->cpuAllowed, ra->poolThreads);
+}
+
+// Sets the read-ahead up: its window, and as many threads as the machine's
+// load leaves room for.
 static void start() {
     static bool tried = false;
     if (tried) return;
@@ -414,33 +823,13 @@ static void start() {
     ReadAhead *state = new ReadAhead();
     state->maxReads = windowForDescriptors();
     state->maxEntries = windowEntries;
-    int threads = threadsWanted();
-    state->poolThreads = threads;
-    state->cpuThreads = std::min(threads, cpuThreads());
+    state->spare.reserve(maxSpare);
+    state->poolThreads = threadsWanted();
+    state->cpuThreads = std::min(state->poolThreads, cpuThreads());
+    state->cpuAllowed = state->cpuThreads;
     ra = state;
-    pthread_attr_t attributes;
-    bool small = pthread_attr_init(&attributes) == 0;
-    if (small) {
-        pthread_attr_setstacksize(&attributes, threadStack);
-        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
-    }
-    int started = 0;
-    sigset_t mask;  // the threads never run a handler of the walker's thread
-    blockEndSignals(&mask);
-    for (int i = 0; small && i < threads; ++i) {
-        pthread_t thread;
-        if (pthread_create(&thread, &attributes, threadMain, nullptr) != 0) break;
-        started += 1;
-    }
-    restoreSignalMask(&mask);
-    if (small) pthread_attr_destroy(&attributes);
-    if (started == 0) {
-        ra = nullptr;
-        return;
-    }
-    std::lock_guard<std::mutex> lock(ra->lock);
-    ra->poolThreads = started;
-    ra->cpuThreads = std::min(started, ra->cpuThreads);
+    sampleLoad();
+    keepThreads();
 }
 
 void readAheadScheduled(OpenDir *dir) {
@@ -451,15 +840,15 @@ void readAheadScheduled(OpenDir *dir) {
         return;  // no state could be had: the walk goes on without
     }
     if (ra == nullptr) return;
+    sampleLoad();
     std::lock_guard<std::mutex> lock(ra->lock);
-    if (ra->stopped) return;
+    if (ra->stopped || threadsAllowed() == 0) return;  // no core free: the walker reads them
     try {
-        ra->steps.push_front(Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
+        insertStep(ra->steps.begin(), Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr, 0});
     } catch (const std::bad_alloc &) {
         ra->stopped = true;
         return;
     }
-    dir->steps += 1;
     wakeThreads();
 }
 
@@ -470,9 +859,14 @@ void readAheadStop() {
     for (;;) {
         StepRef step = ra->steps.begin();
         while (step != ra->steps.end() && isAbandoned(*step)) ++step;
-        if (step == ra->steps.end()) return;
+        if (step == ra->steps.end()) break;
         dropStep(lock, step);
     }
+    for (OpenDir *dir : ra->spare) {
+        clearDir(dir);
+        delete dir;
+    }
+    ra->spare.clear();
 }
 
 void readAheadReleased(OpenDir *dir) {
@@ -485,16 +879,22 @@ void readAheadSettle() {
     if (ra == nullptr) return;
     std::unique_lock<std::mutex> lock(ra->lock);
     for (;;) {
-        bool busy = false, startable = false;
-        for (const Step &step : ra->steps) {
-            busy = busy || (step.kind == stepRead && step.state == stateReading);
-            startable = startable || step.kind == stepRun;
-        }
-        startable = startable && ra->reads < ra->maxReads && ra->entries < ra->maxEntries;
-        if (!busy && !startable) return;
+        bool busy = false;
+        for (const Step &step : ra->steps) busy = busy || (step.kind == stepRead && step.state == stateReading);
+        if (!busy && !(worthWaking() && threadsAllowed() > 0)) return;
         waitForThreads(lock);
     }
 }
+
+bool readAheadRecycled(OpenDir *dir) {
+    if (ra == nullptr) return false;
+    std::lock_guard<std::mutex> lock(ra->lock);
+    if (ra->stopped || ra->spare.size() >= maxSpare) return false;
+    ra->spare.push_back(dir);  // its descriptor is closed where it is read into next
+    return true;
+}
+
+void readAheadIgnoreLoad() { loadIgnored = true; }
 
 ReadAheadCounts readAheadCounts() {
     if (ra == nullptr) return ReadAheadCounts{0, 0, 0};

@@ -49,6 +49,7 @@ class PosixMachine : public ::testing::Environment {
         setenv("FOLMAR_DRIVES", drives.c_str(), 1);
         setenv("FOLMAR_READAHEAD", "many", 1);  // no number: the default number of threads
         platformStartUp(nullptr, nullptr);  // as the program starts: the read-ahead's window needs open files
+        posix::readAheadIgnoreLoad();
     }
     void TearDown() override { removeTree(""); }
 };
