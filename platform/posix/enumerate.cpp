@@ -63,6 +63,10 @@ static std::vector<size_t> &freeHandles = state.freeHandles;
 static std::string &spelledPath = state.spelledPath;
 static std::vector<Spelled> &spelledDirs = state.spelled;
 static const size_t maxSearchPath = walkPathBytes + 8;
+// Open directories that hold a descriptor, and the first of them that may:
+// every one before it has given its descriptor up.
+static size_t heldCount = 0;
+static size_t firstHeld = 0;
 static uint32_t lastError = 0;  // of the latest findFirstFile that failed
 
 // The Windows error code of a failed open or read. ELOOP stands for a
@@ -111,6 +115,8 @@ static void releaseDir(OpenDir *dir) {
     for (size_t i = openDirs.size(); i-- > 0;) {
         if (openDirs[i] == dir) {
             openDirs.erase(openDirs.begin() + (long)i);
+            heldCount -= dir->fd >= 0 ? 1 : 0;
+            firstHeld -= i < firstHeld ? 1 : 0;
             break;
         }
     }
@@ -142,13 +148,13 @@ static void giveUpDescriptor(OpenDir *dir) {
 // room for `more` to come, giving up the outermost ones first (never the
 // innermost, through which the next one is opened).
 static void boundDescriptors(size_t more = 0) {
-    size_t held = 0;
-    for (const OpenDir *dir : openDirs) held += dir->fd >= 0 ? 1 : 0;
-    for (size_t i = 0; held + more > heldLimit() && i + 1 < openDirs.size(); ++i) {
+    size_t i = firstHeld;
+    for (; heldCount + more > heldLimit() && i + 1 < openDirs.size(); ++i) {
         if (openDirs[i]->fd < 0) continue;
         giveUpDescriptor(openDirs[i]);
-        --held;
+        --heldCount;
     }
+    firstHeld = i;
 }
 
 // Opens the directory at the native path `path` (absolute), which may be
@@ -188,6 +194,12 @@ static bool reopenDir(OpenDir *dir) {
         return false;
     }
     dir->fd = fd;
+    heldCount += 1;
+    for (size_t i = openDirs.size(); i-- > 0;) {
+        if (openDirs[i] != dir) continue;
+        firstHeld = i < firstHeld ? i : firstHeld;
+        break;
+    }
     boundDescriptors();
     return true;
 }
@@ -198,6 +210,7 @@ static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) 
         dir->key = key;
         dir->onDrive = onDrive;
         openDirs.push_back(dir);
+        heldCount += dir->fd >= 0 ? 1 : 0;
     } catch (const std::bad_alloc &) {
         releaseDir(dir);
         throw;

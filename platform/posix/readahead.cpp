@@ -53,6 +53,7 @@ typedef std::list<Step>::iterator StepRef;
 struct StatJob {
     OpenDir *dir;
     uint32_t next, end;   // records not handed out yet
+    uint32_t batch;       // records a batch takes
     int busy;             // batches being stat'ed
     StatOutcome outcome;
 };
@@ -95,9 +96,12 @@ static const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB eac
 static const size_t maxSpare = 16;  // each may still hold a descriptor
 // Room the window must have again before a thread that found it full is woken.
 static const size_t windowSlack = 32;
-// A directory with this many files to stat is shared out, in batches.
+// A directory with this many files to stat is shared out in batches, to
+// the threads that may read and to any that waits (the walker waiting for
+// it, down a deep chain); one this large starts the threads itself.
 static const uint32_t splitLeast = 4096;
-static const uint32_t batchEntries = 1024;
+static const uint32_t splitWhenWaited = 64;
+static const uint32_t batchLeast = 32, batchMost = 1024;
 // Walk-order keys: a new step gets its predecessor's key plus the gap, and
 // the list is numbered afresh, the spacing apart, when no key is left.
 static const uint64_t orderGap = (uint64_t)1 << 20;
@@ -182,24 +186,48 @@ static long long fieldAfter(const char *text, int skip) {
     return field == nullptr || *field < '0' || *field > '9' ? -1 : std::atoll(field);
 }
 
-// What a pool thread notes of its own reads, to tell whether they wait on
-// the disk or the network: they then switch away of their own accord
-// (getrusage, asked once per readWatched of reading).
-struct ReadWatch {
-    uint64_t readingNs = 0;   // spent in reads since the last look
-    unsigned reads = 0;
-    unsigned idleWaits = 0;   // waits for work, which switch away too
-    long switches = 0;        // voluntary context switches at the last look
+// What a thread notes of its own time, to tell whether its reads wait on
+// the disk or the network: the time it spent on the CPU and waiting for one
+// (/proc/thread-self/schedstat), and waiting for other threads of the
+// read-ahead; the rest of the time it read, it slept in the file system.
+struct SleepWatch {
+    int fd = -2;              // this thread's schedstat
+    uint64_t wallNs = 0;      // at the last look
+    uint64_t busyNs = 0;      // on the CPU, waiting for one, or for other threads, until then
+    uint64_t readingNs = 0;   // spent reading since (a pool thread's reads)
+    bool looked = false;
 };
-static thread_local ReadWatch watch;
-static const uint64_t readWatched = 10000000;  // ns
+static thread_local SleepWatch sleepWatch;
+static thread_local uint64_t waitedForThreadsNs = 0;  // in waitForThreads
+static const uint64_t readWatched = 10000000;  // ns of reading between looks
 
-static long voluntarySwitches() {
-#ifdef RUSAGE_THREAD
-    struct rusage usage;
-    if (getrusage(RUSAGE_THREAD, &usage) == 0) return usage.ru_nvcsw;
-#endif
-    return 0;
+// This thread's time on the CPU, waiting for one, and waiting for other
+// threads so far; false when not known.
+static bool busyTime(SleepWatch &w, uint64_t *busy) {
+    if (w.fd == -2) w.fd = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
+    char text[128];
+    ssize_t got = w.fd < 0 ? -1 : pread(w.fd, text, sizeof text - 1, 0);
+    if (got <= 0) return false;
+    text[got] = '\0';
+    long long cpu = fieldAfter(text, 0), delay = fieldAfter(text, 1);
+    if (cpu < 0 || delay < 0) return false;
+    *busy = (uint64_t)cpu + (uint64_t)delay + waitedForThreadsNs;
+    return true;
+}
+
+// Whether this thread slept most of `span` ns (all the time since the last
+// look, or the time a pool thread spent reading): 1 yes, 0 no, -1 when
+// there is nothing to compare with yet.
+static int sleptSinceLastLook(SleepWatch &w, bool reading) {
+    uint64_t busy, wall = nowNanoseconds(CLOCK_MONOTONIC);
+    if (!busyTime(w, &busy)) return -1;
+    long long span = reading ? (long long)w.readingNs : (long long)(wall - w.wallNs);
+    int slept = w.looked ? (span - (long long)(busy - w.busyNs)) * 10 > span * 3 : -1;
+    w.wallNs = wall;
+    w.busyNs = busy;
+    w.readingNs = 0;
+    w.looked = true;
+    return slept;
 }
 
 // Notes whether recent reads waited on the disk or the network; a pool
@@ -210,52 +238,14 @@ static void noteWaited(bool waited, int continuing) {
     if (threadsAllowed() > allowed) wakeThreads(continuing);
 }
 
-// Notes a read of a pool thread that took `ns`; every readWatched, whether
-// most of them waited. Under the lock.
+// Notes a read of a pool thread that took `ns`; every readWatched of
+// reading, whether they waited. Under the lock.
 static void noteRead(uint64_t ns) {
-    watch.readingNs += ns;
-    watch.reads += 1;
-    if (watch.readingNs < readWatched) return;
-    long switches = voluntarySwitches();
-    long waits = switches - watch.switches - (long)watch.idleWaits;
-    bool waited = waits >= 2 && (unsigned long)waits * 4 >= watch.reads;
-    watch = ReadWatch();
-    watch.switches = switches;
-    noteWaited(waited, 1);
-}
-
-// What the walker's thread notes of its own time (/proc/thread-self/
-// schedstat): on the CPU, waiting for one, waiting for the read-ahead; the
-// rest it slept, on the disk or the network, reading directories itself.
-struct WalkerWatch {
-    int fd = -2;
-    uint64_t wallNs = 0, cpuNs = 0, delayNs = 0, waitedNs = 0;
-    bool read = false;
-};
-static WalkerWatch walkerWatch;
-static uint64_t walkerWaitedNs = 0;        // in waitForThreads, on the walker's thread
-static thread_local bool poolThread = false;
-
-// The walker's thread slept most of the time since the last look.
-static bool walkerSlept() {
-    WalkerWatch &w = walkerWatch;
-    if (w.fd == -2) w.fd = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
-    char text[128];
-    ssize_t got = w.fd < 0 ? -1 : pread(w.fd, text, sizeof text - 1, 0);
-    if (got <= 0) return false;
-    text[got] = '\0';
-    long long cpu = fieldAfter(text, 0), delay = fieldAfter(text, 1);
-    uint64_t wall = nowNanoseconds(CLOCK_MONOTONIC);
-    if (cpu < 0 || delay < 0) return false;
-    bool slept = false;
-    if (w.read) {
-        long long span = (long long)(wall - w.wallNs);
-        long long busy = (cpu - (long long)w.cpuNs) + (delay - (long long)w.delayNs) +
-                         (long long)(walkerWaitedNs - w.waitedNs);
-        slept = (span - busy) * 10 > span * 3;
-    }
-    w = WalkerWatch{w.fd, wall, (uint64_t)cpu, (uint64_t)delay, walkerWaitedNs, true};
-    return slept;
+    SleepWatch &w = sleepWatch;
+    w.readingNs += ns;
+    if (w.looked && w.readingNs < readWatched) return;
+    int slept = sleptSinceLastLook(w, true);
+    if (slept >= 0) noteWaited(slept == 1, 1);
 }
 
 // What the walker's thread knows of the machine's load: the cores that
@@ -337,7 +327,7 @@ static void sampleLoad() {
     uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
     if (loadIgnored || (load.read && now - load.sampled < loadEvery)) return;
     load.sampled = now;
-    bool slept = walkerSlept();
+    bool slept = sleptSinceLastLook(sleepWatch, false) == 1;  // reading directories itself
     int others = othersSinceLastReading();
     if (others >= 0) {
         load.othersAverage = load.known ? (load.othersAverage + others) / 2 : others;
@@ -572,7 +562,7 @@ static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
 // Takes the next batch of `job` and stats it, unlocked. Under the lock.
 static void statBatch(std::unique_lock<std::mutex> &lock, StatJob *job, bool pooled) {
     uint32_t from = job->next, to = from;
-    for (uint32_t n = 0; n < batchEntries && to < job->end; ++n) to = nextEntry(job->dir, to);
+    for (uint32_t n = 0; n < job->batch && to < job->end; ++n) to = nextEntry(job->dir, to);
     job->next = to;
     job->busy += 1;
     if (pooled) ra->threadsReading += 1;
@@ -590,11 +580,12 @@ static void statBatch(std::unique_lock<std::mutex> &lock, StatJob *job, bool poo
     if (job->busy == 0 && job->next == job->end && ra->waiters > 0) ra->done.notify_all();
 }
 
-// A batch for a pool thread: the first job with one left. Under the lock.
-static bool statNext(std::unique_lock<std::mutex> &lock) {
+// A batch for a thread that can help: the first job with one left. Under
+// the lock.
+static bool statNext(std::unique_lock<std::mutex> &lock, bool pooled) {
     for (StatJob *job : ra->jobs) {
         if (job->next == job->end) continue;
-        statBatch(lock, job, true);
+        statBatch(lock, job, pooled);
         return true;
     }
     return false;
@@ -602,14 +593,21 @@ static bool statNext(std::unique_lock<std::mutex> &lock) {
 
 // The calling thread waits for a read or a batch to be done. Under the lock.
 static void waitForThreads(std::unique_lock<std::mutex> &lock) {
-    uint64_t start = poolThread ? 0 : nowNanoseconds(CLOCK_MONOTONIC);
+    uint64_t start = nowNanoseconds(CLOCK_MONOTONIC);
     ra->waiters += 1;
     ra->done.wait(lock);
     ra->waiters -= 1;
-    if (!poolThread) walkerWaitedNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
+    waitedForThreadsNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
 }
 
 static void start();
+
+// Threads that would take a batch now: waiting for a read or a batch, or
+// idle in the pool and allowed to read. Under the lock.
+static int helpers() {
+    int pool = std::min(ra->idleThreads, std::max(0, threadsAllowed() - ra->threadsReading));
+    return ra->waiters + pool;
+}
 
 void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
     uint32_t from = firstEntry(dir), to = dir->records.used;
@@ -618,22 +616,23 @@ void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
             start();
         } catch (const std::bad_alloc &) {
         }
+        if (ra != nullptr) keepThreads();
     }
-    if (toStat < splitLeast || ra == nullptr) return statRange(dir, from, to, outcome);
-    keepThreads();
-    StatJob job = {dir, from, to, 0, *outcome};
+    if (toStat < splitWhenWaited || ra == nullptr) return statRange(dir, from, to, outcome);
+    StatJob job = {dir, from, to, std::min(batchMost, std::max(batchLeast, toStat / 4)), 0, *outcome};
     std::unique_lock<std::mutex> lock(ra->lock);
-    if (ra->stopped || threadsAllowed() == 0) {
-        lock.unlock();
-        return statRange(dir, from, to, outcome);
-    }
+    bool shared = !ra->stopped && (threadsAllowed() > 0 || helpers() > 0);
     try {
-        ra->jobs.push_back(&job);
+        if (shared) ra->jobs.push_back(&job);
     } catch (const std::bad_alloc &) {
+        shared = false;
+    }
+    if (!shared) {
         lock.unlock();
         return statRange(dir, from, to, outcome);
     }
     wakeThreads();
+    if (ra->waiters > 0) ra->done.notify_all();
     while (job.next < job.end) statBatch(lock, &job, false);
     while (job.busy > 0) waitForThreads(lock);
     ra->jobs.erase(std::find(ra->jobs.begin(), ra->jobs.end(), &job));
@@ -641,13 +640,10 @@ void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
 }
 
 static void *threadMain(void *) {
-    poolThread = true;
     std::unique_lock<std::mutex> lock(ra->lock);
-    watch.switches = voluntarySwitches();
     for (;;) {
-        if (ra->threadsReading < threadsAllowed() && (statNext(lock) || readNext(lock, true))) continue;
+        if (ra->threadsReading < threadsAllowed() && (statNext(lock, true) || readNext(lock, true))) continue;
         ra->idleThreads += 1;
-        watch.idleWaits += 1;
         ra->work.wait(lock);
         ra->idleThreads -= 1;
     }
@@ -731,10 +727,11 @@ static bool stillThere(const OpenDir *dir) {
 }
 
 // The read of `step` once it is no longer under way: the walker's thread
-// reads what comes later rather than wait. Under the lock.
+// stats a batch of it, or reads what comes later, rather than wait. Under
+// the lock.
 static OpenDir *awaitRead(std::unique_lock<std::mutex> &lock, StepRef step) {
     while (step->state == stateReading)
-        if (!readNext(lock, false)) waitForThreads(lock);
+        if (!statNext(lock, false) && !readNext(lock, false)) waitForThreads(lock);
     OpenDir *dir = nullptr;
     if (step->state == stateReady) {
         dir = step->result;
