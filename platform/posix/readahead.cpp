@@ -472,8 +472,8 @@ static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool 
     const Entry &child = entryAt(parent, entry);
     const char *name = nameOf(child);
     try {
-        struct stat st;  // through its descriptor's own ".", so it must be searchable
-        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
+        struct stat st;
+        if (!openChildDir(parent, name, dir) || fstat(dir->fd, &st) != 0 || !readEntries(dir))
             return false;
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
@@ -716,14 +716,14 @@ static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, uin
     }
 }
 
-// The directory read ahead is unchanged and still in its place: the same
-// file system and inode, not removed, and the same status change time
-// (entries, mode, owner, a rename), from its own open descriptor.
+// The directory read ahead is unchanged and still in its place: not
+// removed, and the same status change time (entries, mode, owner, a
+// rename), from its own open descriptor.
 static bool stillThere(const OpenDir *dir) {
     struct stat st;
     if (fstat(dir->fd, &st) != 0) return false;
-    return st.st_nlink > 0 && st.st_dev == dir->identity.dev && st.st_ino == dir->identity.ino &&
-           st.st_ctim.tv_sec == dir->identity.ctime.tv_sec && st.st_ctim.tv_nsec == dir->identity.ctime.tv_nsec;
+    return st.st_nlink > 0 && st.st_ctim.tv_sec == dir->identity.ctime.tv_sec &&
+           st.st_ctim.tv_nsec == dir->identity.ctime.tv_nsec;
 }
 
 // The read of `step` once it is no longer under way: the walker's thread
