@@ -123,11 +123,12 @@ void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome) {
     }
 }
 
-bool readEntries(OpenDir *dir) {
+bool readEntries(OpenDir *dir, bool searchable) {
     addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0);
     Reading reading = {dir, 0};
     if (!readDirectory(dir->fd, takeEntry, &reading)) return false;
     StatOutcome outcome;
+    outcome.searched = searchable;
     statEntries(dir, reading.toStat, &outcome);
     if (outcome.denied) {
         errno = EACCES;

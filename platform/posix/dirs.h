@@ -119,9 +119,10 @@ bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // type from the directory itself (stat'ed only when it does not say), and
 // the size of every non-directory. False (errno set) on a read error, and
 // when the directory can be listed but not searched, so that no size in it
-// could be read (a directory without files is stat'ed to know). Safe on
-// any thread for a directory it owns.
-bool readEntries(OpenDir *dir);
+// could be read; `searchable` says the caller has already found that it can
+// be (else a directory without files is stat'ed to know). Safe on any
+// thread for a directory it owns.
+bool readEntries(OpenDir *dir, bool searchable);
 // What the stats of a directory's entries found: some size could be read
 // (so the directory can be searched); access was denied.
 struct StatOutcome {

@@ -225,7 +225,7 @@ static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) 
 static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) {
     bool read = false;
     try {
-        read = readEntries(dir);
+        read = readEntries(dir, false);
     } catch (const std::bad_alloc &) {
         releaseDir(dir);
         throw;

@@ -76,6 +76,7 @@ struct ReadAhead {
     int cpuThreads = 1;            // may read at once while reads keep to the CPU and cores are free
     int cpuAllowed = 1;            // of those, as many as cores are free now
     int poolThreads = 1;           // may read at once while reads wait on the disk
+    bool fixed = false;            // the pool's size was set: every thread may read
     int threadsStarted = 0;        // of the pool
     bool starting = false;         // a thread is starting more
     unsigned waitedShare = 448;    // of the recent reads, those that waited, in 1/1024
@@ -121,16 +122,23 @@ static int cpuThreads() {
     return cores() <= 2 ? 1 : cores() > 5 ? 4 : cores() - 1;
 }
 
-// The threads of the pool: FOLMAR_READAHEAD, 0 for none (read-ahead off);
-// else enough to keep a disk or a network busy while reads wait.
-static int threadsFromEnvironment() {
-    int fallback = std::max(8, cpuThreads() + 3);
+// FOLMAR_READAHEAD: the threads of the pool, 0 for none (read-ahead off);
+// a number sets how many read, whatever the machine's load. Unset (or no
+// number), as many read as cores are free, and enough to keep a disk or a
+// network busy while reads wait.
+struct ThreadSetting {
+    int threads;
+    bool fixed;
+};
+
+static ThreadSetting settingFromEnvironment() {
+    ThreadSetting fallback = {std::max(8, cpuThreads() + 3), false};
     const char *text = std::getenv("FOLMAR_READAHEAD");
     if (text == nullptr || *text == '\0') return fallback;
     char *end = nullptr;
     long threads = std::strtol(text, &end, 10);
     if (*end != '\0' || threads < 0) return fallback;
-    return threads > maxThreads ? maxThreads : (int)threads;
+    return ThreadSetting{threads > maxThreads ? maxThreads : (int)threads, true};
 }
 
 // Directories the window may hold open: the walker keeps room for the
@@ -143,13 +151,13 @@ static size_t windowForDescriptors() {
     return spare < windowDirs ? spare : windowDirs;
 }
 
-static int threadsWanted() {
-    static const int threads = threadsFromEnvironment();
-    return threads;
+static const ThreadSetting &threadSetting() {
+    static const ThreadSetting setting = settingFromEnvironment();
+    return setting;
 }
 
 bool readAheadOn() {
-    static const bool on = threadsWanted() > 0 && windowForDescriptors() > 0;
+    static const bool on = threadSetting().threads > 0 && windowForDescriptors() > 0;
     return on;
 }
 
@@ -161,10 +169,11 @@ static uint64_t nowNanoseconds(clockid_t clock) {
     return (uint64_t)now.tv_sec * 1000000000u + (uint64_t)now.tv_nsec;
 }
 
-// Threads that may read at once now: the pool while most recent reads
-// waited on the disk or the network, else the free cores'. Under the lock.
+// Threads that may read at once now: the pool when its size was set, or
+// while most recent reads waited on the disk or the network, else the free
+// cores'. Under the lock.
 static int threadsAllowed() {
-    return ra->waitedShare > 512 ? ra->poolThreads : ra->cpuAllowed;
+    return ra->fixed || ra->waitedShare > 512 ? ra->poolThreads : ra->cpuAllowed;
 }
 
 static bool worthWaking();
@@ -325,7 +334,7 @@ static void *threadMain(void *);
 // busy. Takes the lock.
 static void sampleLoad() {
     uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
-    if (loadIgnored || (load.read && now - load.sampled < loadEvery)) return;
+    if (loadIgnored || ra->fixed || (load.read && now - load.sampled < loadEvery)) return;
     load.sampled = now;
     bool slept = sleptSinceLastLook(sleepWatch, false) == 1;  // reading directories itself
     int others = othersSinceLastReading();
@@ -472,8 +481,8 @@ static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool 
     const Entry &child = entryAt(parent, entry);
     const char *name = nameOf(child);
     try {
-        struct stat st;
-        if (!openChildDir(parent, name, dir) || fstat(dir->fd, &st) != 0 || !readEntries(dir))
+        struct stat st;  // through its descriptor's own ".", so it must be searchable
+        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
             return false;
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
@@ -821,7 +830,8 @@ static void start() {
     state->maxReads = windowForDescriptors();
     state->maxEntries = windowEntries;
     state->spare.reserve(maxSpare);
-    state->poolThreads = threadsWanted();
+    state->poolThreads = threadSetting().threads;
+    state->fixed = threadSetting().fixed;
     state->cpuThreads = std::min(state->poolThreads, cpuThreads());
     state->cpuAllowed = state->cpuThreads;
     ra = state;
