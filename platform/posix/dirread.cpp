@@ -67,7 +67,7 @@ void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8
     Entry &entry = *(Entry *)at;
     uint16_t shortLength = (uint16_t)length;  // NAME_MAX is 255
     entry.kind = kind;
-    entry.flags = flags | (isUnsafeName(name) ? flagUnsafe : 0);
+    entry.flags = flags | (isUnsafeName(name, length) ? flagUnsafe : 0);
     std::memcpy(entry.length, &shortLength, sizeof shortLength);
     setSize(entry, size);
     std::memcpy(at + sizeof(Entry), name, length);

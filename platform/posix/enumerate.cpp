@@ -433,15 +433,15 @@ static void prepareWalk(OpenDir *dir, size_t windowsLength) {
     readAheadScheduled(dir);
 }
 
-// Splits a search path at its last separator: the length of the directory
-// part (up to and including that separator) goes to `dirLength`, the pattern
-// or name is returned.
-static const char *splitSearchPath(const char *searchPath, size_t *dirLength) {
-    const char *tail = searchPath;
+// Splits a search path of `length` bytes at its last separator, found from
+// the end: the length of the directory part (up to and including that
+// separator) goes to `dirLength`, the pattern or name is returned.
+static const char *splitSearchPath(const char *searchPath, size_t length, size_t *dirLength) {
+    const char *start = searchPath;
     if (((searchPath[0] | 0x20) >= 'a' && (searchPath[0] | 0x20) <= 'z') && searchPath[1] == ':')
-        tail = searchPath + 2;
-    for (const char *c = tail; *c != '\0'; ++c)
-        if (*c == '\\' || *c == '/') tail = c + 1;
+        start = searchPath + 2;
+    const char *tail = searchPath + length;
+    while (tail > start && tail[-1] != '\\' && tail[-1] != '/') --tail;
     *dirLength = (size_t)(tail - searchPath);
     return tail;
 }
@@ -491,12 +491,13 @@ static OpenDir *spelledDirectory(const char *dirPath, size_t length, bool *opene
         std::memcmp(dirPath, spelledPath.data(), parentLength) != 0)
         return nullptr;
     Spelled parent = spelledDirs[index - 1];
-    std::string key = parent.dir->key;
+    static std::string key, childName;  // kept for their buffers
+    key = parent.dir->key;
     if (parent.dir->onDrive || !key.empty()) key += '\\';
     key.append(name, nameLength);
     if (findOpenDir(key, key.size(), parent.dir->onDrive) != nullptr) return nullptr;  // by its key
     *known = true;
-    std::string childName(name, nameLength);
+    childName.assign(name, nameLength);
     OpenDir *child = openChild(parent.dir, childName.c_str(), key, parent.dir->onDrive);
     if (child == nullptr) return nullptr;
     forgetSpelled(index);
@@ -518,12 +519,12 @@ static void spellAnew(OpenDir *dir, const char *dirPath, size_t length, size_t c
 }
 
 // findFirstFile without the care for memory; errno says why it failed.
-static FindHandle openEnumeration(const char *searchPath, FindData *data) {
+static FindHandle openEnumeration(const char *searchPath, size_t length, FindData *data) {
     static std::string dirPath;
     static PathKey key;
     errno = ENOENT;
     size_t dirLength;
-    const char *tail = splitSearchPath(searchPath, &dirLength);
+    const char *tail = splitSearchPath(searchPath, length, &dirLength);
     if (*tail == '\0') return invalidFindHandle;
     bool whole = std::strcmp(tail, "*.*") == 0 || std::strcmp(tail, "*") == 0;
     bool opened = false, known = false;
@@ -552,10 +553,11 @@ static FindHandle openEnumeration(const char *searchPath, FindData *data) {
 // what it holds; the enumeration is then tried once more.
 FindHandle findFirstFile(const char *searchPath, FindData *data, bool) {
     lastError = errorCodeOf(ENOENT);
-    if (searchPath == nullptr || std::strlen(searchPath) >= maxSearchPath) return invalidFindHandle;
+    size_t length = searchPath == nullptr ? maxSearchPath : std::strlen(searchPath);
+    if (length >= maxSearchPath) return invalidFindHandle;
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
-            FindHandle handle = openEnumeration(searchPath, data);
+            FindHandle handle = openEnumeration(searchPath, length, data);
             if (handle == invalidFindHandle) lastError = errorCodeOf(errno);
             return handle;
         } catch (const std::bad_alloc &) {

@@ -3,6 +3,7 @@
 // walk) or of others (the walk checks that they do not lead back up its
 // branch), and which file system holds a path (for the drive type); and
 // which open files lie on a kernel pseudo file system.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cstdint>
@@ -10,7 +11,6 @@
 #include <sys/vfs.h>
 #endif
 #include <unordered_map>
-#include <unordered_set>
 
 #include "platform/posix/posix.h"
 
@@ -70,7 +70,7 @@ bool isPseudoFileSystem(const char *type) {
 struct MountTable {
     std::vector<Mount> mounts;                    // in mount order; a later one covers an earlier
     std::unordered_map<std::string, bool> points; // mount point: its top mount is pseudo
-    std::unordered_set<std::string> lastNames;    // the mount points' last components
+    std::vector<std::string> lastNames;           // the mount points' last components, once each
 };
 
 // The last component of a path ("" for "/").
@@ -90,7 +90,9 @@ static MountTable *readMountTable() {
     std::fclose(file);
     for (const Mount &m : table->mounts) {
         table->points[m.path] = isPseudoFileSystem(m.type.c_str());
-        table->lastNames.insert(lastName(m.path));
+        std::string name = lastName(m.path);
+        if (std::find(table->lastNames.begin(), table->lastNames.end(), name) == table->lastNames.end())
+            table->lastNames.push_back(name);
     }
     return table;
 }
@@ -121,7 +123,10 @@ MountKind mountPointKind(const std::string &path) {
     const MountTable &table = mountTable();
     size_t slash = path.rfind('/');
     size_t start = slash == std::string::npos ? 0 : slash + 1;
-    if (table.lastNames.find(path.substr(start)) == table.lastNames.end()) return notMountPoint;
+    bool named = false;
+    for (const std::string &name : table.lastNames)
+        named = named || (name.size() == path.size() - start && path.compare(start, name.size(), name) == 0);
+    if (!named) return notMountPoint;
     auto found = table.points.find(path);
     if (found == table.points.end()) return notMountPoint;
     return found->second ? pseudoMountPoint : otherMountPoint;

@@ -348,13 +348,16 @@ static void sampleLoad() {
         return;
     }
     load.known = true;
-    int free = ((cores() - 1) * 256 - load.othersAverage + 128) / 256;
+    int free = (cores() - 1) * 256 - load.othersAverage;  // in 1/256 of a core
     bool more;
     {
         std::lock_guard<std::mutex> lock(ra->lock);
         int before = threadsAllowed();
         if (slept) noteWaited(true, 0);
-        ra->cpuAllowed = std::max(0, std::min(free, ra->cpuThreads));
+        // A part of a core is worth reading on: a thread goes on while a
+        // tenth of a core is free, and starts again once three tenths are.
+        int threads = (free + (ra->cpuAllowed > 0 ? 230 : 180)) / 256;
+        ra->cpuAllowed = std::max(0, std::min(threads, ra->cpuThreads));
         if (threadsAllowed() > before) wakeThreads();
         more = threadsAllowed() > ra->threadsStarted;
     }
