@@ -43,7 +43,7 @@ struct Step {
     OpenDir *dir;         // a run: whose subdirectories; a read: the parent
     size_t next, end;     // a run: dir->subdirs[next..end) not started
     uint32_t entry;       // a read: the record of dir being read
-    OpenDir *result;      // a read: the directory as read, once ready
+    OpenDir *result;      // a read: the directory read into; once ready, as read
     uint64_t order;       // rises along the list
 };
 
@@ -70,6 +70,7 @@ struct ReadAhead {
     size_t reads = 0;              // read steps listed: the window's directories
     size_t entries = 0;            // entries of the ready reads
     size_t maxReads = 0;           // the window
+    size_t hardReads = 0;          // the window for reads before those already claimed
     size_t maxEntries = 0;
     int idleThreads = 0;
     int threadsReading = 0;        // of the pool, not counting the walker's thread
@@ -79,8 +80,13 @@ struct ReadAhead {
     bool fixed = false;            // the pool's size was set: every thread may read
     int threadsStarted = 0;        // of the pool
     bool starting = false;         // a thread is starting more
-    unsigned waitedShare = 448;    // of the recent reads, those that waited, in 1/1024
-    int waiters = 0;               // threads waiting on `done`
+    uint64_t readingNs = 0;        // lately spent reading, halved as it grows
+    uint64_t sleptNs = 0;          // of that, asleep in the file system
+    bool waiting = false;          // reads sleep in the file system (a network's, a disk's)
+    bool diskReads = false;        // the walk reads from storage
+    int waiters = 0;               // threads waiting on `done` for any read or batch
+    const Step *awaited = nullptr; // the read the walker waits on `done` for
+    bool windowFull = false;       // a thread found it so; none is woken until it has room again
     bool stopped = false;          // memory ran short: nothing more is started
     ReadAheadCounts counts = {0, 0, 0};
 };
@@ -95,6 +101,7 @@ static const size_t windowEntries = 32768;
 static const int maxThreads = 16;
 static const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB each would crowd memory
 static const size_t maxSpare = 16;  // each may still hold a descriptor
+static const size_t runKeptPaused = 64;
 // Room the window must have again before a thread that found it full is woken.
 static const size_t windowSlack = 32;
 // A directory with this many files to stat is shared out in batches, to
@@ -132,7 +139,7 @@ struct ThreadSetting {
 };
 
 static ThreadSetting settingFromEnvironment() {
-    ThreadSetting fallback = {std::max(8, cpuThreads() + 3), false};
+    ThreadSetting fallback = {maxThreads, false};
     const char *text = std::getenv("FOLMAR_READAHEAD");
     if (text == nullptr || *text == '\0') return fallback;
     char *end = nullptr;
@@ -141,14 +148,14 @@ static ThreadSetting settingFromEnvironment() {
     return ThreadSetting{threads > maxThreads ? maxThreads : (int)threads, true};
 }
 
-// Directories the window may hold open: the walker keeps room for the
-// descriptors of its own branch (at most 32) and its files.
-static size_t windowForDescriptors() {
+// Directories the window may hold open, at most `most`: the walker keeps
+// room for the descriptors of its own branch (at most 32) and its files.
+static size_t windowForDescriptors(size_t most = windowDirs) {
     struct rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return windowDirs;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
     if (limit.rlim_cur < 64 + maxSpare + 16) return 0;
     size_t spare = (size_t)limit.rlim_cur - 64 - maxSpare;
-    return spare < windowDirs ? spare : windowDirs;
+    return spare < most ? spare : most;
 }
 
 static const ThreadSetting &threadSetting() {
@@ -170,10 +177,10 @@ static uint64_t nowNanoseconds(clockid_t clock) {
 }
 
 // Threads that may read at once now: the pool when its size was set, or
-// while most recent reads waited on the disk or the network, else the free
-// cores'. Under the lock.
+// while the walk reads from storage or its reads sleep in the file system,
+// else the free cores'. Under the lock.
 static int threadsAllowed() {
-    return ra->fixed || ra->waitedShare > 512 ? ra->poolThreads : ra->cpuAllowed;
+    return ra->fixed || ra->waiting || ra->diskReads ? ra->poolThreads : ra->cpuAllowed;
 }
 
 static bool worthWaking();
@@ -209,6 +216,7 @@ struct SleepWatch {
 static thread_local SleepWatch sleepWatch;
 static thread_local uint64_t waitedForThreadsNs = 0;  // in waitForThreads
 static const uint64_t readWatched = 10000000;  // ns of reading between looks
+static const uint64_t sleepWindow = 20000000;  // ns of reading the share of sleep is taken over
 
 // This thread's time on the CPU, waiting for one, and waiting for other
 // threads so far; false when not known.
@@ -224,38 +232,55 @@ static bool busyTime(SleepWatch &w, uint64_t *busy) {
     return true;
 }
 
-// Whether this thread slept most of `span` ns (all the time since the last
-// look, or the time a pool thread spent reading): 1 yes, 0 no, -1 when
-// there is nothing to compare with yet.
-static int sleptSinceLastLook(SleepWatch &w, bool reading) {
+// The time `span` this thread spent since its last look (all of it, or
+// for a pool thread the time it spent reading), and how much of it it
+// slept; false when there is nothing to compare with yet.
+static bool sleptSinceLastLook(SleepWatch &w, bool reading, uint64_t *span, uint64_t *slept) {
     uint64_t busy, wall = nowNanoseconds(CLOCK_MONOTONIC);
-    if (!busyTime(w, &busy)) return -1;
-    long long span = reading ? (long long)w.readingNs : (long long)(wall - w.wallNs);
-    int slept = w.looked ? (span - (long long)(busy - w.busyNs)) * 10 > span * 3 : -1;
+    if (!busyTime(w, &busy)) return false;
+    bool looked = w.looked;
+    *span = reading ? w.readingNs : wall - w.wallNs;
+    *slept = *span > busy - w.busyNs ? *span - (busy - w.busyNs) : 0;
     w.wallNs = wall;
     w.busyNs = busy;
     w.readingNs = 0;
     w.looked = true;
-    return slept;
+    return looked;
 }
 
-// Notes whether recent reads waited on the disk or the network; a pool
-// thread that goes on to read passes `continuing` 1. Under the lock.
-static void noteWaited(bool waited, int continuing) {
+// Adds `span` ns of reading, `slept` of them asleep in the file system, to
+// what the read-ahead knows: its reads wait (on a network file system,
+// which reads nothing from storage here) while lately half their time was
+// sleep (a quarter, once they did), and then more of them overlap the
+// waits.
+// A pool thread that goes on to read passes `continuing` 1. Under the lock.
+static void noteSleep(uint64_t span, uint64_t slept, int continuing) {
     int allowed = threadsAllowed();
-    ra->waitedShare = ra->waitedShare - ra->waitedShare / 4 + (waited ? 256 : 0);
+    ra->readingNs += span;
+    ra->sleptNs += slept;
+    if (ra->readingNs >= sleepWindow) {
+        uint64_t share = ra->sleptNs * 100 / ra->readingNs;
+        ra->waiting = share > (ra->waiting ? 25u : 50u);
+        ra->readingNs /= 2;
+        ra->sleptNs /= 2;
+    }
     if (threadsAllowed() > allowed) wakeThreads(continuing);
 }
 
 // Notes a read of a pool thread that took `ns`; every readWatched of
-// reading, whether they waited. Under the lock.
+// reading, how much of it slept. Under the lock.
 static void noteRead(uint64_t ns) {
     SleepWatch &w = sleepWatch;
     w.readingNs += ns;
     if (w.looked && w.readingNs < readWatched) return;
-    int slept = sleptSinceLastLook(w, true);
-    if (slept >= 0) noteWaited(slept == 1, 1);
+    uint64_t span, slept;
+    if (sleptSinceLastLook(w, true, &span, &slept)) noteSleep(span, slept, 1);
 }
+
+static const uint64_t loadEvery = 50;  // ms
+static const uint64_t diskEvery = 10;  // ms
+static const uint64_t diskLeast = 64 * 1024;  // bytes read from storage in a check that mean the disk waits
+static const int diskQuiet = 5;               // checks without that before reads no longer wait
 
 // What the walker's thread knows of the machine's load: the cores that
 // other work keeps busy, from the busy time of the whole machine
@@ -271,9 +296,13 @@ struct Load {
     int othersAverage = 0;     // in 1/256 of a core
     bool read = false;         // a reading is there to compare with
     bool known = false;        // othersAverage is
+    int ioFd = -2;             // /proc/self/io
+    uint64_t diskChecked = 0;  // when, in ms of the coarse clock
+    uint64_t readBytes = 0;    // read from storage until then
+    int quietChecks = diskQuiet;  // checks since the last that found storage read, up to diskQuiet
+    bool diskKnown = false;
 };
 static Load load;
-static const uint64_t loadEvery = 50;  // ms
 static bool loadIgnored = false;       // tests: as though every core were free
 
 // Threads runnable on the whole machine now, this one among them; -1 when
@@ -329,14 +358,53 @@ static int othersSinceLastReading() {
 static void keepThreads();
 static void *threadMain(void *);
 
+// Bytes this process has had read from storage so far (/proc/self/io);
+// false when not known.
+static bool storageBytes(uint64_t *bytes) {
+    if (load.ioFd == -2) load.ioFd = open("/proc/self/io", O_RDONLY | O_CLOEXEC);
+    char text[512];
+    ssize_t got = load.ioFd < 0 ? -1 : pread(load.ioFd, text, sizeof text - 1, 0);
+    if (got <= 0) return false;
+    text[got] = '\0';
+    const char *field = std::strstr(text, "read_bytes: ");
+    if (field == nullptr) return false;
+    *bytes = std::strtoull(field + 12, nullptr, 10);
+    return true;
+}
+
+// On the walker's thread, every diskEvery ms: whether the walk has read
+// from storage lately (then reads wait on the disk, and more of them
+// overlap the waits with one another's work). Takes the lock.
+static void checkDisk(uint64_t now) {
+    load.diskChecked = now;
+    uint64_t bytes;
+    if (!storageBytes(&bytes)) return;
+    bool reading = load.diskKnown && bytes - load.readBytes >= diskLeast;
+    load.quietChecks = reading ? 0 : std::min(load.quietChecks + 1, diskQuiet);
+    load.readBytes = bytes;
+    load.diskKnown = true;
+    bool more;
+    {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        int before = threadsAllowed();
+        ra->diskReads = load.quietChecks < diskQuiet;
+        if (threadsAllowed() > before) wakeThreads();
+        more = threadsAllowed() > ra->threadsStarted;
+    }
+    if (more) keepThreads();
+}
+
 // On the walker's thread, at most every loadEvery ms: the cores free for
 // reading ahead are those that neither other work nor the walker keeps
 // busy. Takes the lock.
 static void sampleLoad() {
+    if (loadIgnored) return;
     uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
-    if (loadIgnored || ra->fixed || (load.read && now - load.sampled < loadEvery)) return;
+    if (!load.diskKnown || now - load.diskChecked >= diskEvery) checkDisk(now);
+    if (ra->fixed || (load.read && now - load.sampled < loadEvery)) return;
     load.sampled = now;
-    bool slept = sleptSinceLastLook(sleepWatch, false) == 1;  // reading directories itself
+    uint64_t span = 0, slept = 0;  // the walker's own, while it reads every directory itself
+    bool looked = sleptSinceLastLook(sleepWatch, false, &span, &slept);
     int others = othersSinceLastReading();
     if (others >= 0) {
         load.othersAverage = load.known ? (load.othersAverage + others) / 2 : others;
@@ -353,7 +421,7 @@ static void sampleLoad() {
     {
         std::lock_guard<std::mutex> lock(ra->lock);
         int before = threadsAllowed();
-        if (slept) noteWaited(true, 0);
+        if (looked && before == 0) noteSleep(span, slept, 0);
         // A part of a core is worth reading on: a thread goes on while a
         // tenth of a core is free, and starts again once three tenths are.
         int threads = (free + (ra->cpuAllowed > 0 ? 230 : 180)) / 256;
@@ -439,21 +507,38 @@ static void freeDir(OpenDir *dir) {
     }
 }
 
-// A subdirectory nobody has started is there, and room in the window.
-// Under the lock.
+// The first subdirectory nobody has started comes before a read already
+// claimed: reads claimed while its parent was still being read, which wait
+// for the walker to get past it. Under the lock, with a run listed.
+static bool runBeforeReads() {
+    for (auto step = ra->steps.rbegin(); step != ra->steps.rend(); ++step)
+        if (step->kind == stepRead) return step->order > ra->runs.front()->order;
+    return false;
+}
+
+// A subdirectory nobody has started is there, and room in the window: the
+// window may hold twice as much for one that comes before reads already
+// claimed, or the walker would read its whole subtree alone while those
+// wait. Under the lock.
 static bool claimable() {
-    return !ra->stopped && !ra->runs.empty() && ra->reads < ra->maxReads && ra->entries < ra->maxEntries;
+    if (ra->stopped || ra->runs.empty()) return false;
+    if (ra->reads < ra->maxReads && ra->entries < ra->maxEntries) return true;
+    return ra->reads < ra->hardReads && ra->entries < 2 * ra->maxEntries && runBeforeReads();
 }
 
 // A waiting thread has work worth waking it for: a batch of stats, or a
-// subdirectory to read and the window no longer nearly full (a thread woken
-// for every directory the walker takes would cost more than it reads).
-// Under the lock.
+// subdirectory to read; once the window was found full, only when it has
+// room for a good many again (a thread woken for every directory the
+// walker takes would cost more than it reads), or for one that comes
+// before reads already claimed. Under the lock.
 static bool worthWaking() {
     for (const StatJob *job : ra->jobs)
         if (job->next < job->end) return true;
+    if (!claimable()) return false;
     size_t slack = std::min(windowSlack, ra->maxReads / 4);
-    return claimable() && ra->reads + slack <= ra->maxReads && ra->entries + slack * 16 <= ra->maxEntries;
+    if (ra->windowFull)
+        ra->windowFull = ra->reads + slack > ra->maxReads || ra->entries + slack * 16 > ra->maxEntries;
+    return !ra->windowFull || runBeforeReads();
 }
 
 // Takes the first subdirectory in walk order that nobody has started: a
@@ -514,6 +599,7 @@ static void publish(StepRef step, OpenDir *dir, int continuing) {
         wakeThreads(continuing);
     } else if (dir == nullptr) {
         step->state = stateFailed;
+        step->result = nullptr;
     } else {
         step->state = stateReady;
         step->result = dir;
@@ -528,14 +614,17 @@ static void publish(StepRef step, OpenDir *dir, int continuing) {
             }
         }
     }
-    if (ra->waiters > 0) ra->done.notify_all();
+    if (ra->waiters > 0 || ra->awaited == &*step) ra->done.notify_all();
 }
 
 // Claims the next directory in walk order and reads it, unlocked; false
 // when there is none to start. `pooled`: a thread of the pool, not the
 // walker's. Under the lock.
 static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
-    if (!claimable()) return false;
+    if (!claimable()) {
+        ra->windowFull = !ra->runs.empty() && (ra->reads >= ra->maxReads || ra->entries >= ra->maxEntries);
+        return false;
+    }
     OpenDir *dir = newDir();
     StepRef step;
     if (dir == nullptr || !claim(&step)) {
@@ -545,6 +634,7 @@ static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
     }
     const OpenDir *parent = step->dir;
     uint32_t entry = step->entry;
+    step->result = dir;  // being read into: a waiting walker helps with its stats
     if (pooled) {
         ra->threadsReading += 1;
         wakeThreads();
@@ -592,23 +682,27 @@ static void statBatch(std::unique_lock<std::mutex> &lock, StatJob *job, bool poo
     if (job->busy == 0 && job->next == job->end && ra->waiters > 0) ra->done.notify_all();
 }
 
-// A batch for a thread that can help: the first job with one left. Under
-// the lock.
-static bool statNext(std::unique_lock<std::mutex> &lock, bool pooled) {
+// A batch for a thread that can help: the first job with one left (of the
+// directory `only`, when given). Under the lock.
+static bool statNext(std::unique_lock<std::mutex> &lock, bool pooled, const OpenDir *only = nullptr) {
     for (StatJob *job : ra->jobs) {
-        if (job->next == job->end) continue;
+        if (job->next == job->end || (only != nullptr && job->dir != only)) continue;
         statBatch(lock, job, pooled);
         return true;
     }
     return false;
 }
 
-// The calling thread waits for a read or a batch to be done. Under the lock.
-static void waitForThreads(std::unique_lock<std::mutex> &lock) {
+// The calling thread waits for a read or a batch to be done; the walker,
+// waiting for the read `awaited`, is woken for that one (or a batch of it)
+// only. Under the lock.
+static void waitForThreads(std::unique_lock<std::mutex> &lock, const Step *awaited = nullptr) {
     uint64_t start = nowNanoseconds(CLOCK_MONOTONIC);
-    ra->waiters += 1;
+    if (awaited != nullptr) ra->awaited = awaited;
+    ra->waiters += awaited != nullptr ? 0 : 1;
     ra->done.wait(lock);
-    ra->waiters -= 1;
+    ra->waiters -= awaited != nullptr ? 0 : 1;
+    if (awaited != nullptr) ra->awaited = nullptr;
     waitedForThreadsNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
 }
 
@@ -618,7 +712,7 @@ static void start();
 // idle in the pool and allowed to read. Under the lock.
 static int helpers() {
     int pool = std::min(ra->idleThreads, std::max(0, threadsAllowed() - ra->threadsReading));
-    return ra->waiters + pool;
+    return ra->waiters + (ra->awaited != nullptr ? 1 : 0) + pool;
 }
 
 void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
@@ -644,7 +738,7 @@ void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
         return statRange(dir, from, to, outcome);
     }
     wakeThreads();
-    if (ra->waiters > 0) ra->done.notify_all();
+    if (ra->waiters > 0 || (ra->awaited != nullptr && ra->awaited->result == dir)) ra->done.notify_all();
     while (job.next < job.end) statBatch(lock, &job, false);
     while (job.busy > 0) waitForThreads(lock);
     ra->jobs.erase(std::find(ra->jobs.begin(), ra->jobs.end(), &job));
@@ -738,12 +832,17 @@ static bool stillThere(const OpenDir *dir) {
            st.st_ctim.tv_nsec == dir->identity.ctime.tv_nsec;
 }
 
+// Reads wait on the disk or the network. Under the lock.
+static bool waits() { return ra->waiting || ra->diskReads; }
+
 // The read of `step` once it is no longer under way: the walker's thread
-// stats a batch of it, or reads what comes later, rather than wait. Under
-// the lock.
+// stats a batch of it, or reads what comes later, rather than wait; but
+// while reads wait, only its own batches, as anything else could keep it
+// from the one it needs long after that is ready. Under the lock.
 static OpenDir *awaitRead(std::unique_lock<std::mutex> &lock, StepRef step) {
     while (step->state == stateReading)
-        if (!statNext(lock, false) && !readNext(lock, false)) waitForThreads(lock);
+        if (!statNext(lock, false, waits() ? step->result : nullptr) && (waits() || !readNext(lock, false)))
+            waitForThreads(lock, &*step);
     OpenDir *dir = nullptr;
     if (step->state == stateReady) {
         dir = step->result;
@@ -831,14 +930,19 @@ static void start() {
     isPseudoMountPoint("/");  // the mount table, read once, before the threads
     ReadAhead *state = new ReadAhead();
     state->maxReads = windowForDescriptors();
+    state->hardReads = std::min(2 * state->maxReads, windowForDescriptors(2 * windowDirs));
     state->maxEntries = windowEntries;
     state->spare.reserve(maxSpare);
     state->poolThreads = threadSetting().threads;
     state->fixed = threadSetting().fixed;
     state->cpuThreads = std::min(state->poolThreads, cpuThreads());
-    state->cpuAllowed = state->cpuThreads;
+    state->cpuAllowed = 0;  // until the machine's load is known
     ra = state;
     sampleLoad();
+    if (!load.known) {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        ra->cpuAllowed = ra->cpuThreads;  // it cannot be known: as though the cores were free
+    }
     keepThreads();
 }
 
@@ -852,7 +956,9 @@ void readAheadScheduled(OpenDir *dir) {
     if (ra == nullptr) return;
     sampleLoad();
     std::lock_guard<std::mutex> lock(ra->lock);
-    if (ra->stopped || threadsAllowed() == 0) return;  // no core free: the walker reads them
+    // While no thread may read, the walker reads them itself; only a run
+    // of many is kept, for when threads may again.
+    if (ra->stopped || (threadsAllowed() == 0 && dir->subdirs.size() < runKeptPaused)) return;
     try {
         insertStep(ra->steps.begin(), Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr, 0});
     } catch (const std::bad_alloc &) {
