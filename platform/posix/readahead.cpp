@@ -170,12 +170,6 @@ bool readAheadOn() {
 
 // ---- How many threads may read at once ----
 
-static uint64_t nowNanoseconds(clockid_t clock) {
-    struct timespec now;
-    clock_gettime(clock, &now);
-    return (uint64_t)now.tv_sec * 1000000000u + (uint64_t)now.tv_nsec;
-}
-
 // Threads that may read at once now: the pool when its size was set, or
 // while the walk reads from storage or its reads sleep in the file system,
 // else the free cores'. Under the lock.
@@ -192,61 +186,13 @@ static void wakeThreads(int continuing = 0) {
         ra->work.notify_one();
 }
 
-// The number after the `skip` fields that begin `text`; -1 when none.
-static long long fieldAfter(const char *text, int skip) {
-    const char *field = text;
-    for (int i = 0; i < skip && field != nullptr; ++i) {
-        field = std::strchr(field, ' ');
-        while (field != nullptr && *field == ' ') ++field;
-    }
-    return field == nullptr || *field < '0' || *field > '9' ? -1 : std::atoll(field);
-}
-
-// What a thread notes of its own time, to tell whether its reads wait on
-// the disk or the network: the time it spent on the CPU and waiting for one
-// (/proc/thread-self/schedstat), and waiting for other threads of the
-// read-ahead; the rest of the time it read, it slept in the file system.
-struct SleepWatch {
-    int fd = -2;              // this thread's schedstat
-    uint64_t wallNs = 0;      // at the last look
-    uint64_t busyNs = 0;      // on the CPU, waiting for one, or for other threads, until then
-    uint64_t readingNs = 0;   // spent reading since (a pool thread's reads)
-    bool looked = false;
-};
 static thread_local SleepWatch sleepWatch;
 static thread_local uint64_t waitedForThreadsNs = 0;  // in waitForThreads
+static thread_local uint64_t readingNs = 0;           // a pool thread's, since its last look
 static const uint64_t readWatched = 10000000;  // ns of reading between looks
 static const uint64_t sleepWindow = 20000000;  // ns of reading the share of sleep is taken over
-
-// This thread's time on the CPU, waiting for one, and waiting for other
-// threads so far; false when not known.
-static bool busyTime(SleepWatch &w, uint64_t *busy) {
-    if (w.fd == -2) w.fd = open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC);
-    char text[128];
-    ssize_t got = w.fd < 0 ? -1 : pread(w.fd, text, sizeof text - 1, 0);
-    if (got <= 0) return false;
-    text[got] = '\0';
-    long long cpu = fieldAfter(text, 0), delay = fieldAfter(text, 1);
-    if (cpu < 0 || delay < 0) return false;
-    *busy = (uint64_t)cpu + (uint64_t)delay + waitedForThreadsNs;
-    return true;
-}
-
-// The time `span` this thread spent since its last look (all of it, or
-// for a pool thread the time it spent reading), and how much of it it
-// slept; false when there is nothing to compare with yet.
-static bool sleptSinceLastLook(SleepWatch &w, bool reading, uint64_t *span, uint64_t *slept) {
-    uint64_t busy, wall = nowNanoseconds(CLOCK_MONOTONIC);
-    if (!busyTime(w, &busy)) return false;
-    bool looked = w.looked;
-    *span = reading ? w.readingNs : wall - w.wallNs;
-    *slept = *span > busy - w.busyNs ? *span - (busy - w.busyNs) : 0;
-    w.wallNs = wall;
-    w.busyNs = busy;
-    w.readingNs = 0;
-    w.looked = true;
-    return looked;
-}
+static bool loadIgnored = false;               // tests: as though every core were free
+static bool loadKnown = false;                 // the load has been looked at
 
 // Adds `span` ns of reading, `slept` of them asleep in the file system, to
 // what the read-ahead knows: its reads wait (on a network file system,
@@ -270,162 +216,41 @@ static void noteSleep(uint64_t span, uint64_t slept, int continuing) {
 // Notes a read of a pool thread that took `ns`; every readWatched of
 // reading, how much of it slept. Under the lock.
 static void noteRead(uint64_t ns) {
-    SleepWatch &w = sleepWatch;
-    w.readingNs += ns;
-    if (w.looked && w.readingNs < readWatched) return;
+    readingNs += ns;
+    if (sleepWatch.looked && readingNs < readWatched) return;
     uint64_t span, slept;
-    if (sleptSinceLastLook(w, true, &span, &slept)) noteSleep(span, slept, 1);
-}
-
-static const uint64_t loadEvery = 50;  // ms
-static const uint64_t diskEvery = 10;  // ms
-static const uint64_t diskLeast = 64 * 1024;  // bytes read from storage in a check that mean the disk waits
-static const int diskQuiet = 5;               // checks without that before reads no longer wait
-
-// What the walker's thread knows of the machine's load: the cores that
-// other work keeps busy, from the busy time of the whole machine
-// (/proc/stat) less this process's own CPU time, averaged over the last
-// tenth of a second or so; before two readings can be compared, the threads
-// runnable besides this one (/proc/loadavg).
-struct Load {
-    int fd = -2;               // /proc/stat, -1 when it cannot be read
-    uint64_t sampled = 0;      // when, in ms of the coarse clock
-    uint64_t wallNs = 0;       // at the last reading
-    uint64_t busyTicks = 0;
-    uint64_t ownNs = 0;
-    int othersAverage = 0;     // in 1/256 of a core
-    bool read = false;         // a reading is there to compare with
-    bool known = false;        // othersAverage is
-    int ioFd = -2;             // /proc/self/io
-    uint64_t diskChecked = 0;  // when, in ms of the coarse clock
-    uint64_t readBytes = 0;    // read from storage until then
-    int quietChecks = diskQuiet;  // checks since the last that found storage read, up to diskQuiet
-    bool diskKnown = false;
-};
-static Load load;
-static bool loadIgnored = false;       // tests: as though every core were free
-
-// Threads runnable on the whole machine now, this one among them; -1 when
-// not known.
-static int runnableThreads() {
-    int fd = open("/proc/loadavg", O_RDONLY | O_CLOEXEC);
-    char text[128];
-    ssize_t got = fd < 0 ? -1 : pread(fd, text, sizeof text - 1, 0);
-    if (fd >= 0) close(fd);
-    if (got <= 0) return -1;
-    text[got] = '\0';
-    return (int)fieldAfter(text, 3);
-}
-
-// Clock ticks the whole machine has been busy (user, nice, system, irq,
-// softirq, steal), from the first line of /proc/stat; false when unknown.
-static bool busyTicks(uint64_t *ticks) {
-    if (load.fd == -2) load.fd = open("/proc/stat", O_RDONLY | O_CLOEXEC);
-    char text[256];
-    ssize_t got = load.fd < 0 ? -1 : pread(load.fd, text, sizeof text - 1, 0);
-    if (got <= 0 || std::strncmp(text, "cpu ", 4) != 0) return false;
-    text[got] = '\0';
-    static const int busy[] = {1, 2, 3, 6, 7, 8};
-    *ticks = 0;
-    for (int field : busy) {
-        long long value = fieldAfter(text, field);
-        if (value < 0) return false;
-        *ticks += (uint64_t)value;
-    }
-    return true;
-}
-
-// The cores other work kept busy since the last reading, in 1/256 of a
-// core; -1 when there is no reading to compare with.
-static int othersSinceLastReading() {
-    uint64_t ticks;
-    if (!busyTicks(&ticks)) return -1;
-    uint64_t wall = nowNanoseconds(CLOCK_MONOTONIC), own = nowNanoseconds(CLOCK_PROCESS_CPUTIME_ID);
-    static const uint64_t tickNs = 1000000000u / (uint64_t)std::max(1L, sysconf(_SC_CLK_TCK));
-    int others = -1;
-    if (load.read && wall > load.wallNs) {
-        long long busyNs = (long long)((ticks - load.busyTicks) * tickNs);
-        long long othersNs = std::max(0LL, busyNs - (long long)(own - load.ownNs));
-        others = (int)(othersNs * 256 / (long long)(wall - load.wallNs));
-    }
-    load.read = true;
-    load.wallNs = wall;
-    load.busyTicks = ticks;
-    load.ownNs = own;
-    return others;
+    bool looked = sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, readingNs, &span, &slept);
+    readingNs = 0;
+    if (looked) noteSleep(span, slept, 1);
 }
 
 static void keepThreads();
 static void *threadMain(void *);
 
-// Bytes this process has had read from storage so far (/proc/self/io);
-// false when not known.
-static bool storageBytes(uint64_t *bytes) {
-    if (load.ioFd == -2) load.ioFd = open("/proc/self/io", O_RDONLY | O_CLOEXEC);
-    char text[512];
-    ssize_t got = load.ioFd < 0 ? -1 : pread(load.ioFd, text, sizeof text - 1, 0);
-    if (got <= 0) return false;
-    text[got] = '\0';
-    const char *field = std::strstr(text, "read_bytes: ");
-    if (field == nullptr) return false;
-    *bytes = std::strtoull(field + 12, nullptr, 10);
-    return true;
-}
-
-// On the walker's thread, every diskEvery ms: whether the walk has read
-// from storage lately (then reads wait on the disk, and more of them
-// overlap the waits with one another's work). Takes the lock.
-static void checkDisk(uint64_t now) {
-    load.diskChecked = now;
-    uint64_t bytes;
-    if (!storageBytes(&bytes)) return;
-    bool reading = load.diskKnown && bytes - load.readBytes >= diskLeast;
-    load.quietChecks = reading ? 0 : std::min(load.quietChecks + 1, diskQuiet);
-    load.readBytes = bytes;
-    load.diskKnown = true;
-    bool more;
-    {
-        std::lock_guard<std::mutex> lock(ra->lock);
-        int before = threadsAllowed();
-        ra->diskReads = load.quietChecks < diskQuiet;
-        if (threadsAllowed() > before) wakeThreads();
-        more = threadsAllowed() > ra->threadsStarted;
-    }
-    if (more) keepThreads();
-}
-
-// On the walker's thread, at most every loadEvery ms: the cores free for
-// reading ahead are those that neither other work nor the walker keeps
-// busy. Takes the lock.
+// On the walker's thread, a few times a second: the threads that may read
+// while reads keep to the CPU are as many as cores are free, neither kept
+// busy by other work nor by the walker; while the walk reads from storage,
+// or the walker alone reads and sleeps at it, more. Takes the lock.
 static void sampleLoad() {
     if (loadIgnored) return;
     uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
-    if (!load.diskKnown || now - load.diskChecked >= diskEvery) checkDisk(now);
-    if (ra->fixed || (load.read && now - load.sampled < loadEvery)) return;
-    load.sampled = now;
+    int storage = storageReadLately(now), others = 0;
     uint64_t span = 0, slept = 0;  // the walker's own, while it reads every directory itself
-    bool looked = sleptSinceLastLook(sleepWatch, false, &span, &slept);
-    int others = othersSinceLastReading();
-    if (others >= 0) {
-        load.othersAverage = load.known ? (load.othersAverage + others) / 2 : others;
-    } else if (!load.known) {
-        int running = runnableThreads();
-        if (running < 0) return;
-        load.othersAverage = std::max(0, running - 1) * 256;
-    } else {
-        return;
-    }
-    load.known = true;
-    int free = (cores() - 1) * 256 - load.othersAverage;  // in 1/256 of a core
+    bool sampled = !ra->fixed && othersLately(now, &others);
+    bool looked = sampled && sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, 0, &span, &slept);
+    if (storage < 0 && !sampled) return;
+    loadKnown = loadKnown || sampled;
     bool more;
     {
         std::lock_guard<std::mutex> lock(ra->lock);
         int before = threadsAllowed();
+        if (storage >= 0) ra->diskReads = storage == 1;
         if (looked && before == 0) noteSleep(span, slept, 0);
         // A part of a core is worth reading on: a thread goes on while a
         // tenth of a core is free, and starts again once three tenths are.
+        int free = (cores() - 1) * 256 - others;  // in 1/256 of a core
         int threads = (free + (ra->cpuAllowed > 0 ? 230 : 180)) / 256;
-        ra->cpuAllowed = std::max(0, std::min(threads, ra->cpuThreads));
+        if (sampled) ra->cpuAllowed = std::max(0, std::min(threads, ra->cpuThreads));
         if (threadsAllowed() > before) wakeThreads();
         more = threadsAllowed() > ra->threadsStarted;
     }
@@ -939,7 +764,7 @@ static void start() {
     state->cpuAllowed = 0;  // until the machine's load is known
     ra = state;
     sampleLoad();
-    if (!load.known) {
+    if (!loadKnown) {
         std::lock_guard<std::mutex> lock(ra->lock);
         ra->cpuAllowed = ra->cpuThreads;  // it cannot be known: as though the cores were free
     }
