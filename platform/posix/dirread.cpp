@@ -166,11 +166,46 @@ void findWalkSubdirs(OpenDir *dir) {
     }
 }
 
+// Joins the parts of a path along the `up` chain of `dir`: `part` gives a
+// directory's own part (its whole path when it has no `up`), `separator`
+// whether a separator goes after what comes before (`before` bytes).
+template <typename Part, typename Separated>
+static void wholePath(const OpenDir *dir, char separator, Part part, Separated separated, std::string *out) {
+    size_t length = 0;
+    const OpenDir *top = dir;
+    for (; top->up != nullptr; top = top->up) length += part(top).size() + 1;
+    const std::string &root = part(top);
+    out->assign(root);
+    out->resize(root.size() + length);
+    size_t end = out->size();
+    for (const OpenDir *at = dir; at->up != nullptr; at = at->up) {
+        const std::string &name = part(at);
+        end -= name.size();
+        std::memcpy(&(*out)[end], name.data(), name.size());
+        (*out)[--end] = separator;
+    }
+    if (!separated(root)) out->erase(root.size(), 1);  // "/" and "" need none
+}
+
+void wholeKey(const OpenDir *dir, std::string *out) {
+    wholePath(dir, '\\', [](const OpenDir *d) -> const std::string & { return d->key; },
+              [](const std::string &root) { return !root.empty(); }, out);
+}
+
+void wholeNative(const OpenDir *dir, std::string *out) {
+    wholePath(dir, '/', [](const OpenDir *d) -> const std::string & { return d->native; },
+              [](const std::string &root) { return root != "/" && !root.empty(); }, out);
+}
+
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
-    dir->native = parent->native;
-    if (dir->native != "/") dir->native += '/';
-    dir->native += name;
-    MountKind kind = mountPointKind(dir->native);
+    dir->up = parent;
+    dir->native = name;
+    MountKind kind = notMountPoint;
+    if (namedLikeMountPoint(name)) {
+        std::string whole;
+        wholeNative(dir, &whole);
+        kind = mountPointKind(whole);
+    }
     if (kind == pseudoMountPoint) {
         errno = EACCES;
         return false;
@@ -185,7 +220,9 @@ void clearDir(OpenDir *dir) {
     dir->fd = -1;
     dir->users = 0;
     dir->hint = 0;
+    dir->up = nullptr;
     dir->key.clear();
+    dir->keyLength = 0;
     dir->records.clear();
     dir->count = 0;
     dir->subdirs.clear();

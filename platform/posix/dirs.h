@@ -77,9 +77,14 @@ struct DirIdentity {
 // Once handed over, a directory's entries and names no longer change,
 // except the sizes filled in by entrySize() on the walker's thread.
 struct OpenDir {
-    std::string key;      // its path key; empty for a one-entry look-up
+    // The open directory it was opened through: its path key and native
+    // path continue that one's, so that a deep branch holds each name once.
+    // nullptr when it was opened by its whole path.
+    const OpenDir *up = nullptr;
+    std::string key;      // its path key, or its last component when `up` is set; empty for a one-entry look-up
+    size_t keyLength = 0; // of its whole path key
     bool onDrive = false; // the key is on a drive, not relative
-    std::string native;   // its canonical native path
+    std::string native;   // its canonical native path, or its name in `up` when that is set
     int fd = -1;
     int users = 0;        // open enumerations
     uint32_t hint = 0;    // the record delivered last
@@ -103,6 +108,10 @@ inline uint32_t firstEntry(const OpenDir *dir) { return dir->records.used == 0 ?
 
 // ---- Reading (dirread.cpp) ----
 
+// The whole path key of `dir`, and its whole canonical native path, into `out`.
+void wholeKey(const OpenDir *dir, std::string *out);
+void wholeNative(const OpenDir *dir, std::string *out);
+
 // The longest Windows path of a directory the walk enters, final '\'
 // included.
 const size_t maxWalkPath = walkPathChars;
@@ -110,9 +119,9 @@ const size_t maxWalkPath = walkPathChars;
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
               uint64_t size);
 // Opens subdirectory `name` of the open directory `parent` into `dir`:
-// dir->native becomes its native path, dir->fd a descriptor opened
-// relative to the parent's, never through a link, and dir->mountPoint says
-// whether it is a mount point. False when the directory is a pseudo file
+// dir->up becomes `parent` and dir->native its name, dir->fd a descriptor
+// opened relative to the parent's, never through a link, and
+// dir->mountPoint says whether it is a mount point. False when the directory is a pseudo file
 // system's mount point or cannot be opened.
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // Reads the directory open as dir->fd into `dir` (which holds no entries):

@@ -185,7 +185,9 @@ static int openNativePath(const std::string &path) {
 // Opens again, by its path, a directory that gave up its descriptor; false
 // (errno set) when that path no longer leads to the same directory.
 static bool reopenDir(OpenDir *dir) {
-    int fd = openNativePath(dir->native);
+    std::string native;
+    wholeNative(dir, &native);
+    int fd = openNativePath(native);
     if (fd < 0) return false;
     struct stat st;
     if (fstat(fd, &st) != 0 || st.st_dev != dir->identity.dev || st.st_ino != dir->identity.ino) {
@@ -204,10 +206,13 @@ static bool reopenDir(OpenDir *dir) {
     return true;
 }
 
-// Registers `dir` as open under `key`; releases it when that fails.
-static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) {
+// Registers `dir` as open under a path key of `keyLength` bytes that ends
+// in `key` (the whole key when dir->up is not set); releases it when that
+// fails.
+static OpenDir *registerDir(OpenDir *dir, const char *key, size_t keyLength, bool onDrive) {
     try {
         dir->key = key;
+        dir->keyLength = keyLength;
         dir->onDrive = onDrive;
         openDirs.push_back(dir);
         heldCount += dir->fd >= 0 ? 1 : 0;
@@ -220,9 +225,9 @@ static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) 
 }
 
 // Reads the whole directory open as dir->fd, "." first; registers it as
-// open under `key`. Releases it and returns nullptr (errno set) on a read
+// registerDir does. Releases it and returns nullptr (errno set) on a read
 // error or when it is not searchable.
-static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) {
+static OpenDir *readOpenDir(OpenDir *dir, const char *key, size_t keyLength, bool onDrive) {
     bool read = false;
     try {
         read = readEntries(dir, false);
@@ -236,18 +241,29 @@ static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) 
         errno = err;
         return nullptr;
     }
-    return registerDir(dir, key, onDrive);
+    return registerDir(dir, key, keyLength, onDrive);
+}
+
+// The whole path key of `dir` is the first `length` bytes of `key`:
+// compared a component at a time from the end, along its `up` chain.
+static bool keyIs(const OpenDir *dir, const std::string &key, size_t length) {
+    if (dir->keyLength != length) return false;
+    size_t end = length;
+    for (; dir->up != nullptr; dir = dir->up) {
+        size_t tail = dir->key.size(), separated = dir->up->keyLength > 0 ? 1 : 0;
+        if (end < tail + separated || key.compare(end - tail, tail, dir->key) != 0) return false;
+        if (separated && key[end - tail - 1] != '\\') return false;
+        end -= tail + separated;
+    }
+    return end == dir->key.size() && key.compare(0, end, dir->key) == 0;
 }
 
 // The open directory whose key is the first `length` bytes of `key`. The
 // lengths are compared first: the keys of a deep branch are long prefixes of
 // one another.
 static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive) {
-    for (size_t i = openDirs.size(); i-- > 0;) {
-        const OpenDir *dir = openDirs[i];
-        if (dir->onDrive == onDrive && dir->key.size() == length && key.compare(0, length, dir->key) == 0)
-            return openDirs[i];
-    }
+    for (size_t i = openDirs.size(); i-- > 0;)
+        if (openDirs[i]->onDrive == onDrive && keyIs(openDirs[i], key, length)) return openDirs[i];
     return nullptr;
 }
 
@@ -324,7 +340,7 @@ static OpenDir *refuse(OpenDir *dir, int err) {
 // descriptor, never through a link; nullptr when it cannot be entered
 // (errno EILSEQ for a name Windows could not hold, ELOOP for a directory
 // that is open already, up the branch).
-static OpenDir *openChild(OpenDir *parent, const char *name, const std::string &key, bool onDrive) {
+static OpenDir *openChild(OpenDir *parent, const char *name, size_t keyLength, bool onDrive) {
     uint32_t at = lookUpEntry(parent, name);
     const Entry *entry = at == 0 ? nullptr : &entryAt(parent, at);
     errno = entry != nullptr && (entry->flags & flagUnsafe) ? EILSEQ : ENOENT;
@@ -332,12 +348,12 @@ static OpenDir *openChild(OpenDir *parent, const char *name, const std::string &
     if (parent->fd < 0 && !reopenDir(parent)) return nullptr;
     OpenDir *ahead = readAheadTake(parent, at);
     if (ahead != nullptr && leadsBackUp(ahead)) return refuse(ahead, ELOOP);
-    if (ahead != nullptr) return registerDir(ahead, key, onDrive);
+    if (ahead != nullptr) return registerDir(ahead, name, keyLength, onDrive);
     boundDescriptors(1);
     OpenDir *dir = takeDir();
     if (!openChildDir(parent, nameOf(entryAt(parent, at)), dir)) return refuse(dir, errno);
     if (leadsBackUp(dir)) return refuse(dir, ELOOP);
-    return readOpenDir(dir, key, onDrive);
+    return readOpenDir(dir, name, keyLength, onDrive);
 }
 
 // Opens the directory of `key`: a child of an open directory when its parent
@@ -350,7 +366,7 @@ static OpenDir *openDirectory(const PathKey &key) {
         size_t parentLength = last == std::string::npos ? 0 : last;
         OpenDir *parent = findOpenDir(key.text, parentLength, key.onDrive);
         size_t nameStart = last == std::string::npos ? 0 : last + 1;
-        if (parent != nullptr) return openChild(parent, key.text.c_str() + nameStart, key.text, key.onDrive);
+        if (parent != nullptr) return openChild(parent, key.text.c_str() + nameStart, key.text.size(), key.onDrive);
     }
     OpenDir *dir = takeDir();
     dir->fd = openKeyDirectory(key, &dir->native, Links::withinStart);
@@ -365,7 +381,7 @@ static OpenDir *openDirectory(const PathKey &key) {
         errno = err;
         return nullptr;
     }
-    return readOpenDir(dir, key.text, key.onDrive);
+    return readOpenDir(dir, key.text.c_str(), key.text.size(), key.onDrive);
 }
 
 // Fills `data` with the record at `at` of `dir`, which becomes its last
@@ -492,13 +508,13 @@ static OpenDir *spelledDirectory(const char *dirPath, size_t length, bool *opene
         return nullptr;
     Spelled parent = spelledDirs[index - 1];
     static std::string key, childName;  // kept for their buffers
-    key = parent.dir->key;
-    if (parent.dir->onDrive || !key.empty()) key += '\\';
+    wholeKey(parent.dir, &key);
+    if (!key.empty()) key += '\\';
     key.append(name, nameLength);
     if (findOpenDir(key, key.size(), parent.dir->onDrive) != nullptr) return nullptr;  // by its key
     *known = true;
     childName.assign(name, nameLength);
-    OpenDir *child = openChild(parent.dir, childName.c_str(), key, parent.dir->onDrive);
+    OpenDir *child = openChild(parent.dir, childName.c_str(), key.size(), parent.dir->onDrive);
     if (child == nullptr) return nullptr;
     forgetSpelled(index);
     spelledPath.resize(parentLength);

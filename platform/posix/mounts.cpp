@@ -117,16 +117,14 @@ const Mount *mountOf(const std::string &path) {
 
 bool isPseudoMountPoint(const std::string &path) { return mountPointKind(path) == pseudoMountPoint; }
 
-// A path whose last component no mount point has is passed over first:
-// the walk asks this of every directory it opens.
+bool namedLikeMountPoint(const char *name) {
+    for (const std::string &last : mountTable().lastNames)
+        if (last == name) return true;
+    return false;
+}
+
 MountKind mountPointKind(const std::string &path) {
     const MountTable &table = mountTable();
-    size_t slash = path.rfind('/');
-    size_t start = slash == std::string::npos ? 0 : slash + 1;
-    bool named = false;
-    for (const std::string &name : table.lastNames)
-        named = named || (name.size() == path.size() - start && path.compare(start, name.size(), name) == 0);
-    if (!named) return notMountPoint;
     auto found = table.points.find(path);
     if (found == table.points.end()) return notMountPoint;
     return found->second ? pseudoMountPoint : otherMountPoint;

@@ -102,6 +102,8 @@ bool isPseudoMountPoint(const std::string &path);
 // system, or another (a bind mount of a folder inside itself among them).
 enum MountKind { notMountPoint, pseudoMountPoint, otherMountPoint };
 MountKind mountPointKind(const std::string &path);
+// Some mount point has the last component `name`.
+bool namedLikeMountPoint(const char *name);
 // `path` (canonical) lies on a kernel pseudo file system.
 bool isOnPseudoFileSystem(const std::string &path);
 
