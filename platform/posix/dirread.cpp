@@ -21,7 +21,12 @@ namespace posix {
 static const size_t mappedLeast = 256 * 1024;
 static const size_t mostRecords = (size_t)UINT32_MAX;
 
-Records::~Records() { clear(); }
+Records::~Records() {
+    if (capacity >= mappedLeast)
+        munmap(data, capacity);
+    else
+        std::free(data);
+}
 
 char *Records::grow(size_t more) {
     size_t need = (size_t)used + more;
