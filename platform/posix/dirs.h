@@ -173,10 +173,11 @@ struct SleepWatch {
 bool sleptSinceLastLook(SleepWatch *w, uint64_t waitedNs, uint64_t readingNs, uint64_t *span, uint64_t *slept);
 // The cores other work has kept busy lately, in 1/256 of a core: the busy
 // time of the whole machine less this process's own, averaged over about a
-// tenth of a second; at first, the threads runnable besides this one. Looked
-// at every 50 ms at most (`nowMs` from the coarse monotonic clock); false
-// when not looked at now, or it cannot be known. The walker's thread only.
-bool othersLately(uint64_t nowMs, int *others);
+// tenth of a second; at first, the threads runnable besides this one when
+// they are as many as the machine's `cores`. Looked at every 50 ms at most
+// (`nowMs` from the coarse monotonic clock); false when not looked at now,
+// or it cannot be known. The walker's thread only.
+bool othersLately(uint64_t nowMs, int cores, int *others);
 // Whether the process has had data read from storage lately: 1 or 0;
 // looked at every 10 ms at most, -1 when not now. The walker's thread only.
 int storageReadLately(uint64_t nowMs);

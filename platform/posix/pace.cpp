@@ -124,16 +124,18 @@ static int othersSinceLastReading() {
     return others;
 }
 
-bool othersLately(uint64_t nowMs, int *others) {
+bool othersLately(uint64_t nowMs, int cores, int *others) {
     if (load.read && nowMs - load.sampled < loadEvery) return false;
     load.sampled = nowMs;
     int lately = othersSinceLastReading();
     if (lately >= 0) {
         load.othersAverage = load.known ? (load.othersAverage + lately) / 2 : lately;
     } else if (!load.known) {
+        // One moment's count: only other work on every core at once is
+        // taken for load (one more thread may be there by chance).
         int running = runnableThreads();
         if (running < 0) return false;
-        load.othersAverage = std::max(0, running - 1) * 256;
+        load.othersAverage = running - 1 >= cores ? (running - 1) * 256 : 0;
     } else {
         return false;
     }

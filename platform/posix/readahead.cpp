@@ -6,11 +6,14 @@
 // ahead. The walker takes a directory read ahead only when the same
 // directory, unchanged, is still there; otherwise it reads it afresh. As
 // many threads read at once as there are cores free besides the walker's
-// (none while other work keeps every core busy), more while reads wait on
-// the disk or the network. Memory or a thread that cannot be had stops the
+// (none while other work keeps every core busy: pace.cpp measures it), and
+// all sixteen of the pool while the walk reads from storage or its reads
+// sleep in the file system. Memory or a thread that cannot be had stops the
 // read-ahead for good; the walk then reads every directory itself and finds
 // the same figures. Off with FOLMAR_READAHEAD=0.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
@@ -87,6 +90,9 @@ struct ReadAhead {
     int waiters = 0;               // threads waiting on `done` for any read or batch
     const Step *awaited = nullptr; // the read the walker waits on `done` for
     bool windowFull = false;       // a thread found it so; none is woken until it has room again
+    bool handing = false;          // the walker waits for a thread to claim the next directory
+    std::atomic<unsigned> published{0};  // reads and batches done so far, looked at without the lock
+    std::atomic<unsigned> offered{0};    // runs and batches offered so far, likewise
     bool stopped = false;          // memory ran short: nothing more is started
     ReadAheadCounts counts = {0, 0, 0};
 };
@@ -102,6 +108,8 @@ static const int maxThreads = 16;
 static const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB each would crowd memory
 static const size_t maxSpare = 16;  // each may still hold a descriptor
 static const size_t runKeptPaused = 64;
+// How long a thread looks for work, and the walker for its read, before it sleeps.
+static const uint64_t threadSpin = 50000, walkerSpin = 100000;  // ns
 // Room the window must have again before a thread that found it full is woken.
 static const size_t windowSlack = 32;
 // A directory with this many files to stat is shared out in batches, to
@@ -236,7 +244,7 @@ static void sampleLoad() {
     uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
     int storage = storageReadLately(now), others = 0;
     uint64_t span = 0, slept = 0;  // the walker's own, while it reads every directory itself
-    bool sampled = !ra->fixed && othersLately(now, &others);
+    bool sampled = !ra->fixed && othersLately(now, cores(), &others);
     bool looked = sampled && sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, 0, &span, &slept);
     if (storage < 0 && !sampled) return;
     loadKnown = loadKnown || sampled;
@@ -298,6 +306,7 @@ static StepRef insertStep(StepRef position, const Step &step) {
         }
     }
     added->dir->steps += 1;
+    if (placed.kind == stepRun) ra->offered.fetch_add(1, std::memory_order_release);
     return added;
 }
 
@@ -439,6 +448,7 @@ static void publish(StepRef step, OpenDir *dir, int continuing) {
             }
         }
     }
+    ra->published.fetch_add(1, std::memory_order_release);
     if (ra->waiters > 0 || ra->awaited == &*step) ra->done.notify_all();
 }
 
@@ -460,6 +470,7 @@ static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
     const OpenDir *parent = step->dir;
     uint32_t entry = step->entry;
     step->result = dir;  // being read into: a waiting walker helps with its stats
+    if (ra->handing) ra->done.notify_all();  // the walker handed it over
     if (pooled) {
         ra->threadsReading += 1;
         wakeThreads();
@@ -504,6 +515,7 @@ static void statBatch(std::unique_lock<std::mutex> &lock, StatJob *job, bool poo
         job->next = job->end;
     }
     if (pooled) ra->threadsReading -= 1;
+    ra->published.fetch_add(1, std::memory_order_release);
     if (job->busy == 0 && job->next == job->end && ra->waiters > 0) ra->done.notify_all();
 }
 
@@ -531,6 +543,27 @@ static void waitForThreads(std::unique_lock<std::mutex> &lock, const Step *await
     waitedForThreadsNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
 }
 
+// Before a thread sleeps on a condition, it looks at `counter` for a
+// while with the lock let go: in a virtual machine a wake-up can take
+// longer than the read it waits for, down a deep chain every time. True
+// when the counter moved (the caller looks again instead of sleeping).
+// Spent only while the thread may read, on a core that is free.
+static bool spinFor(std::unique_lock<std::mutex> &lock, const std::atomic<unsigned> &counter, uint64_t ns) {
+    unsigned seen = counter.load(std::memory_order_acquire);
+    lock.unlock();
+    uint64_t until = nowNanoseconds(CLOCK_MONOTONIC) + ns;
+    bool moved = false;
+    for (int i = 0; !moved; ++i) {
+        moved = counter.load(std::memory_order_acquire) != seen;
+        if ((i & 63) == 63 && nowNanoseconds(CLOCK_MONOTONIC) >= until) break;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    lock.lock();
+    return moved;
+}
+
 static void start();
 
 // Threads that would take a batch now: waiting for a read or a batch, or
@@ -550,7 +583,7 @@ void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
         if (ra != nullptr) keepThreads();
     }
     if (toStat < splitWhenWaited || ra == nullptr) return statRange(dir, from, to, outcome);
-    StatJob job = {dir, from, to, std::min(batchMost, std::max(batchLeast, toStat / 4)), 0, *outcome};
+    StatJob job = {dir, from, to, std::min(batchMost, std::max(batchLeast, toStat / 2)), 0, *outcome};
     std::unique_lock<std::mutex> lock(ra->lock);
     bool shared = !ra->stopped && (threadsAllowed() > 0 || helpers() > 0);
     try {
@@ -562,6 +595,8 @@ void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
         lock.unlock();
         return statRange(dir, from, to, outcome);
     }
+    ra->offered.fetch_add(1, std::memory_order_release);
+    ra->published.fetch_add(1, std::memory_order_release);  // a walker waiting for this directory helps
     wakeThreads();
     if (ra->waiters > 0 || (ra->awaited != nullptr && ra->awaited->result == dir)) ra->done.notify_all();
     while (job.next < job.end) statBatch(lock, &job, false);
@@ -574,6 +609,7 @@ static void *threadMain(void *) {
     std::unique_lock<std::mutex> lock(ra->lock);
     for (;;) {
         if (ra->threadsReading < threadsAllowed() && (statNext(lock, true) || readNext(lock, true))) continue;
+        if (ra->threadsReading < threadsAllowed() && spinFor(lock, ra->offered, threadSpin)) continue;
         ra->idleThreads += 1;
         ra->work.wait(lock);
         ra->idleThreads -= 1;
@@ -667,7 +703,7 @@ static bool waits() { return ra->waiting || ra->diskReads; }
 static OpenDir *awaitRead(std::unique_lock<std::mutex> &lock, StepRef step) {
     while (step->state == stateReading)
         if (!statNext(lock, false, waits() ? step->result : nullptr) && (waits() || !readNext(lock, false)))
-            waitForThreads(lock, &*step);
+            if (!spinFor(lock, ra->published, walkerSpin)) waitForThreads(lock, &*step);
     OpenDir *dir = nullptr;
     if (step->state == stateReady) {
         dir = step->result;
@@ -678,6 +714,25 @@ static OpenDir *awaitRead(std::unique_lock<std::mutex> &lock, StepRef step) {
     ra->reads -= 1;
     wakeThreads();
     return dir;
+}
+
+// The subdirectory the walker enters next is still in the first run while
+// a thread that may read waits for work: woken for it, the thread came too
+// late, as the walker had read on by itself. It is handed over, the walker
+// waiting (2 ms at most) until a thread has claimed it, so that the
+// threads go on below it instead of the walker reading all of a deep
+// branch alone. True when the walker waited. Under the lock.
+static bool handOver(std::unique_lock<std::mutex> &lock, StepRef run, uint32_t entry) {
+    if (ra->runs.front() != run || run->dir->subdirs[run->next] != entry || ra->idleThreads == 0 ||
+        ra->threadsReading >= threadsAllowed() || !claimable())
+        return false;
+    ra->handing = true;
+    ra->work.notify_one();
+    ra->waiters += 1;
+    ra->done.wait_for(lock, std::chrono::milliseconds(2));
+    ra->waiters -= 1;
+    ra->handing = false;
+    return true;
 }
 
 OpenDir *readAheadTake(OpenDir *parent, uint32_t entry) {
@@ -692,6 +747,8 @@ OpenDir *readAheadTake(OpenDir *parent, uint32_t entry) {
             lock.lock();
         }
         StepRef step = findStep(lock, parent, entry);
+        if (step != ra->steps.end() && step->kind == stepRun && handOver(lock, step, entry))
+            step = findStep(lock, parent, entry);
         if (step == ra->steps.end()) return nullptr;
         if (step->kind == stepRun) {
             while (parent->subdirs[step->next] != entry) ++step->next;
