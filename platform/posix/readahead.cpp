@@ -92,7 +92,6 @@ struct ReadAhead {
     bool windowFull = false;       // a thread found it so; none is woken until it has room again
     bool handing = false;          // the walker waits for a thread to claim the next directory
     std::atomic<unsigned> published{0};  // reads and batches done so far, looked at without the lock
-    std::atomic<unsigned> offered{0};    // runs and batches offered so far, likewise
     bool stopped = false;          // memory ran short: nothing more is started
     ReadAheadCounts counts = {0, 0, 0};
 };
@@ -108,8 +107,8 @@ static const int maxThreads = 16;
 static const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB each would crowd memory
 static const size_t maxSpare = 16;  // each may still hold a descriptor
 static const size_t runKeptPaused = 64;
-// How long a thread looks for work, and the walker for its read, before it sleeps.
-static const uint64_t threadSpin = 50000, walkerSpin = 100000;  // ns
+// How long the walker looks for its read before it sleeps.
+static const uint64_t walkerSpin = 100000;  // ns
 // Room the window must have again before a thread that found it full is woken.
 static const size_t windowSlack = 32;
 // A directory with this many files to stat is shared out in batches, to
@@ -306,7 +305,6 @@ static StepRef insertStep(StepRef position, const Step &step) {
         }
     }
     added->dir->steps += 1;
-    if (placed.kind == stepRun) ra->offered.fetch_add(1, std::memory_order_release);
     return added;
 }
 
@@ -543,11 +541,10 @@ static void waitForThreads(std::unique_lock<std::mutex> &lock, const Step *await
     waitedForThreadsNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
 }
 
-// Before a thread sleeps on a condition, it looks at `counter` for a
-// while with the lock let go: in a virtual machine a wake-up can take
+// Before the walker sleeps waiting for its read, it looks at `counter` for
+// a while with the lock let go: in a virtual machine a wake-up can take
 // longer than the read it waits for, down a deep chain every time. True
 // when the counter moved (the caller looks again instead of sleeping).
-// Spent only while the thread may read, on a core that is free.
 static bool spinFor(std::unique_lock<std::mutex> &lock, const std::atomic<unsigned> &counter, uint64_t ns) {
     unsigned seen = counter.load(std::memory_order_acquire);
     lock.unlock();
@@ -595,7 +592,6 @@ void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
         lock.unlock();
         return statRange(dir, from, to, outcome);
     }
-    ra->offered.fetch_add(1, std::memory_order_release);
     ra->published.fetch_add(1, std::memory_order_release);  // a walker waiting for this directory helps
     wakeThreads();
     if (ra->waiters > 0 || (ra->awaited != nullptr && ra->awaited->result == dir)) ra->done.notify_all();
@@ -609,7 +605,6 @@ static void *threadMain(void *) {
     std::unique_lock<std::mutex> lock(ra->lock);
     for (;;) {
         if (ra->threadsReading < threadsAllowed() && (statNext(lock, true) || readNext(lock, true))) continue;
-        if (ra->threadsReading < threadsAllowed() && spinFor(lock, ra->offered, threadSpin)) continue;
         ra->idleThreads += 1;
         ra->work.wait(lock);
         ra->idleThreads -= 1;
