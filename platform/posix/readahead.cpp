@@ -558,7 +558,7 @@ static bool spinFor(std::unique_lock<std::mutex> &lock, const std::atomic<unsign
 #endif
     }
     lock.lock();
-    return moved;
+    return moved || counter.load(std::memory_order_acquire) != seen;  // moved just before the lock was had
 }
 
 static void start();
