@@ -1,22 +1,25 @@
-// The all-drives run: the line-width question, the report file with every
-// selected drive, the grand totals and the closing lines. The report is
-// written to a new file that replaces the old one only when complete: a
-// report that could not be written completely (a failed write, flush, close
-// or renaming) is never called complete, the run says so and ends with exit
-// code 1, and the old report stays.
-#include "app/app.h"
-
+// The all-drives run: the line-width question, the drive loop that reports
+// every selected drive into the report file, the grand totals and the
+// closing lines. The report is written to a new file that replaces the old
+// one only when complete: a report that could not be written completely (a
+// failed write, flush, close or renaming) is never called complete, the run
+// says so and ends with exit code 1, and the old report stays; so it does
+// when the walk stopped (out of memory or open files, a total that went
+// down, or a standard output that can no longer be written).
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 
+#include "app/internal.h"
 #include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/version.h"
 #include "drives/drives.h"
 #include "platform/platform.h"
 #include "report/report.h"
 #include "scan/scan.h"
-
 
 // The menu of the width question, ending with the prompt (no line break).
 static void askLineWidth() {
@@ -30,32 +33,56 @@ static void askLineWidth() {
     conText("Folmar==>  Enter (1-4) or 0 to End: ");
 }
 
-// Sets rs.lineWidth: from rs.lineWidthPrint when the settings gave a width,
-// else from the answer to the question (1-4). Any other number keeps the
-// width main set (78 on a console), or the widest when none is set. Returns false
-// when the answer is 0 or no number could be read: the program ends.
-bool selectLineWidth() {
+// The answers 1 to 4 are the printer pitches' widths, in their order; an
+// answer that cannot be read is 0.
+bool selectLineWidth(int *width) {
     if (rs.lineWidthPrint != 0) {
-        rs.lineWidth = rs.lineWidthPrint;
+        *width = rs.lineWidthPrint;
         return true;
     }
     askLineWidth();
     conFlush();
     int answer = 0;
     readIntegerFromStdin(&answer);
-    switch (answer) {
-    case 0: return false;
-    case 1: rs.lineWidth = narrowestLineWidth; break;
-    case 2: rs.lineWidth = 90; break;
-    case 3: rs.lineWidth = 112; break;
-    case 4: rs.lineWidth = widestLineWidth; break;
-    default: break;
-    }
-    if (rs.lineWidth == 0) rs.lineWidth = widestLineWidth;
+    if (answer == 0) return false;
+    if (answer >= 1 && answer <= (int)std::size(printerPitches))
+        *width = printerPitches[answer - 1].lineWidth;
     return true;
 }
 
-// The title at the top of a report without directory lines (showDirs 'N'),
+// The progress lines written before the first drive.
+static void announceRun() {
+    conText("\n");
+    conText("Folmar==>  Processing multiple drives \n");
+    conText("Folmar==>  Output will be in ");
+    conClean(rs.outputFile);
+    conText("\n");
+    conText("Folmar==>  To print ");
+    conClean(rs.outputFile);
+    conText(", use a ");
+    conFormat("%d", rs.cpi);
+    conText(" CPI, fixed pitch font \n\n");
+}
+
+// Called once by the all-drives run with the report file open and its sink
+// chosen. Reads the drive settings, rs.outputFile and rs.cpi; for every
+// selected drive sets rs.curPath to its root and reports it (its page
+// header from page 1, its walk and its totals). Returns with rs.curDrive
+// empty and rs.driveLetter NUL, or at once when a walk stopped.
+void processDrives() {
+    loadDriveStrings();
+    announceRun();
+    for (;;) {
+        nextDrive();
+        if (rs.curDrive[0] == 0) return;
+        if (!driveSelected(getDriveType(rs.curDrive))) continue;
+        conFormat("Folmar==>  Processing Drive %c\n", rs.curDrive[0]);
+        std::memcpy(rs.curPath, rs.curDrive, std::strlen(rs.curDrive) + 1);
+        if (!reportDrive()) return;
+    }
+}
+
+// The title at the top of a report without directory lines (showDirs none),
 // which therefore has no page headers. Not counted in rs.lineCount.
 static void writeShortTitle() {
     fileFormat("Directory Size Ver. %s of %s \n", FOLMAR_VERSION, FOLMAR_VERSION_DATE);
@@ -117,14 +144,15 @@ int runAllDrives() {
         waitForKey();
         return 0;
     }
-    if (rs.showDirs == 'N') writeShortTitle();
+    useReportSink(&reportFileSink);
+    if (rs.showDirs == Listing::none) writeShortTitle();
     processDrives();
     if (walkStopped()) {
         abandonReplacement(rs.outFile);
         rs.outFile = nullptr;
         return 1;
     }
-    if (rs.lineCount + 8 > (uint32_t)rs.pageSize) writePageHeader();
+    if (rs.lineCount + grandTotalsLines > (uint32_t)rs.pageSize) writePageHeader();
     printGrandTotals();
     writeClosingLines();
     if (!finishReportFile()) {
@@ -134,6 +162,7 @@ int runAllDrives() {
         conText("Folmar==>  Most likely the disk drive is full \n");
         return 1;
     }
+    if (!completeExport()) return 1;
     conText("\n");
     conText("Folmar==>  Folmar Ver. " FOLMAR_VERSION " Completed \n");
     conText("Folmar==>  Output is in ");

@@ -1,25 +1,54 @@
 // The command line: "--help" and "--version", the help test and help screen,
-// the switches, and the normalisation of the target argument into the
-// starting directory.
+// the switches (the export's path kept as it was typed), and the
+// normalisation of the target argument into the starting directory.
 #include <cctype>
 #include <cstring>
 
-#include "app/app.h"
+#include "app/internal.h"
 #include "common/console.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/text.h"
 #include "common/version.h"
 
+// Characters shown of a path that is refused as too long, before "...".
+static const size_t shownPathChars = 60;
+
+// The path of the last "/X:" argument as it was typed: kept before the
+// arguments are upper-cased, used when /X: is applied.
+static char exportArgument[sizeof rs.exportFile];
+static bool exportArgumentTooLong = false;
+
+// The target argument while it is normalised (520 characters), and whether
+// it was longer than that.
+static char targetArg[4 * 520];
+static bool targetTooLong = false;
+
+void keepExportArgument(int argc, char **argv) {
+    exportArgument[0] = '\0';
+    exportArgumentTooLong = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (arg[0] != '/' || (arg[1] != 'X' && arg[1] != 'x') || arg[2] != ':') continue;
+        size_t length = std::strlen(arg + 3);
+        exportArgumentTooLong = length >= sizeof exportArgument;
+        if (exportArgumentTooLong) length = prefixBytes(arg + 3, shownPathChars);
+        std::memcpy(exportArgument, arg + 3, length);
+        exportArgument[length] = '\0';
+    }
+}
+
 static void upperCaseInPlace(char *text) {
     for (; *text != '\0'; ++text) *text = (char)std::toupper((unsigned char)*text);
 }
 
+void upperCaseLoneArgument(int argc, char **argv) {
+    if (argc == 2) upperCaseInPlace(argv[1]);
+}
+
 bool isHelpRequest(int argc, char **argv) {
-    if (argc != 2) return false;
-    if (std::strncmp(argv[1], "/?", 2) == 0) return true;
-    upperCaseInPlace(argv[1]);
-    return std::strncmp(argv[1], "/H", 2) == 0;
+    if (argc != 2 || argv[1][0] != '/') return false;
+    return argv[1][1] == '?' || argv[1][1] == 'H' || argv[1][1] == 'h';
 }
 
 ToolRequest toolRequest(int argc, char **argv) {
@@ -55,7 +84,7 @@ void printHelpScreen() {
 // An all-drives request: the drive list of the settings is emptied so that
 // every drive of the machine is considered.
 static void requestAllDrives() {
-    rs.runMode = '~';
+    rs.runMode = RunMode::allDrives;
     rs.driveList[0] = '\0';
 }
 
@@ -67,34 +96,39 @@ void applySwitch(char *arg) {
         return;
     }
     switch (arg[0]) {
-    case 'S': rs.showDirs = 'S'; break;
-    case 'L': rs.showDirs = 'L'; break;
-    case 'C': rs.condensed = true; rs.showDirs = 'L'; break;
+    case 'S': rs.showDirs = Listing::shortNames; break;
+    case 'L': rs.showDirs = Listing::longNames; break;
+    case 'C': rs.condensed = true; rs.showDirs = Listing::longNames; break;
     case 'P': rs.pausePerScreen = true; break;
     case 'E': rs.listNotRead = true; break;
+    case 'X':  // "/X:" and the path; a bare "/X" is no switch
+        if (arg[1] != ':') break;
+        std::memcpy(rs.exportFile, exportArgument, sizeof rs.exportFile);
+        rs.exportTooLong = exportArgumentTooLong;
+        break;
     default: break;
     }
 }
 
 void scanArguments(int argc, char **argv) {
+    targetArg[0] = '\0';
+    targetTooLong = false;
     for (int i = 1; i < argc; ++i) {
         if (argv[i][0] == '/') {
             applySwitch(argv[i]);
             continue;
         }
         size_t length = std::strlen(argv[i]);
-        rs.targetTooLong = length >= sizeof rs.targetArg;
-        if (rs.targetTooLong) length = sizeof rs.targetArg - 1;
-        std::memcpy(rs.targetArg, argv[i], length);
-        rs.targetArg[length] = '\0';
+        targetTooLong = length >= sizeof targetArg;
+        if (targetTooLong) length = sizeof targetArg - 1;
+        std::memcpy(targetArg, argv[i], length);
+        targetArg[length] = '\0';
     }
 }
 
-// `message` followed by the first 60 characters of `text` and "...";
-// exit code 1.
-static int rejectLongPath(const char *message, const char *text) {
-    char shown[4 * 60 + 1];
-    size_t length = prefixBytes(text, 60);
+int rejectLongPath(const char *message, const char *text) {
+    char shown[4 * shownPathChars + 1];
+    size_t length = prefixBytes(text, shownPathChars);
     std::memcpy(shown, text, length);
     shown[length] = '\0';
     conText(message);
@@ -103,15 +137,15 @@ static int rejectLongPath(const char *message, const char *text) {
     return 1;
 }
 
-static int rejectLongTarget() { return rejectLongPath("Folmar==>  Target path too long: ", rs.targetArg); }
+static int rejectLongTarget() { return rejectLongPath("Folmar==>  Target path too long: ", targetArg); }
 
-// Inserts `text` at `offset` of rs.targetArg; false when it would not fit.
+// Inserts `text` at `offset` of targetArg; false when it would not fit.
 static bool insertIntoTarget(size_t offset, const char *text) {
-    size_t length = std::strlen(rs.targetArg);
+    size_t length = std::strlen(targetArg);
     size_t add = std::strlen(text);
-    if (length + add >= sizeof rs.targetArg) return false;
-    std::memmove(rs.targetArg + offset + add, rs.targetArg + offset, length - offset + 1);
-    std::memcpy(rs.targetArg + offset, text, add);
+    if (length + add >= sizeof targetArg) return false;
+    std::memmove(targetArg + offset + add, targetArg + offset, length - offset + 1);
+    std::memcpy(targetArg + offset, text, add);
     return true;
 }
 
@@ -123,7 +157,7 @@ static int readCurrentDirectory(char *cwd, uint32_t size) {
     uint32_t length = getCurrentDirectory(size, cwd);
     bool tooLong = length >= size || (length > 0 && utf8Chars(cwd) > maxPathChars);
     if (length > 0 && !tooLong) return 0;
-    if (rs.runMode == '~') {
+    if (rs.runMode == RunMode::allDrives) {
         cwd[0] = '\0';
         return 0;
     }
@@ -135,8 +169,8 @@ static int readCurrentDirectory(char *cwd, uint32_t size) {
 }
 
 int normaliseTarget() {
-    char *target = rs.targetArg;
-    if (rs.targetTooLong) return rejectLongTarget();
+    char *target = targetArg;
+    if (targetTooLong) return rejectLongTarget();
     if (target[0] == '~') {
         requestAllDrives();
     } else if (target[0] != '\0' && target[1] == ':' && target[2] != '\\') {
@@ -162,7 +196,7 @@ int normaliseTarget() {
     size_t length = std::strlen(target);
     if (length > 0 && target[length - 1] == '\\') target[--length] = '\0';
     if (utf8Chars(target) > maxPathChars) {
-        if (rs.runMode == '~') return 0;
+        if (rs.runMode == RunMode::allDrives) return 0;
         return rejectLongTarget();
     }
     std::memcpy(rs.curPath, target, length + 1);

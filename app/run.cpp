@@ -1,15 +1,15 @@
 // The program's start-up and the single-path run: console, help, settings,
 // switches and target, banner, system level, clock, the nothing-to-do stop,
-// the line width and its derived columns, then one of the two runs.
-#include <cstring>
+// the line width, then one of the two runs; and the end of every run.
+#include <cstdio>
 
-#include "app/app.h"
+#include "app/internal.h"
 #include "common/console.h"
 #include "common/output.h"
 #include "common/progress.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/version.h"
-#include "drives/drives.h"
 #include "report/report.h"
 #include "scan/scan.h"
 #include "settings/settings.h"
@@ -31,7 +31,7 @@ static bool determineOsLevel() {
         waitForKey();
         return false;
     }
-    rs.osLevel = (build & 0xFFFF) > 1000 ? 'N' : 'O';
+    rs.osLevel = (build & 0xFFFF) > 1000 ? OsLevel::extended : OsLevel::classic;
     return true;
 }
 
@@ -45,41 +45,53 @@ static bool nothingToDo() {
     return true;
 }
 
-void deriveLayout() {
-    rs.pathColumn = rs.lineWidth - 14;
-    rs.wrapFloor = (unsigned)rs.pathColumn / 2;
-    rs.cpi = 10;
-    if (rs.lineWidth > narrowestLineWidth) rs.cpi = 12;
-    if (rs.lineWidth > 90) rs.cpi = 15;
-    if (rs.lineWidth > 112) rs.cpi = 17;
+// The width of the report's lines: 78 on a console; redirected, the
+// settings' width; in an all-drives run the width question's (which may end
+// the program: false). With no width given, the widest.
+static bool fixLineWidth() {
+    int width = rs.stdoutRedirected ? rs.lineWidthPrint : consoleLineWidth;
+    if (rs.runMode == RunMode::allDrives && !selectLineWidth(&width)) return false;
+    setLineWidth(width != 0 ? width : widestLineWidth);
+    return true;
 }
 
 void closeFiles() {
-    if (rs.settingsFile != nullptr) {
-        std::fclose(rs.settingsFile);
-        rs.settingsFile = nullptr;
-    }
     if (rs.outFile != nullptr) {  // a report never completed never replaces the old one
         abandonReplacement(rs.outFile);
         rs.outFile = nullptr;
     }
+    abandonExport();  // nor does an export
     conFlush();
 }
 
-// The single-path run; 1 when the walk stopped.
+// The single-path run, its report on the console; 1 when the walk stopped
+// or the export could not be written.
 static int runSinglePath() {
-    conText("\n");
-    printStdoutHeader();
-    processDirs();
-    if (walkStopped()) return 1;
-    printDriveTotals();
-    return 0;
+    useReportSink(&consoleSink);
+    if (!reportDrive()) return 1;
+    return completeExport() ? 0 : 1;
+}
+
+// Without /E, when directories could not be read: one line on standard
+// error that says how many and that /E lists them.
+static void printNotReadCount() {
+    if (rs.notReadCount == 0) return;
+    if (rs.notReadCount == 1) {
+        errText("Folmar==>  1 directory could not be read; /E lists them \n");
+        return;
+    }
+    char digits[21], line[128];
+    u64Digits(rs.notReadCount, digits);
+    const char *count = formatGrouped(digits, 26);
+    while (*count == ' ') ++count;
+    std::snprintf(line, sizeof line, "Folmar==>  %s directories could not be read; /E lists them \n", count);
+    errText(line);
 }
 
 // Every run ends here: files closed, output flushed, the progress display
 // erased, the directories that could not be read named on standard error
-// (their summary line last of all), the code handed back; 1 when standard
-// output could not be written, whatever the run said.
+// under /E (else their count, last of all), the code handed back; 1 when
+// standard output could not be written, whatever the run said.
 static int finish(int code) {
     closeFiles();
     progressErase();
@@ -89,7 +101,7 @@ static int finish(int code) {
         errText("Folmar==>  Most likely the disk drive is full \n");
         code = 1;
     }
-    if (!rs.listNotRead) printNotRead();
+    if (!rs.listNotRead) printNotReadCount();
     return code;
 }
 
@@ -106,26 +118,26 @@ int folmarMain(int argc, char **argv) {
     resetRunState();
     ToolRequest request = toolRequest(argc, argv);
     if (request != ToolRequest::none) return answerToolRequest(request);
+    keepExportArgument(argc, argv);
     clearScreen();
     rs.stdoutRedirected = !stdoutIsCharDevice();
+    upperCaseLoneArgument(argc, argv);
     if (isHelpRequest(argc, argv)) {
         printHelpScreen();
         waitForKey();
         return finish(1);
     }
     readSettings();
-    std::strcpy(rs.searchPattern, "*.*");
     scanArguments(argc, argv);
     int code = normaliseTarget();
+    if (code == 0) code = chooseExport();
     if (code != 0) return finish(code);
     printBanner();
     if (!determineOsLevel()) return finish(0);
     getLocalTime(&rs.runDate);
     if (nothingToDo()) return finish(0);
-    if (!rs.stdoutRedirected) rs.lineWidth = consoleLineWidth;
-    if (rs.runMode == '~' && !selectLineWidth()) return finish(0);
-    if (rs.lineWidth == 0) rs.lineWidth = widestLineWidth;  // redirected, and no width given
-    deriveLayout();
-    if (rs.runMode == '~') return finish(runAllDrives());
+    if (!fixLineWidth()) return finish(0);
+    if (!openChosenExport()) return finish(1);
+    if (rs.runMode == RunMode::allDrives) return finish(runAllDrives());
     return finish(runSinglePath());
 }

@@ -27,21 +27,23 @@ void fileWrite(const char *text) {
     if (!writeText(rs.outFile, text)) rs.outFileWriteFailed = true;
 }
 
-// Writes the display form of `text` to the console, a piece at a time.
-void writeClean(const char *text) {
+// Writes the display form of the first `length` bytes of `text` to the
+// console, a piece at a time.
+void writeClean(const char *text, size_t length) {
     char piece[256];
     size_t used = 0;
-    while (*text != '\0') {
+    const char *end = text + length;
+    while (text < end) {
         uint32_t code;
-        int length = displayChar(text, &code);
+        int bytes = displayChar(text, &code);
         if (code == '?') {
             piece[used++] = '?';
         } else {
-            std::memcpy(piece + used, text, (size_t)length);
-            used += (size_t)length;
+            std::memcpy(piece + used, text, (size_t)bytes);
+            used += (size_t)bytes;
         }
-        text += length;
-        if (used > sizeof piece - 8 || *text == '\0') {
+        text += bytes;
+        if (used > sizeof piece - 8 || text >= end) {
             piece[used] = '\0';
             conWrite(piece);
             used = 0;
@@ -66,7 +68,9 @@ void conFormat(const char *format, ...) {
     conWrite(formatted);
 }
 
-void conClean(const char *text) { writeClean(text); }
+void conClean(const char *text) { writeClean(text, std::strlen(text)); }
+
+void conCleanBytes(const char *text, size_t length) { writeClean(text, length); }
 
 void conFlush() {
     if (std::fflush(rs.con) != 0) rs.stdoutFailed = true;

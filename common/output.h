@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
 
 // Lets the compiler check the arguments of the formatted writes.
 #if defined(__GNUC__)
@@ -20,6 +21,8 @@ void conText(const char *text);
 void conChar(char c);
 void conFormat(const char *format, ...) FOLMAR_PRINTF_FORMAT;
 void conClean(const char *text);
+// The first `length` bytes of `text`, written as conClean writes them.
+void conCleanBytes(const char *text, size_t length);
 // Flushes rs.con (before a wait or a read); a failure sets rs.stdoutFailed.
 void conFlush();
 // Report file rs.outFile; a failed write sets rs.outFileWriteFailed. Nothing

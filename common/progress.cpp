@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/output.h"
 #include "common/runstate.h"
 #include "common/text.h"
 
@@ -77,7 +76,9 @@ static void draw() {
     int width = stderrTerminalColumns() - 1;
     if (width > widestShown) width = widestShown;
     if (width < 40) return;
-    if (!rs.stdoutRedirected) conFlush();
+    // What the terminal's standard output holds shows first. (The flush of
+    // output.cpp, which calls this file, is not called back.)
+    if (!rs.stdoutRedirected && std::fflush(rs.con) != 0) rs.stdoutFailed = true;
     char dirs[32], files[32];
     grouped(rs.dirCount, dirs);
     grouped(rs.fileCount, files);

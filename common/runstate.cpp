@@ -1,28 +1,42 @@
-// The RunState record and its initial values.
+// The RunState record, its initial values, and the one writer of the line
+// width and its derived columns.
 #include "common/runstate.h"
 
 #include <cstring>
 
 #include "common/progress.h"
+#include "common/sink.h"
 #include "common/version.h"
 
 RunState rs;
 
 void resetRunState() {
     std::memset(&rs, 0, sizeof rs);
-    rs.showDirs = 'L';
-    rs.showFiles = 'N';
+    rs.showDirs = Listing::longNames;
+    rs.showFiles = Listing::none;
     rs.processLocalDrives = 'Y';
     rs.processRemoteDrives = 'N';
     rs.pageSize = 55;
-    rs.runMode = ' ';
+    rs.runMode = RunMode::singlePath;
     std::strcpy(rs.outputFile, FOLMAR_DEFAULT_OUTPUT);
-    rs.osLevel = ' ';
-    std::strcpy(rs.searchPattern, "*.*");
+    rs.osLevel = OsLevel::unknown;
+    setLineWidth(widestLineWidth);
     rs.driveLetter = ' ';
     rs.con = platformStdout();
     rs.err = platformStderr();
-    rs.rollUpFirst = true;
-    rs.driveCursor = -1;
+    useReportSink(nullptr);
+    useExportSink(nullptr);
     progressStart();
+}
+
+void setLineWidth(int width) {
+    if (width < narrowestLineWidth) width = narrowestLineWidth;
+    if (width > widestLineWidth) width = widestLineWidth;
+    rs.lineWidth = width;
+    rs.pathColumn = width - sizeColumnWidth;
+    rs.wrapFloor = (unsigned)rs.pathColumn / 2;
+    for (const PrinterPitch &pitch : printerPitches) {
+        rs.cpi = pitch.cpi;
+        if (width <= pitch.lineWidth) break;
+    }
 }

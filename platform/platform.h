@@ -23,11 +23,15 @@ enum : int { maxPathChars = 259, maxPathBytes = 4 * maxPathChars };
 enum : int { walkPathChars = 32767, walkPathBytes = 4 * walkPathChars };
 
 // The find record, the fields of WIN32_FIND_DATA that the walk uses, names in
-// UTF-8 (a name of 259 characters fits whatever its characters).
+// UTF-8 (a name of 259 characters fits whatever its characters), and the
+// space a file takes on its disk as far as the system knows it cheaply:
+// POSIX its allocated blocks (st_blocks * 512), Windows its size rounded up
+// to the cluster size of the drive the walk reads.
 struct FindData {
     uint32_t attributes;          // only the directory bit is tested
     uint32_t nFileSizeHigh;       // high 32 bits of the size
     uint32_t nFileSizeLow;        // low 32 bits of the size
+    uint64_t allocatedSize;       // bytes on disk (0 for a directory)
     char cFileName[maxPathBytes + 1];  // long name, NUL-terminated
     char cAlternateFileName[48];  // short 8.3 name, empty when there is none
 };
@@ -177,8 +181,10 @@ FILE *openSharedSettingsFile(const char *path, const char *mode);
 // drive. Returns the new file's stream, or nullptr when no replacement can
 // be made (no such folder, a name that is no regular file, a kernel pseudo
 // file system, no room). A signal that ends the process removes the new
-// files of the replacements still open. Two may be open at once.
-FILE *createReplacement(const char *path);
+// files of the replacements still open. Two may be open at once. A report
+// is text, with the system's line ends (CR LF on Windows); a `binary` file
+// (an export) gets its bytes exactly as they are written.
+FILE *createReplacement(const char *path, bool binary = false);
 // Flushes and closes `file` (from createReplacement) and puts it in place
 // of its path. False when any write, the flush, the close or the renaming
 // failed; the new file is then removed and the old one left as it was.

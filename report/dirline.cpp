@@ -11,12 +11,12 @@
 
 #include "common/output.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/text.h"
 #include "report/internal.h"
 #include "report/report.h"
-#include "scan/scan.h"
 
-static const int sizeWidth = 14;   // the size column
+static const int sizeWidth = sizeColumnWidth;
 static const int indentWidth = 3;  // blanks before a continuation piece
 static const char dotLeader[] =
     "................................................................"
@@ -28,7 +28,7 @@ static const char dotLeader[] =
 // walkPathChars characters.
 static const int maxChars = walkPathChars + 5;
 static struct {
-    char text[sizeof rs.linePath];
+    char text[walkPathBytes + 5];
     int count;
     int byteAt[maxChars + 1];
     int columnAt[maxChars + 1];
@@ -38,22 +38,15 @@ static struct {
 // take bytes but no column), the line break and the terminator.
 static char lineBuffer[sizeof laid.text + 128];
 
-// Line geometry from rs.lineWidth, rs.pathColumn and rs.wrapFloor, held to
-// the widths the line buffer serves, so that every piece has room.
+// Line geometry from rs.lineWidth, rs.pathColumn and rs.wrapFloor, which
+// setLineWidth holds to the widths the line buffer serves.
 struct LineGeometry {
     int lineWidth;
     int pathColumn;  // first column of the size text
     int wrapFloor;   // breaks are searched above this column
 };
 
-static LineGeometry lineGeometry() {
-    LineGeometry g;
-    const int widest = widestLineWidth - sizeWidth;
-    g.pathColumn = rs.pathColumn < 10 ? 10 : (rs.pathColumn > widest ? widest : rs.pathColumn);
-    g.lineWidth = g.pathColumn + sizeWidth;
-    g.wrapFloor = (int)rs.wrapFloor < g.pathColumn ? (int)rs.wrapFloor : g.pathColumn / 2;
-    return g;
-}
+static LineGeometry lineGeometry() { return LineGeometry{rs.lineWidth, rs.pathColumn, (int)rs.wrapFloor}; }
 
 // The character `code` of the display form as `sink` shows it: where the
 // sink writes in a code page, the bytes it takes there, a character the code
@@ -179,39 +172,28 @@ static void buildLine(int first, int end, bool firstLine, bool last, const char 
     lineBuffer[at] = 0;
 }
 
-// One finished line to its sink: the report file in an all-drives run,
-// otherwise the console followed by the /P count.
-static void emitLine() {
-    if (rs.runMode == '~') {
-        writeReportLine(lineBuffer);
-    } else {
-        conText(lineBuffer);
-        screenPause();
-    }
-}
-
 // Writes the line(s) of the directory `path` (ending in '\') with the size
-// held in rs.i64DirAlloc, then hands the path to addDirToTotal. A path longer
-// than 4 characters has its final backslash replaced by a blank, in place.
-void printDirLine(char *path) {
+// `bytes` to the report's sink. A path longer than 4 characters is shown
+// without its final backslash (and without the blanks before it).
+void printDirLine(const char *path, uint64_t bytes) {
     size_t pathLength = std::strlen(path);
-    if (utf8Chars(path) > 4) path[pathLength - 1] = ' ';
+    if (utf8Chars(path) > 4) --pathLength;
     char sizeText[sizeWidth + 1];
-    char *field = groupedField(rs.i64DirAlloc, sizeWidth);
+    char *field = groupedField(bytes, sizeWidth);
     dotFillNumber(field);
     std::memcpy(sizeText, field, sizeof sizeText);
 
     LineGeometry g = lineGeometry();
     while (pathLength > 0 && path[pathLength - 1] == ' ') --pathLength;
-    layPath(path, pathLength, rs.runMode == '~' ? rs.outFile : rs.con);
+    const Sink &sink = reportSink();
+    layPath(path, pathLength, sink.stream());
     bool firstLine = true;
     for (int first = 0; first < laid.count;) {
         bool last = false;
         int end = nextPiece(first, laid.count, firstLine, g, &last);
         buildLine(first, end, firstLine, last, sizeText, g);
-        emitLine();
+        sink.writeLine(lineBuffer);
         first = end;
         firstLine = false;
     }
-    addDirToTotal(path);
 }

@@ -11,6 +11,8 @@
 #include "report/internal.h"
 #include "report/report.h"
 
+static uint32_t screenLines = 0;  // console directory lines since the listing began or the last /P pause
+
 // A text of `count` blanks (held to 0..128).
 static const char *blanks(int count) {
     static const char run[] =
@@ -33,7 +35,8 @@ static const char *driveLetterText() {
 
 // The two lines of a column header, laid out for the narrowest line of its
 // sink: blanks between "Page nn" and "Bytes ", and between the two rules. A
-// wider line widens both gaps by its extra columns.
+// wider line widens both gaps by its extra columns; a narrower one (a
+// report of 75 to 77 on standard output) takes the narrowest header.
 struct ColumnHeader {
     int narrowest, bytesGap, ruleGap;
 };
@@ -45,45 +48,41 @@ static const char *columnHeader(const ColumnHeader &h) {
     static char text[256];
     int fill = rs.lineWidth - h.narrowest;
     if (fill < 0) fill = 0;
-    if (fill > widestLineWidth - h.narrowest) fill = widestLineWidth - h.narrowest;
     std::snprintf(text, sizeof text, "Directory Drive %s   Page %2d%sBytes \n---------%s---------- \n",
                   driveLetterText(), rs.pageNumber, blanks(h.bytesGap + fill), blanks(h.ruleGap + fill));
     return text;
 }
 
-void formatDateTime() {
-    std::snprintf(rs.dateTimeText, sizeof rs.dateTimeText, "%02i-%02i-%i at %02i:%02i Hours",
-                  rs.runDate.month, rs.runDate.day, rs.runDate.year, rs.runDate.hour,
-                  rs.runDate.minute);
-}
-
-// The title block of a drive's first page; reads rs.runDate and
-// rs.driveLetter, writes rs.dateTimeText, adds 8 to rs.lineCount.
+// The title block of a drive's first page, dated with rs.runDate as
+// "%02i-%02i-%i at %02i:%02i Hours"; reads rs.driveLetter, adds
+// titleBlockLines to rs.lineCount.
 static void writeTitleBlock() {
+    char dateTimeText[64];
+    std::snprintf(dateTimeText, sizeof dateTimeText, "%02i-%02i-%i at %02i:%02i Hours", rs.runDate.month,
+                  rs.runDate.day, rs.runDate.year, rs.runDate.hour, rs.runDate.minute);
     fileText("Directory Size (Folmar Ver. 2.0) \n");
     fileFormat("Directory Size Ver. %s of %s \n", FOLMAR_VERSION, FOLMAR_VERSION_DATE);
     fileText(MAKER_NOTICE " \n\n");
     fileText(MAKER_WEB " \n");
     fileText(MAKER_EMAIL " \n\n");
-    formatDateTime();
     fileFormat("Creating Directory List for Drive %c on %s \n\n", printableChar(rs.driveLetter),
-               rs.dateTimeText);
-    rs.lineCount += 8;
+               dateTimeText);
+    rs.lineCount += titleBlockLines;
 }
 
-// The two lines of the report file's column header; adds 2 to rs.lineCount.
+// The two lines of the report file's column header; adds columnHeaderLines
+// to rs.lineCount.
 static void writeFileColumnHeader() {
     fileText(columnHeader(fileHeader));
-    rs.lineCount += 2;
+    rs.lineCount += columnHeaderLines;
 }
 
-// Starts a page of the report file: nothing when rs.showDirs is 'N';
+// Starts a page of the report file: nothing when rs.showDirs is none;
 // otherwise rs.lineCount from 0, the next rs.pageNumber, the title block on
 // page 1 or a form feed on a later page, then the column header.
 void writePageHeader() {
-    if (rs.showDirs == 'N') return;
+    if (rs.showDirs == Listing::none) return;
     rs.lineCount = 0;
-    if (rs.runMode != '~') return;
     ++rs.pageNumber;
     if (rs.pageNumber == 1) writeTitleBlock();
     if (rs.pageNumber > 1) fileText("\f");
@@ -94,6 +93,7 @@ void writePageHeader() {
 // rs.pageNumber to the next page (1).
 void printStdoutHeader() {
     ++rs.pageNumber;
+    screenLines = 0;
     conText(columnHeader(consoleHeader));
 }
 
@@ -105,15 +105,15 @@ void writeReportLine(const char *line) {
     if (rs.lineCount > (uint32_t)rs.pageSize) writePageHeader();
 }
 
-// Counts one console directory line; under /P, after 23 of them, prompts,
-// waits for a key, clears the screen and starts counting again.
+// Counts one console directory line; under /P, after screenPageLines of
+// them, prompts, waits for a key, clears the screen and starts counting again.
 void screenPause() {
-    ++rs.screenLines;
-    if (!rs.pausePerScreen || rs.screenLines <= 22) return;
+    ++screenLines;
+    if (!rs.pausePerScreen || screenLines < screenPageLines) return;
     conText("\n");
     conText("Folmar==>  Press Enter to continue");
     conFlush();
     readKeyAndDrain();
     clearScreen();
-    rs.screenLines = 0;
+    screenLines = 0;
 }

@@ -1,16 +1,16 @@
 // The directories a run could not read: counted over the whole run and,
 // under /E, kept as the lines of the list written to standard error at its
-// end. The lines wait in a fixed buffer that spills into a scratch file when
-// it is full, so memory stays the same however many there are; when no
-// scratch file can be had, a full buffer goes to standard error at once, so
-// that no line is ever lost.
+// end (without /E the run's end says how many). The lines wait in a fixed
+// buffer that spills into a scratch file when it is full, so memory stays
+// the same however many there are; when no scratch file can be had, a full
+// buffer goes to standard error at once, so that no line is ever lost.
 #include <cstdio>
 #include <cstring>
 
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/text.h"
-#include "report/report.h"
+#include "scan/internal.h"
 #include "scan/scan.h"
 
 static char kept[16384];        // lines not yet spilled, NUL after them
@@ -116,20 +116,7 @@ void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char
 
 void printNotRead() {
     if (rs.notReadCount == 0) return;
-    if (rs.listNotRead) {
-        if (spill != nullptr) std::fflush(spill);
-        printSpill();
-        printKept();
-        return;
-    }
-    if (rs.notReadCount == 1) {
-        errText("Folmar==>  1 directory could not be read; /E lists them \n");
-        return;
-    }
-    char digits[21], line[128];
-    u64Digits(rs.notReadCount, digits);
-    const char *count = formatGrouped(digits, 26);
-    while (*count == ' ') ++count;
-    std::snprintf(line, sizeof line, "Folmar==>  %s directories could not be read; /E lists them \n", count);
-    errText(line);
+    if (spill != nullptr) std::fflush(spill);
+    printSpill();
+    printKept();
 }

@@ -1,65 +1,66 @@
 // The condensed roll-up: between the walk and the line layout it holds back
-// one pending line per first-level directory, adds the totals of that
+// one pending line per first-level directory, adds the bytes of that
 // directory's whole subtree to it, and prints it when the walk moves on to
-// another first-level directory or the drive's totals ask for a flush.
-#include <cstdio>
+// another first-level directory or the drive's totals ask for a flush. Each
+// line is printed first; its bytes then go to the drive's total.
 #include <cstring>
 
 #include "common/runstate.h"
 #include "report/report.h"
+#include "scan/internal.h"
 #include "scan/scan.h"
 
-// Copies `text` into `target`, one of the roll-up's path buffers.
-static void copyPath(char *target, const char *text) {
-    std::snprintf(target, sizeof rs.pendingPath, "%s", text);
-}
+// A pending path is the target or a drive's first-level directory: at
+// most 259 characters.
+static bool nothingPending = true;          // the next line starts a new roll-up
+static char pendingPath[maxPathBytes + 5];  // the pending first-level path, the comparison key
+static uint64_t pendingBytes = 0;           // bytes accumulated for the pending line
 
-int prefixLength(const char *path) {
+// The number of leading characters of `path` that name its first-level
+// subtree: up to and including the second backslash, else 3 (a drive root).
+static size_t prefixLength(const char *path) {
     int backslashes = 0;
-    for (int i = 0; path[i] != '\0'; ++i) {
+    for (size_t i = 0; path[i] != '\0'; ++i) {
         if (path[i] == '\\' && ++backslashes == 2) return i + 1;
     }
     return 3;
 }
 
-// Prints the pending line with its accumulated total; i64DirAlloc is kept
-// for the caller and handed back afterwards in i64PendingAlloc.
-static void printPending() {
-    uint64_t kept = rs.i64DirAlloc;
-    rs.i64DirAlloc = rs.i64PendingAlloc;
-    printDirLine(rs.pendingPrintPath);
-    rs.i64PendingAlloc = kept;
+// The line of `path` with `bytes`, then the bytes into the drive's total.
+static void printLine(const char *path, uint64_t bytes) {
+    printDirLine(path, bytes);
+    addDirToTotal(path, bytes);
 }
 
-void rollUpFirstLevel(char *path) {
+// `path` with `bytes` becomes the pending line.
+static void holdBack(const char *path, uint64_t bytes) {
+    size_t length = std::strlen(path);
+    if (length >= sizeof pendingPath) length = sizeof pendingPath - 1;
+    std::memcpy(pendingPath, path, length);
+    pendingPath[length] = '\0';
+    pendingBytes = bytes;
+    nothingPending = false;
+}
+
+void rollUpFirstLevel(const char *path, uint64_t bytes) {
     if (!rs.condensed) {
-        printDirLine(path);
+        printLine(path, bytes);
         return;
     }
-    if (rs.rollUpFirst) {
-        if (rs.rollUpFlush) {
-            rs.rollUpFlush = false;
-            return;
-        }
-        copyPath(rs.pendingPath, path);
-        copyPath(rs.pendingPrintPath, path);
-        rs.i64PendingAlloc = rs.i64DirAlloc;
-        rs.i64DirAlloc = 0;
-        rs.rollUpFirst = false;
+    if (nothingPending) {
+        holdBack(path, bytes);
         return;
     }
-    if (rs.rollUpFlush) {
-        printPending();
-        rs.rollUpFirst = true;
-        rs.rollUpFlush = false;
+    if (std::strncmp(pendingPath, path, prefixLength(path)) == 0) {
+        pendingBytes = addSaturating(pendingBytes, bytes);
         return;
     }
-    if (std::strncmp(rs.pendingPath, path, (size_t)prefixLength(path)) == 0) {
-        rs.i64PendingAlloc = addSaturating(rs.i64PendingAlloc, rs.i64DirAlloc);
-        rs.i64DirAlloc = 0;
-        return;
-    }
-    copyPath(rs.pendingPath, path);
-    printPending();
-    copyPath(rs.pendingPrintPath, rs.pendingPath);
+    printLine(pendingPath, pendingBytes);
+    holdBack(path, bytes);
+}
+
+void flushRollUp() {
+    if (nothingPending) return;
+    nothingPending = true;
+    printLine(pendingPath, pendingBytes);
 }

@@ -3,14 +3,18 @@
 // a loop through a reparse point, and the stop of the walk when the machine
 // runs out of memory or open files, or standard output can no longer be
 // written. The walk keeps its branch in a fixed table of levels and its
-// path in rs.curPath, so that its stack use does not grow with the depth.
+// path in rs.curPath, so that its stack use does not grow with the depth;
+// each level also sums its subtree's figures, which the sinks get with the
+// directory's last event (common/sink.h).
 #include <cstdio>
 #include <cstring>
 
 #include "common/output.h"
 #include "common/progress.h"
 #include "common/runstate.h"
+#include "common/sink.h"
 #include "common/text.h"
+#include "scan/internal.h"
 #include "scan/scan.h"
 
 namespace {
@@ -23,6 +27,7 @@ struct Level {
     bool firstPending;      // `entry` holds its first entry, not yet looked at
     uint8_t identityState;  // identityUnknown, identityKnown or identityUnavailable
     FileIdentity identity;  // asked for only when a reparse point is met
+    DirFigures figures;     // its own files, then its subtree's as the walk comes back
 };
 
 enum : uint8_t { identityUnknown, identityKnown, identityUnavailable };
@@ -35,6 +40,9 @@ Level levels[maxDepth];
 FindData entry;      // the directory pass's record, shared by the levels: a
                      // level needs it only until the child's name is copied
 FindData fileEntry;  // the file pass's record
+char enteredName[maxPathBytes + 1];  // long name of the subdirectory being entered
+uint32_t filePassError;  // why the latest file pass listed no file, or 0
+const char searchPattern[] = "*.*";  // appended to a directory's path to enumerate it
 
 }  // namespace
 
@@ -42,7 +50,7 @@ FindData fileEntry;  // the file pass's record
 // paths built from them, files listed by them, or long names that may be
 // look-alikes.
 static bool shortNamesWanted() {
-    return rs.showDirs != 'L' || rs.showFiles == 'S' || enterByShortNames();
+    return rs.showDirs != Listing::longNames || rs.showFiles == Listing::shortNames || enterByShortNames();
 }
 
 // A directory that could not be enumerated because the machine ran out of
@@ -59,45 +67,64 @@ static bool walkOutOfResources(const char *lsPath) {
     return true;
 }
 
-// A search path "...\*.*" that could not be enumerated: the walk stops when
-// the machine is out of resources; otherwise the directory is noted as not
-// read, unless it simply holds no entry (a drive root can be empty).
-static void enumerationFailed(const char *lsPath) {
-    if (walkOutOfResources(lsPath) || getLastError() == errorFileNotFound) return;
-    size_t length = std::strlen(lsPath) - std::strlen(rs.searchPattern);
-    noteNotRead(getLastError(), lsPath, length > 3 ? length - 1 : length, nullptr);
+// A directory counted and never entered: noted for the list at the end of
+// the run, and told to the sinks.
+static void notRead(uint32_t errorCode, const char *path, size_t length, const char *name) {
+    noteNotRead(errorCode, path, length, name);
+    deliverDirNotRead(errorCode, path, length, name);
 }
 
-void processFiles(const char *lsPath) {
-    FindHandle handle = findFirstFile(lsPath, &fileEntry, shortNamesWanted());
-    if (handle == invalidFindHandle) {
-        enumerationFailed(lsPath);
+// The directory of levels[depth] could not be enumerated (rs.curPath is its
+// search path): the walk stops when the machine is out of resources; one
+// that holds no entry at all (a drive root can be empty) is entered and
+// finished with nothing in it; any other is not read.
+static void enumerationFailed(int depth) {
+    if (walkOutOfResources(rs.curPath)) return;
+    const Level &level = levels[depth];
+    if (getLastError() == errorFileNotFound) {
+        deliverDirEntered(rs.curPath, level.length, depth == 0 ? nullptr : enteredName);
+        deliverDirFinished(rs.curPath, level.length, level.figures);
         return;
     }
-    do {
-        if (fileEntry.attributes & fileAttributeDirectory) continue;
-        if (rs.showFiles == 'S' || rs.showFiles == 'L') {
-            bool useShort = rs.showFiles == 'S' && fileEntry.cAlternateFileName[0] != '\0';
-            conClean(useShort ? fileEntry.cAlternateFileName : fileEntry.cFileName);
-            conChar('\n');
-        }
-        rs.fileCount += 1;
-        uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;
-        rs.i64DirAlloc = addSaturating(rs.i64DirAlloc, size);
-    } while (findNextFile(handle, &fileEntry));
-    findClose(handle);
+    size_t shown = level.length > 3 ? level.length - 1 : level.length;  // without the final backslash
+    notRead(getLastError(), rs.curPath, shown, nullptr);
 }
 
-// Hands the directory's line on, or adds its bytes straight to the drive
-// total when no directory lines are listed.
-static void reportDirectory() {
-    std::memcpy(rs.linePath, rs.curPath, std::strlen(rs.curPath) + 1);
-    if (rs.showDirs == 'S' || rs.showDirs == 'L') {
-        rollUpFirstLevel(rs.linePath);
-    } else {
-        rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, rs.i64DirAlloc);
-        rs.i64DirAlloc = 0;
+// The file pass over `lsPath` ("...\*.*"): counts files into rs.fileCount
+// and hands each file to the sinks (the report lists its name when
+// rs.showFiles asks). Returns the sum of their sizes (saturating); sets
+// filePassError when they could not be listed.
+static uint64_t processFiles(const char *lsPath) {
+    filePassError = 0;
+    FindHandle handle = findFirstFile(lsPath, &fileEntry, shortNamesWanted());
+    if (handle == invalidFindHandle) {
+        uint32_t code = getLastError();
+        if (!walkOutOfResources(lsPath) && code != errorFileNotFound) filePassError = code;
+        return 0;
     }
+    uint64_t bytes = 0;
+    do {
+        if (fileEntry.attributes & fileAttributeDirectory) continue;
+        deliverFileListed(fileEntry);
+        rs.fileCount += 1;
+        uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;
+        bytes = addSaturating(bytes, size);
+    } while (findNextFile(handle, &fileEntry));
+    findClose(handle);
+    return bytes;
+}
+
+// The directory in rs.curPath (`length` bytes, final backslash included) has
+// its files counted: a file pass that failed is noted as not read; then its
+// line goes to the roll-up, or with no directory lines its bytes go straight
+// to the drive total. Then the sinks hear of it.
+static void handLineOn(size_t length, uint64_t bytes, uint32_t errorCode) {
+    if (errorCode != 0) noteNotRead(errorCode, rs.curPath, length > 3 ? length - 1 : length, nullptr);
+    if (rs.showDirs != Listing::none)
+        rollUpFirstLevel(rs.curPath, bytes);
+    else
+        rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, bytes);
+    deliverDirFilesDone(errorCode);
 }
 
 bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
@@ -108,15 +135,37 @@ bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
 static bool openLevel(int depth) {
     Level &level = levels[depth];
     progressTick();
-    std::memcpy(rs.curPath + level.length, rs.searchPattern, std::strlen(rs.searchPattern) + 1);
+    level.figures = DirFigures{0, 0, 0, 0, 0, true};
+    std::memcpy(rs.curPath + level.length, searchPattern, sizeof searchPattern);
     level.handle = findFirstFile(rs.curPath, &entry, shortNamesWanted());
-    if (level.handle == invalidFindHandle) enumerationFailed(rs.curPath);
-    if (level.handle != invalidFindHandle) processFiles(rs.curPath);
+    if (level.handle == invalidFindHandle) {
+        enumerationFailed(depth);
+        rs.curPath[level.length] = '\0';
+        return false;
+    }
+    deliverDirEntered(rs.curPath, level.length, depth == 0 ? nullptr : enteredName);
+    uint32_t filesBefore = rs.fileCount;
+    uint64_t bytes = processFiles(rs.curPath);
     rs.curPath[level.length] = '\0';
-    if (level.handle == invalidFindHandle) return false;
-    if (!walkStopped()) reportDirectory();  // a stopped file pass gives no line
+    DirFigures &own = level.figures;
+    own.files = own.allFiles = rs.fileCount - filesBefore;
+    own.bytes = own.allBytes = bytes;
+    own.read = filePassError == 0;
+    if (!walkStopped()) handLineOn(level.length, bytes, filePassError);  // a stopped file pass gives no line
     level.firstPending = true;
     return true;
+}
+
+// The directory of levels[depth] is done with its whole subtree: its
+// figures go to the sinks and into its parent's.
+static void finishLevel(int depth) {
+    const DirFigures &done = levels[depth].figures;
+    if (!walkStopped()) deliverDirFinished(rs.curPath, levels[depth].length, done);
+    if (depth == 0) return;
+    DirFigures &parent = levels[depth - 1].figures;
+    parent.subdirs += done.subdirs;
+    parent.allFiles += done.allFiles;
+    parent.allBytes = addSaturating(parent.allBytes, done.allBytes);
 }
 
 // Reads the level's entries on to its next subdirectory, one whose name
@@ -164,12 +213,12 @@ static bool loopsBack(int depth) {
 static bool enterChild(int depth) {
     const Level &parent = levels[depth];
     const char *name = entry.cFileName;
-    bool useShort = rs.showDirs != 'L' || enterByShortNames();
+    bool useShort = rs.showDirs != Listing::longNames || enterByShortNames();
     if (useShort && entry.cAlternateFileName[0] != '\0') name = entry.cAlternateFileName;
     size_t nameLength = std::strlen(name);
     size_t chars = parent.chars + utf8Chars(name) + 1;
     if (chars > walkPathChars || depth + 1 >= maxDepth) {
-        noteNotRead(errorFilenameExcedRange, rs.curPath, parent.length, name);
+        notRead(errorFilenameExcedRange, rs.curPath, parent.length, name);
         return false;
     }
     Level &child = levels[depth + 1];
@@ -180,9 +229,10 @@ static bool enterChild(int depth) {
     rs.curPath[child.length - 1] = '\\';
     rs.curPath[child.length] = '\0';
     if ((entry.attributes & fileAttributeReparsePoint) && loopsBack(depth + 1)) {
-        noteNotRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
+        notRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
         return false;
     }
+    std::memcpy(enteredName, entry.cFileName, std::strlen(entry.cFileName) + 1);
     return true;
 }
 
@@ -203,10 +253,12 @@ void processDirs() {
         Level &level = levels[depth];
         if (walkStopped() || !nextSubdirectory(level)) {
             findClose(level.handle);
+            finishLevel(depth);
             --depth;
             continue;
         }
         rs.dirCount += 1;
+        level.figures.subdirs += 1;
         if (enterChild(depth) && openLevel(depth + 1)) ++depth;
     }
 }

@@ -1,6 +1,6 @@
-// The settings file reader. Owns rs.settingsFile, rs.settingsRead,
-// rs.settingsLine and rs.settingsLineNumber, and writes the chosen settings
-// into RunState.
+// The settings file reader. Writes the chosen settings into RunState and
+// names the file it read in rs.settingsRead; the file's text, its pieces and
+// their count are its own.
 // The file (at most 1 MiB) is read whole and decoded to UTF-8 by its
 // byte-order mark, or as UTF-8 or the system's ANSI code page; it is then
 // cut in pieces of at most 80 characters, every piece a line of its own.
@@ -20,35 +20,38 @@ namespace {
 // What a key's value must look like.
 enum KeyKind {
     keyLetter,     // first character among `accepted`, any case
+    keyListing,    // as keyLetter, for a listing style
     keyNumber,     // decimal integer from `low` to `high`
     keyDriveList,  // drive letters, the first from 'C' to 'Z'
-    keyPath        // any text without blanks
+    keyPath        // any text without blanks, into `path`
 };
 
 struct SettingKey {
     const char *name;          // compared without regard to case, over its length
     KeyKind kind;
-    const char *accepted;      // keyLetter: accepted first characters (upper case)
-    const char *stored;        // keyLetter: the letter stored for each of them
+    const char *accepted;      // keyLetter, keyListing: accepted first characters (upper case)
+    const char *stored;        // keyLetter, keyListing: the letter stored for each of them
     int low, high;             // keyNumber: accepted range
     char RunState::*letter;    // keyLetter: the field set
+    Listing RunState::*listing; // keyListing: the field set
     int RunState::*number;     // keyNumber: the field set
-    int RunState::*alsoNumber; // keyNumber: a second field set alike, or null
+    char (RunState::*path)[257]; // keyPath: the field set
 };
 
 // In the order in which a key line is tested against them.
 const SettingKey settingKeys[] = {
-    {"showDirs", keyLetter, "SLNY", "SLNL", 0, 0, &RunState::showDirs, nullptr, nullptr},
-    {"showFiles", keyLetter, "SLN", "SLN", 0, 0, &RunState::showFiles, nullptr, nullptr},
+    {"showDirs", keyListing, "SLNY", "SLNL", 0, 0, nullptr, &RunState::showDirs, nullptr, nullptr},
+    {"showFiles", keyListing, "SLN", "SLN", 0, 0, nullptr, &RunState::showFiles, nullptr, nullptr},
     {"lineWidthPrint", keyNumber, nullptr, nullptr, narrowestLineWidth, widestLineWidth, nullptr,
-     &RunState::lineWidthPrint, &RunState::lineWidth},
-    {"pageSize", keyNumber, nullptr, nullptr, 55, 60, nullptr, &RunState::pageSize, nullptr},
+     nullptr, &RunState::lineWidthPrint, nullptr},
+    {"pageSize", keyNumber, nullptr, nullptr, 55, 60, nullptr, nullptr, &RunState::pageSize, nullptr},
     {"processLocalDrives", keyLetter, "YN", "YN", 0, 0, &RunState::processLocalDrives,
-     nullptr, nullptr},
+     nullptr, nullptr, nullptr},
     {"processRemoteDrives", keyLetter, "YN", "YN", 0, 0, &RunState::processRemoteDrives,
-     nullptr, nullptr},
-    {"driveList", keyDriveList, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr},
-    {"outputFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr},
+     nullptr, nullptr, nullptr},
+    {"driveList", keyDriveList, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr},
+    {"outputFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::outputFile},
+    {"exportFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::exportFile},
 };
 
 constexpr int driveListEntries = 27;  // 4 bytes each, then the ending NUL
@@ -76,6 +79,8 @@ char fileBytes[settingsFileLimit + 1];
 char fileText[3 * settingsFileLimit + 4];
 size_t textLength = 0;  // bytes of fileText
 size_t textAt = 0;      // the next piece begins here
+char settingsLine[4 * pieceChars + 1];  // the piece read last, edited in place (UTF-8)
+int settingsLineNumber = 0;             // pieces read so far; the first is record 1
 
 // The UTF-16 unit at `b`.
 uint32_t unitAt(const unsigned char *b, bool bigEndian) {
@@ -139,15 +144,14 @@ void decodeSettingsText(size_t length) {
     textAt = 0;
 }
 
-// Reads `path` whole into fileText. False, with rs.settingsFile closed and
-// null, when it cannot be opened, or when it is larger than the bound (after
-// a message and a wait): the next place is then looked at.
+// Reads `path` whole into fileText and closes it. False when it cannot be
+// opened, or when it is larger than the bound (after a message and a wait):
+// the next place is then looked at.
 bool loadSettingsFile(const char *path, bool shared) {
-    rs.settingsFile = shared ? openSharedSettingsFile(path, "rb") : openFile(path, "rb");
-    if (rs.settingsFile == nullptr) return false;
-    size_t length = std::fread(fileBytes, 1, sizeof fileBytes, rs.settingsFile);
-    std::fclose(rs.settingsFile);
-    rs.settingsFile = nullptr;
+    FILE *file = shared ? openSharedSettingsFile(path, "rb") : openFile(path, "rb");
+    if (file == nullptr) return false;
+    size_t length = std::fread(fileBytes, 1, sizeof fileBytes, file);
+    std::fclose(file);
     if (length > settingsFileLimit) {
         conFormat("Folmar==>  %s is larger than 1 MiB and is not read \n", path);
         waitForKey();
@@ -157,8 +161,8 @@ bool loadSettingsFile(const char *path, bool shared) {
     return true;
 }
 
-// Reads the next piece of the settings text into rs.settingsLine and counts
-// it in rs.settingsLineNumber. A piece ends after a line break ("\n", or
+// Reads the next piece of the settings text into settingsLine and counts
+// it in settingsLineNumber. A piece ends after a line break ("\n", or
 // "\r" before "\n" or at the end of the text: one character together) or
 // after 80 characters, whichever comes first; the line break is not stored.
 // A byte that is no UTF-8 is a character of its own. NUL bytes are kept (the
@@ -172,12 +176,12 @@ bool readPiece() {
         lineBreak = c[0] == '\n' || (c[0] == '\r' && (c[1] == '\n' || textAt + 1 == textLength));
         uint32_t code;
         size_t bytes = lineBreak ? (c[0] == '\r' && c[1] == '\n' ? 2 : 1) : (size_t)decodeUtf8(c, &code);
-        if (!lineBreak) std::memcpy(rs.settingsLine + count, c, bytes);
+        if (!lineBreak) std::memcpy(settingsLine + count, c, bytes);
         count += lineBreak ? 0 : bytes;
         textAt += bytes;
     }
-    rs.settingsLine[count] = 0;
-    ++rs.settingsLineNumber;
+    settingsLine[count] = 0;
+    ++settingsLineNumber;
     return true;
 }
 
@@ -226,23 +230,28 @@ size_t fittingBytes(const char *text, size_t room) {
 // Applies a non-empty `value` to the field of `key`; a value the key does not
 // accept changes nothing.
 void applySetting(const SettingKey &key, char *value) {
-    if (key.kind == keyLetter) {
+    if (key.kind == keyLetter || key.kind == keyListing) {
         const char *found = std::strchr(key.accepted, upperAscii(value[0]));
-        if (value[0] != 0 && found != nullptr) rs.*key.letter = key.stored[found - key.accepted];
+        if (value[0] == 0 || found == nullptr) return;
+        char letter = key.stored[found - key.accepted];
+        if (key.kind == keyLetter)
+            rs.*key.letter = letter;
+        else
+            rs.*key.listing = (Listing)letter;
     } else if (key.kind == keyNumber) {
         long number = readDecimal(value);
         if (number < key.low || number > key.high) return;
         rs.*key.number = (int)number;
-        if (key.alsoNumber != nullptr) rs.*key.alsoNumber = (int)number;
     } else if (key.kind == keyDriveList) {
         for (char *c = value; *c; ++c) *c = upperAscii(*c);
         if (value[0] < 'C' || value[0] > 'Z') return;
-        rs.runMode = '~';
+        rs.runMode = RunMode::allDrives;
         setDriveList(value);
     } else {
-        size_t length = fittingBytes(value, sizeof rs.outputFile - 1);
-        std::memcpy(rs.outputFile, value, length);
-        rs.outputFile[length] = 0;
+        char *field = rs.*key.path;
+        size_t length = fittingBytes(value, sizeof(rs.*key.path) - 1);
+        std::memcpy(field, value, length);
+        field[length] = 0;
     }
 }
 
@@ -262,8 +271,7 @@ void applyDefaults() {
     conText("\n");
     conText("Folmar==>  " FOLMAR_SETTINGS_SHARED_PATH " File Not Found \n");
     conText("Folmar==>  Default Parameters will be used \n");
-    rs.showDirs = 'L';
-    rs.lineWidth = widestLineWidth;
+    rs.showDirs = Listing::longNames;
     rs.lineWidthPrint = widestLineWidth;
     rs.pageSize = 60;
     rs.processLocalDrives = 'Y';
@@ -271,52 +279,22 @@ void applyDefaults() {
     waitForKey();
 }
 
-}  // namespace
-
-// Reads "Folmar.ini", else the shared file, piece by piece; each piece that
-// begins with "[Folmar " in any case hands the following lines to
-// readSettingsSection. Without either file (or with none of at most 1 MiB):
-// the defaults, after a message and a wait. Leaves rs.settingsFile null, and
-// rs.settingsRead naming the file read, or null.
-void readSettings() {
-    rs.settingsRead = "Folmar.ini";
-    if (!loadSettingsFile(rs.settingsRead, false)) {
-        rs.settingsRead = FOLMAR_SETTINGS_SHARED_PATH;
-        if (!loadSettingsFile(rs.settingsRead, true)) rs.settingsRead = nullptr;
-    }
-    if (rs.settingsRead == nullptr) {
-        applyDefaults();
-        return;
-    }
-    while (readPiece())
-        if (startsWithNoCase(rs.settingsLine, "[Folmar ")) readSettingsSection();
-}
-
-// Reads the pieces of the settings text and applies each key line, until a
-// piece that begins with '[' after its indentation (consumed, not examined
-// further) or the end of the file. Comments and unknown lines are skipped.
-void readSettingsSection() {
-    while (readPiece()) {
-        char *line = rs.settingsLine;
-        trimLeft(line);
-        if (line[0] == 0 || line[0] == ';' || line[0] == '\'' || line[0] == '\\') continue;
-        if (line[0] == '[') return;
-        const SettingKey *key = matchKey(line);
-        if (key == nullptr) continue;
-        char *value = settingValue(line);
-        if (value != nullptr) applySetting(*key, value);
-    }
+// Removes the leading blanks and tabs of `text`, moving the rest (with its
+// terminator) to the start.
+void trimLeft(char *text) {
+    size_t skip = std::strspn(text, " \t");
+    if (skip > 0) std::memmove(text, text + skip, std::strlen(text + skip) + 1);
 }
 
 // The value after the first '=' of `line`, without its leading blanks and
 // tabs, ended in place at the first blank or line break. Null when the value
 // is empty, or when there is no '=' (after the "Invalid User Parameter
-// Record" message naming rs.settingsLineNumber, and a wait).
+// Record" message naming settingsLineNumber, and a wait).
 char *settingValue(char *line) {
     char *value = std::strchr(line, '=');
     if (value == nullptr) {
         conText("Folmar==>  Invalid User Parameter Record \n");
-        conFormat("Folmar==>  At record Number %d\n", rs.settingsLineNumber);
+        conFormat("Folmar==>  At record Number %d\n", settingsLineNumber);
         waitForKey();
         return nullptr;
     }
@@ -328,9 +306,40 @@ char *settingValue(char *line) {
     return value[0] != 0 ? value : nullptr;
 }
 
-// Removes the leading blanks and tabs of `text`, moving the rest (with its
-// terminator) to the start.
-void trimLeft(char *text) {
-    size_t skip = std::strspn(text, " \t");
-    if (skip > 0) std::memmove(text, text + skip, std::strlen(text + skip) + 1);
+// Reads the pieces of the settings text and applies each key line, until a
+// piece that begins with '[' after its indentation (consumed, not examined
+// further) or the end of the file. Comments and unknown lines are skipped.
+void readSettingsSection() {
+    while (readPiece()) {
+        char *line = settingsLine;
+        trimLeft(line);
+        if (line[0] == 0 || line[0] == ';' || line[0] == '\'' || line[0] == '\\') continue;
+        if (line[0] == '[') return;
+        const SettingKey *key = matchKey(line);
+        if (key == nullptr) continue;
+        char *value = settingValue(line);
+        if (value != nullptr) applySetting(*key, value);
+    }
+}
+
+}  // namespace
+
+// Reads "Folmar.ini", else the shared file, piece by piece; each piece that
+// begins with "[Folmar " in any case hands the following lines to
+// readSettingsSection. Without either file (or with none of at most 1 MiB):
+// the defaults, after a message and a wait. Leaves rs.settingsRead naming
+// the file read, or null.
+void readSettings() {
+    settingsLineNumber = 0;
+    rs.settingsRead = "Folmar.ini";
+    if (!loadSettingsFile(rs.settingsRead, false)) {
+        rs.settingsRead = FOLMAR_SETTINGS_SHARED_PATH;
+        if (!loadSettingsFile(rs.settingsRead, true)) rs.settingsRead = nullptr;
+    }
+    if (rs.settingsRead == nullptr) {
+        applyDefaults();
+        return;
+    }
+    while (readPiece())
+        if (startsWithNoCase(settingsLine, "[Folmar ")) readSettingsSection();
 }

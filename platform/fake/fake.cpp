@@ -214,6 +214,8 @@ void fill(const Enumeration &e, FindData *data, bool shortNames) {
     if (node.linkTo >= 0) data->attributes |= fileAttributeReparsePoint;
     data->nFileSizeHigh = (uint32_t)(node.size >> 32);
     data->nFileSizeLow = (uint32_t)node.size;
+    uint64_t pages = node.size / 4096 + (node.size % 4096 != 0);
+    if (!node.isDir) data->allocatedSize = pages < (UINT64_MAX >> 12) ? pages * 4096 : UINT64_MAX;
     if (shortNames)
         std::strncpy(data->cAlternateFileName, node.shortName.c_str(),
                      sizeof data->cAlternateFileName - 1);
@@ -389,7 +391,7 @@ void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
 
 FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
     if (shortNames) ++m.shortNameRequests;
-    m.lastError = 3;
+    m.lastError = errorPathNotFound;
     int n = resolve(searchPath, false);
     if (n < 0 || !m.nodes[n].isDir) return invalidFindHandle;
     Node &dir = m.nodes[n];
@@ -409,7 +411,7 @@ FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames
         e.names.push_back(m.nodes[c].name);
         e.nodes.push_back(c);
     }
-    m.lastError = 2;
+    m.lastError = errorFileNotFound;
     if (e.names.empty()) return invalidFindHandle;
     fill(e, data, shortNames);
     e.next = 1;
@@ -467,7 +469,7 @@ static Drive *queryDrive(const char *rootPath, uint32_t *errorCode) {
     ++m.diskQueries;
     auto d = m.drives.find((char)std::toupper((unsigned char)rootPath[0]));
     if (d == m.drives.end() || d->second.root < 0) {
-        *errorCode = 3;
+        *errorCode = errorPathNotFound;
         return nullptr;
     }
     if (d->second.failCode) {
@@ -584,8 +586,8 @@ FILE *openFile(const char *path, const char *mode) {
 FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
 
 // A replacement is written to a disk file of its own, which becomes the
-// file's content only when it is committed.
-FILE *createReplacement(const char *path) {
+// file's content only when it is committed. Every file is binary here.
+FILE *createReplacement(const char *path, bool) {
     auto it = m.files.find(upper(path));
     if (it != m.files.end() && it->second.failOpen) return nullptr;
     bool full = it != m.files.end() && it->second.full;

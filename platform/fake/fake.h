@@ -1,8 +1,9 @@
 // Control of the fake machine that the unit tests link instead of a real
 // platform: an in-memory tree of drives, directories and files, disk figures
 // and failures, the version, the clock, the current directory, a scripted
-// console and in-memory files. fakeReset() gives an empty machine, whose
-// standard error is no terminal and whose monotonic clock stands still.
+// console, and the files the program opens (kept in temporary files).
+// fakeReset() gives an empty machine, whose standard error is no terminal
+// and whose monotonic clock stands still.
 #pragma once
 
 #include <cstdint>
@@ -12,15 +13,16 @@
 
 // Empty machine: no drives, build 1001, clock 01-18-2008 09:05, current
 // directory "C:\", standard output redirected (not a character device), no
-// console (key reads fail at once), no integer on standard input. The
-// captured standard output is emptied.
+// console (key reads fail at once), no integer on standard input, no code
+// page. The captured standard output and standard error are emptied.
 void fakeReset();
 
 // ---- drives and tree (paths in Windows form, compared without regard to case) ----
 void fakeAddDrive(char letter, uint32_t type);
 // Creates a directory (and its missing parents) such as "C:\A\B".
 void fakeAddDir(const char *path, const char *shortName = "");
-// Creates a file such as "C:\A\f.txt" of `size` bytes (parents created).
+// Creates a file such as "C:\A\f.txt" of `size` bytes (parents created); it
+// takes its size rounded up to 4,096 bytes on disk.
 void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 // A link (a reparse point, as a junction) at `path` to the directory
 // `targetPath`: listed as a directory with the reparse-point attribute, and
@@ -28,13 +30,13 @@ void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 void fakeAddLink(const char *path, const char *targetPath);
 // Enumerations of this directory fail from the `afterCalls`-th findFirstFile
 // of it on (0: every one; 1: the first succeeds, later ones fail), with
-// `errorCode` for getLastError (5: access denied).
-void fakeFailDir(const char *path, int afterCalls = 0, uint32_t errorCode = 5);
+// `errorCode` for getLastError (by default access denied).
+void fakeFailDir(const char *path, int afterCalls = 0, uint32_t errorCode = errorAccessDenied);
 // findFirstFile calls that asked for short names, and how many handles are open.
 int fakeShortNameRequests();
+int fakeOpenFindHandles();
 // The enumeration's long names may be look-alikes (Windows 9x).
 void fakeSetEnterByShortNames(bool enter);
-int fakeOpenFindHandles();
 // The logical-drive list cannot be obtained (the query returns 0).
 void fakeFailDriveStrings();
 
@@ -44,7 +46,7 @@ void fakeSetDiskSpace(char letter, uint32_t sectorsPerCluster, uint32_t bytesPer
 void fakeSetDiskSpaceEx(char letter, uint64_t freeToCaller, uint64_t totalBytes,
                         uint64_t totalFree);
 // Both queries of this letter fail with `errorCode`. (A letter that is no
-// drive fails with 3 without this.)
+// drive fails with errorPathNotFound without this.)
 void fakeFailDiskSpace(char letter, uint32_t errorCode);
 // The extended entry point cannot be found.
 void fakeSetDiskSpaceExAvailable(bool available);

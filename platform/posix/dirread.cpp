@@ -67,14 +67,14 @@ void Records::clear() {
 }
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size) {
+              uint64_t size, uint64_t allocated) {
     char *at = dir->records.grow(sizeof(Entry) + length + 1);
     Entry &entry = *(Entry *)at;
     uint16_t shortLength = (uint16_t)length;  // NAME_MAX is 255
     entry.kind = kind;
     entry.flags = flags | (isUnsafeName(name, length) ? flagUnsafe : 0);
     std::memcpy(entry.length, &shortLength, sizeof shortLength);
-    setSize(entry, size);
+    setSizes(entry, size, allocated);
     std::memcpy(at + sizeof(Entry), name, length);
     at[sizeof(Entry) + length] = '\0';
     dir->count += 1;
@@ -95,16 +95,17 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
     Reading *reading = (Reading *)context;
     OpenDir *dir = reading->dir;
     if (type == DT_DIR) {
-        addEntry(dir, name, length, kindDirectory, 0, 0);
+        addEntry(dir, name, length, kindDirectory, 0, 0, 0);
     } else if (type != DT_UNKNOWN) {
-        addEntry(dir, name, length, kindOther, 0, 0);
+        addEntry(dir, name, length, kindOther, 0, 0, 0);
         reading->toStat += 1;
     } else {
         struct stat st;
         bool known = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         bool isDir = known && S_ISDIR(st.st_mode);
-        addEntry(dir, name, length, isDir ? kindDirectory : kindOther,
-                 known ? flagSizeKnown : 0, known && !isDir ? (uint64_t)st.st_size : 0);
+        bool sized = known && !isDir;
+        addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
+                 sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks * 512 : 0);
         reading->toStat += known ? 0 : 1;
     }
 }
@@ -114,7 +115,7 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
 static void statEntry(const OpenDir *dir, Entry &entry) {
     struct stat st;
     if (fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    setSize(entry, (uint64_t)st.st_size);
+    setSizes(entry, (uint64_t)st.st_size, (uint64_t)st.st_blocks * 512);
     entry.flags |= flagSizeKnown;
 }
 
@@ -129,7 +130,7 @@ void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome) {
 }
 
 bool readEntries(OpenDir *dir, bool searchable) {
-    addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0);
+    addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0, 0);
     Reading reading = {dir, 0};
     if (!readDirectory(dir->fd, takeEntry, &reading)) return false;
     StatOutcome outcome;

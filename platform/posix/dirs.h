@@ -30,7 +30,8 @@ struct Entry {
     uint8_t kind;
     uint8_t flags;
     uint8_t length[2];  // of the name, in bytes
-    uint8_t size[8];    // st_size once flagSizeKnown is set
+    uint8_t size[8];       // st_size once flagSizeKnown is set
+    uint8_t allocated[8];  // st_blocks * 512, from the same stat
 };
 
 inline size_t nameLengthOf(const Entry &entry) {
@@ -44,7 +45,15 @@ inline uint64_t sizeOf(const Entry &entry) {
     std::memcpy(&size, entry.size, sizeof size);
     return size;
 }
-inline void setSize(Entry &entry, uint64_t size) { std::memcpy(entry.size, &size, sizeof size); }
+inline uint64_t allocatedOf(const Entry &entry) {
+    uint64_t allocated;
+    std::memcpy(&allocated, entry.allocated, sizeof allocated);
+    return allocated;
+}
+inline void setSizes(Entry &entry, uint64_t size, uint64_t allocated) {
+    std::memcpy(entry.size, &size, sizeof size);
+    std::memcpy(entry.allocated, &allocated, sizeof allocated);
+}
 
 // The bytes of a directory's records. A large buffer is mapped memory that
 // the kernel moves when it grows, so a huge directory is never held twice
@@ -117,7 +126,7 @@ void wholeNative(const OpenDir *dir, std::string *out);
 const size_t maxWalkPath = walkPathChars;
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size);
+              uint64_t size, uint64_t allocated);
 // Opens subdirectory `name` of the open directory `parent` into `dir`:
 // dir->up becomes `parent` and dir->native its name, dir->fd a descriptor
 // opened relative to the parent's, never through a link, and

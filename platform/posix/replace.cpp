@@ -123,7 +123,8 @@ void posix::removeReplacementFiles() {
         if (temp.dirFd >= 0 && temp.named) unlinkat(temp.dirFd, temp.name, 0);
 }
 
-FILE *createReplacement(const char *path) {
+// POSIX writes every file byte for byte: `binary` changes nothing.
+FILE *createReplacement(const char *path, bool) {
     int slot = -1;
     for (int i = 0; i < maxReplacements && slot < 0; ++i)
         if (temps[i].dirFd < 0) slot = i;

@@ -63,11 +63,45 @@ void guardName(char *name) {
         if (*p < 0x20 || *p == 0x7F || *p == '\\' || *p == '/') *p = '?';
 }
 
+// The cluster size of the drive of the latest findFirstFile, from the
+// classic disk query, asked once per drive letter (1 when it fails: the
+// size itself then). A walk reads one drive at a time, so the enumerations
+// open together are all on that drive.
+uint32_t clusterOfLetter[26];
+uint32_t clusterBytes = 1;
+
+void useClusterOf(const char *searchPath) {
+    char letter = (char)(searchPath[0] & ~0x20);
+    if (letter < 'A' || letter > 'Z' || searchPath[1] != ':') {
+        clusterBytes = 1;
+        return;
+    }
+    uint32_t &known = clusterOfLetter[letter - 'A'];
+    if (known == 0) {
+        char root[4] = {letter, ':', '\\', '\0'};
+        uint32_t sectors = 0, bytes = 0, freeClusters, totalClusters, errorCode;
+        getDiskFreeSpace(root, &sectors, &bytes, &freeClusters, &totalClusters, &errorCode);
+        known = sectors * bytes != 0 ? sectors * bytes : 1;
+    }
+    clusterBytes = known;
+}
+
+// A delivered record's space on disk: a file takes its size rounded up to
+// whole clusters of the walk's drive. Set on the walker's thread only, as
+// each record is handed to the walk, whoever listed it.
+void roundToClusters(FindData *data) {
+    uint64_t size = (uint64_t)data->nFileSizeHigh << 32 | data->nFileSizeLow;
+    uint64_t clusters = size / clusterBytes + (size % clusterBytes != 0);
+    data->allocatedSize = data->attributes & FILE_ATTRIBUTE_DIRECTORY ? 0 : clusters * clusterBytes;
+}
+
+// The sizes of a record; its space on disk is left to roundToClusters.
 template <typename Record>
 void copySizes(const Record &from, FindData *to) {
     to->attributes = from.dwFileAttributes;
     to->nFileSizeHigh = from.nFileSizeHigh;
     to->nFileSizeLow = from.nFileSizeLow;
+    to->allocatedSize = 0;
 }
 
 void copyRecord(const WIN32_FIND_DATAW &from, FindData *to) {
@@ -231,26 +265,30 @@ static bool wholeDirectory(const char *searchPath) {
 }
 
 FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
-    HANDLE h = INVALID_HANDLE_VALUE;
     if (searchPath == nullptr || wildcardInDirectoryPart(searchPath)) {
-        SetLastError(ERROR_INVALID_NAME);
-    } else if (win::isNt() && wideFind.next != nullptr && win::readAheadOn() && wholeDirectory(searchPath)) {
-        DWORD error = ERROR_SUCCESS;
-        FindHandle handle = win::listFirst(searchPath, data, shortNames, &error);
-        if (handle == invalidFindHandle) lastFindError = error;
-        return handle;
-    } else {
-        h = win::isNt() ? findFirstWide(searchPath, data, shortNames) : findFirstAnsi(searchPath, data);
-    }
-    if (h == INVALID_HANDLE_VALUE) {
-        lastFindError = GetLastError();
+        lastFindError = ERROR_INVALID_NAME;
         return invalidFindHandle;
     }
-    return (FindHandle)h;
+    useClusterOf(searchPath);
+    FindHandle handle = invalidFindHandle;
+    if (win::isNt() && wideFind.next != nullptr && win::readAheadOn() && wholeDirectory(searchPath)) {
+        DWORD error = ERROR_SUCCESS;
+        handle = win::listFirst(searchPath, data, shortNames, &error);
+        if (handle == invalidFindHandle) lastFindError = error;
+    } else {
+        HANDLE h = win::isNt() ? findFirstWide(searchPath, data, shortNames) : findFirstAnsi(searchPath, data);
+        if (h == INVALID_HANDLE_VALUE)
+            lastFindError = GetLastError();
+        else
+            handle = (FindHandle)h;
+    }
+    if (handle != invalidFindHandle) roundToClusters(data);
+    return handle;
 }
 
-bool findNextFile(FindHandle handle, FindData *data) {
-    if (handle == invalidFindHandle) return false;
+// The next record of `handle` into `data`, from the read-ahead's listing or
+// from the system.
+static bool nextRecord(FindHandle handle, FindData *data) {
     if (win::isListHandle(handle)) return win::listNext(handle, data);
     if (win::isNt()) {
         WIN32_FIND_DATAW record;
@@ -262,6 +300,12 @@ bool findNextFile(FindHandle handle, FindData *data) {
     WIN32_FIND_DATAA record;
     if (!FindNextFileA((HANDLE)handle, &record)) return false;
     copyRecord(record, data);
+    return true;
+}
+
+bool findNextFile(FindHandle handle, FindData *data) {
+    if (handle == invalidFindHandle || !nextRecord(handle, data)) return false;
+    roundToClusters(data);
     return true;
 }
 

@@ -150,7 +150,8 @@ void release(int slot, bool removeFile) {
 
 // A UNC path or a device namespace is refused as a file that cannot be
 // opened: a settings file names it, and it would reach another machine.
-FILE *createReplacement(const char *path) {
+// A report is written in text mode (CR LF line ends), an export in binary.
+FILE *createReplacement(const char *path, bool binary) {
     int slot = -1;
     for (int i = 0; i < maxReplacements && slot < 0; ++i)
         if (!inUse[i]) slot = i;
@@ -161,9 +162,9 @@ FILE *createReplacement(const char *path) {
     HANDLE h = createTemp(path, slot);
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     inUse[slot] = 1;
-    int fd = _open_osfhandle((intptr_t)h, _O_TEXT);
+    int fd = _open_osfhandle((intptr_t)h, binary ? _O_BINARY : _O_TEXT);
     if (fd < 0) CloseHandle(h);
-    streams[slot] = fd >= 0 ? _fdopen(fd, "w+") : nullptr;
+    streams[slot] = fd >= 0 ? _fdopen(fd, binary ? "w+b" : "w+") : nullptr;
     if (streams[slot] == nullptr) {
         if (fd >= 0) _close(fd);
         release(slot, true);

@@ -1,10 +1,12 @@
 """Helpers of the end-to-end tests (each test_*.py is one CTest test; CTest
-sets FOLMAR_BIN): trees in a temporary folder, the real program run with
+sets FOLMAR_BIN): trees in a temporary folder, the built program run with
 drive letters mapped into it, no standard input and no controlling terminal,
 what the machine decides (the clock, free space) masked."""
 
+import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -67,6 +69,29 @@ def totals(stdout):
     found = {key: value.replace(",", "") for key, value in TOTAL.findall(stdout)}
     return tuple(None if found[key].startswith("*") else int(found[key])
                  for key in ("Number of Dirs.", "Number of Files", "Allocation"))
+
+
+def imported(export):
+    """An ncdu JSON export as ncdu and gdu read it: (directories, files, apparent bytes, disk bytes, directories
+    not read) of ncdu's own export of it (ncdu -f -o), then gdu's apparent and disk totals (gdu -f) less the 4,096
+    bytes gdu gives each directory. None when either is not installed."""
+    if not (shutil.which("ncdu") and shutil.which("gdu")):
+        return None
+    subprocess.run(["ncdu", "-f", export, "-o", export + ".ncdu"], check=True, stdin=subprocess.DEVNULL,
+                   stdout=subprocess.DEVNULL)
+    with open(export + ".ncdu", encoding="utf-8", errors="surrogateescape") as f:
+        items, counts = [json.load(f)[3]], [0] * 5
+    while items:
+        item = items.pop()
+        if isinstance(item, list):
+            counts[0], counts[4] = counts[0] + 1, counts[4] + bool(item[0].get("read_error"))
+            items.extend(item[1:])
+        else:
+            counts[1:4] = counts[1] + 1, counts[2] + item.get("asize", 0), counts[3] + item.get("dsize", 0)
+    gdu = [int(subprocess.run(["gdu", "-f", export, "-n", "-p", "-s", "--no-prefix"] + flag, check=True,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE).stdout.split()[0]) - 4096 * counts[0]
+           for flag in (["-a"], [])]
+    return tuple(counts) + tuple(gdu)
 
 
 class TreeTest(unittest.TestCase):

@@ -1,7 +1,7 @@
 // libFuzzer target of the settings reader: any bytes as "Folmar.ini" on the
 // fake machine. Besides the sanitizers it checks what holds for every file:
-// the file closed, texts terminated inside their buffers, each field a value
-// it may hold, a drive list of roots, no console text but invalid records.
+// texts terminated inside their buffers, each field a value it may hold, a
+// drive list of roots, no console text but invalid records.
 #include <cassert>
 #include <cstdint>
 #include <cstdio>
@@ -21,17 +21,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     readSettings();
     std::fflush(rs.con);
 
-    assert(rs.settingsFile == nullptr);
-    assert(std::memchr(rs.settingsLine, 0, sizeof rs.settingsLine) != nullptr);
     assert(utf8Chars(rs.outputFile) <= 80 && std::strpbrk(rs.outputFile, " \n") == nullptr);
-    assert(std::strchr("LSN", rs.showDirs) && std::strchr("NSL", rs.showFiles));
+    assert(utf8Chars(rs.exportFile) <= 80 && std::strpbrk(rs.exportFile, " \n") == nullptr);
+    assert(std::strchr("LSN", (char)rs.showDirs) && std::strchr("NSL", (char)rs.showFiles));
     assert(std::strchr("YN", rs.processLocalDrives) && std::strchr("YN", rs.processRemoteDrives));
     assert(rs.lineWidthPrint == 0 || (rs.lineWidthPrint >= 75 && rs.lineWidthPrint <= 125));
-    assert(rs.lineWidth == rs.lineWidthPrint && rs.pageSize >= 55 && rs.pageSize <= 60);
+    assert(rs.pageSize >= 55 && rs.pageSize <= 60);
     int entries = 0;  // the drive list: roots "X:\", X from C to Z, and the all-drives mode with them
     for (; entries < 27 && rs.driveList[4 * entries] != 0; ++entries)
         assert(std::strcmp(rs.driveList + 4 * entries + 1, ":\\") == 0);
-    assert(rs.driveList[4 * entries] == 0 && (entries > 0) == (rs.runMode == '~'));
+    assert(rs.driveList[4 * entries] == 0 && (entries > 0) == (rs.runMode == RunMode::allDrives));
     assert(entries == 0 || (rs.driveList[0] >= 'C' && rs.driveList[0] <= 'Z'));
     // Each invalid record: the message, its number (taken out here) and a wait.
     std::string console = fakeStdoutText();

@@ -13,7 +13,7 @@ mkdir -p "$work/corpus"
 "${CXX_FUZZ:-clang++}" -std=c++17 -g -O1 -Wall -Wextra -I"$root" \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
     "$here/fuzz_settings.cpp" "$root/settings/settings.cpp" "$root/platform/fake/fake.cpp" \
-    "$root"/common/{console,output,runstate,text}.cpp -o "$work/fuzz_settings"
+    "$root"/common/*.cpp -o "$work/fuzz_settings"
 
 "$work/fuzz_settings" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
     -dict="$here/settings.dict" -print_final_stats=1 "$work/corpus" "$here/corpus"

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
+#include "app/internal.h"
 #include "common/console.h"
 #include "common/runstate.h"
 #include "platform/fake/fake.h"
+#include "report/report.h"
+#include "scan/scan.h"
 
 class FolmarTest : public ::testing::Test {
 protected:
@@ -22,6 +24,8 @@ protected:
         if (rs.outFile != nullptr) std::fclose(rs.outFile);
         fakeReset();
         resetRunState();
+        foldDriveTotals();  // no drive total of an earlier test is kept for the next line
+        useReportSink(&consoleSink);  // as a single-path run chooses
         prepare();
     }
     virtual void prepare() {}
@@ -29,14 +33,12 @@ protected:
         std::fflush(rs.con);
         return fakeStdoutText();
     }
-    void setWidth(int width) {  // and the line geometry the start-up derives from it
-        rs.lineWidth = width;
-        deriveLayout();
-    }
+    void setWidth(int width) { setLineWidth(width); }  // and the line geometry derived from it
     // An all-drives run with its report file "C:\R.txt" open, and what it holds.
     void openReport() {
         rs.outFile = openFile("C:\\R.txt", "w+");
-        rs.runMode = '~';
+        rs.runMode = RunMode::allDrives;
+        useReportSink(&reportFileSink);
     }
     std::string report() {
         std::fflush(rs.outFile);

@@ -7,21 +7,23 @@ class AllDrivesTest : public FolmarTest {
 protected:
     void prepare() override {
         fakeAddDrive('C', driveFixed);
-        rs.runMode = '~';
-        rs.osLevel = 'N';
+        rs.runMode = RunMode::allDrives;
+        useReportSink(&reportFileSink);
+        rs.osLevel = OsLevel::extended;
         setWidth(78);
     }
 };
 
 // Each row: the integer read (none: a word), the settings' width (no question
-// then), the width main set (78 on a console, else 0), whether the run goes on
-// and the width. The prompt is on the screen, without a line break, when read.
+// then), the width before (78 on a console, else none: 0), whether the run
+// goes on and the width. The prompt is on the screen, without a line break,
+// when read.
 TEST_F(AllDrivesTest, TheWidthQuestionTakesEveryAnswerOnAConsoleAndRedirected) {
     struct Case { bool haveNumber; int answer, settingsWidth, mainWidth; bool goOn; int width; };
     const Case cases[] = {
         {true, 1, 0, 78, true, 75},     {true, 2, 0, 0, true, 90},     {true, 3, 0, 78, true, 112},
         {true, 4, 0, 0, true, 125},     {true, 0, 0, 78, false, 78},   {false, 0, 0, 0, false, 0},
-        {true, 7, 0, 78, true, 78},     {true, 7, 0, 0, true, 125},    {true, 0, 90, 78, true, 90},
+        {true, 7, 0, 78, true, 78},     {true, 7, 0, 0, true, 0},    {true, 0, 90, 78, true, 90},
     };
     const std::string question = "Folmar==>  Processing ALL Drives \n"
                                  "Folmar==>  Output will be in C:\\FolmarAll.txt \n"
@@ -37,9 +39,9 @@ TEST_F(AllDrivesTest, TheWidthQuestionTakesEveryAnswerOnAConsoleAndRedirected) {
         if (c.haveNumber) fakeSetStdinInteger(c.answer);
         std::strcpy(rs.outputFile, "D:\\other.txt");  // the question names the default all the same
         rs.lineWidthPrint = c.settingsWidth;
-        rs.lineWidth = c.mainWidth;
-        EXPECT_EQ(selectLineWidth(), c.goOn);
-        EXPECT_EQ(rs.lineWidth, c.width);
+        int width = c.mainWidth;
+        EXPECT_EQ(selectLineWidth(&width), c.goOn);
+        EXPECT_EQ(width, c.width);
         EXPECT_EQ(out(), c.settingsWidth ? "" : question);
         EXPECT_EQ(fakeShownAtLastRead(), out().size());
     }
@@ -80,7 +82,7 @@ TEST_F(AllDrivesTest, ShortTitleRunWithAFailingDrive) {
     }
     fakeFailDiskSpace('D', 21);
     fakeAddFile("C:\\A\\f.txt", 1234);
-    rs.showDirs = 'N';
+    rs.showDirs = Listing::none;
     std::strcpy(rs.outputFile, "D:\\Re\x1b[2Jports.txt");
     for (int drive = 0; drive < 16; ++drive) fakeQueueClock({2008, 2, 3, 17, 45});  // read after each drive
     fakeQueueClock({2008, 2, 3, 17, 46});

@@ -9,6 +9,7 @@ protected:
     // The help test, the argument scan and the normalisation, as main runs them.
     int parse(std::vector<std::string> args) {
         std::vector<char *> pointers = argv(args);
+        upperCaseLoneArgument((int)pointers.size(), pointers.data());
         help = isHelpRequest((int)pointers.size(), pointers.data());
         scanArguments((int)pointers.size(), pointers.data());
         return normaliseTarget();
@@ -17,7 +18,7 @@ protected:
 };
 
 // A relative target starts at the root of the current drive; a lone one is
-// upper-cased by the help test. The last target wins, switches act in order,
+// upper-cased. The last target wins, switches act in order,
 // unknown ones are ignored; all drives empties the settings' drive list.
 TEST_F(StartUpTest, TargetsAreNormalisedSwitchesActInOrderHelpOnlyAlone) {
     // modes: the drive letter, showDirs, /C, /P, the run mode, help
@@ -45,10 +46,10 @@ TEST_F(StartUpTest, TargetsAreNormalisedSwitchesActInOrderHelpOnlyAlone) {
         fakeSetCurrentDirectory(c.cwd);
         EXPECT_EQ(parse(c.args), 0);
         EXPECT_STREQ(rs.curPath, c.curPath);
-        const char modes[] = {rs.driveLetter, rs.showDirs, rs.condensed ? 'C' : '-', rs.pausePerScreen ? 'P' : '-',
-                              rs.runMode, help ? 'H' : '-', '\0'};
+        const char modes[] = {rs.driveLetter, (char)rs.showDirs, rs.condensed ? 'C' : '-', rs.pausePerScreen ? 'P' : '-',
+                              (char)rs.runMode, help ? 'H' : '-', '\0'};
         EXPECT_STREQ(modes, c.modes);
-        EXPECT_EQ(rs.driveList[0], rs.runMode == '~' ? '\0' : 'C');
+        EXPECT_EQ(rs.driveList[0], rs.runMode == RunMode::allDrives ? '\0' : 'C');
     }
 }
 
@@ -158,13 +159,13 @@ TEST_F(StartUpTest, StartUpFixesTheDiskQueryAndTheLineWidth) {
         fakeSetStdoutCharDevice(c.console);
         fakeSetBuild(c.build);
         run({"C:\\"});
-        const std::vector<int> layout = {rs.osLevel, rs.lineWidth, rs.pathColumn, (int)rs.wrapFloor, rs.cpi};
+        const std::vector<int> layout = {(char)rs.osLevel, rs.lineWidth, rs.pathColumn, (int)rs.wrapFloor, rs.cpi};
         EXPECT_EQ(layout, (std::vector<int>{c.osLevel, c.width, c.pathColumn, c.floor, c.cpi}));
     }
 }
 
 // A single-path run: the banner, and the totals block with the extended
-// query's figures. (Its lines are compared with the real program's.)
+// query's figures, every line written out.
 TEST_F(StartUpTest, SinglePathRunFromTheBannerToTheExtendedFigures) {
     fakePutFile("C:\\Orvan\\Folmar.ini", "[Folmar settings]\n");  // the shared file, when the working directory has none
     fakeSetDiskSpaceEx('C', 39000000000ull, 80000000000ull, 40000000000ull);

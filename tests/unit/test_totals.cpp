@@ -11,7 +11,7 @@ protected:
     void prepare() override {
         fakeAddDrive('C', driveFixed);
         fakeSetDiskSpace('C', 1, 1000, 2000000, 5000000);
-        rs.osLevel = 'O';
+        rs.osLevel = OsLevel::classic;
         rs.driveLetter = rs.curDrive[0] = 'C';
         std::strcpy(rs.curPath, "C:\\DATA\\");
         rs.dirCount = 1234;

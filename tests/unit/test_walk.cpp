@@ -2,6 +2,7 @@
 // names are asked for, the condensed roll-up, and the two stops of a walk: a
 // machine out of memory or open files, and a drive total that went down.
 #include "report/report.h"
+#include "scan/internal.h"
 #include "scan/scan.h"
 #include "tests/unit/fixture.h"
 
@@ -20,40 +21,40 @@ protected:
 // counted, the bytes, a text printed and one not, and whether short names are
 // asked for (only when something uses them).
 TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
-    struct Case { const char *name; void (*tree)(); const char *target; char showDirs; uint32_t dirs, files;
+    struct Case { const char *name; void (*tree)(); const char *target; Listing showDirs; uint32_t dirs, files;
                   uint64_t total; std::string listed, notListed; bool shortNames; };
     const Case cases[] = {
         {"dot directories are skipped, dot files count, '-' is no dot", [] {
              fakeAddFile("C:\\T\\.profile", 7), fakeAddFile("C:\\T\\.cache\\big", 1000), fakeAddFile("C:\\T\\-x\\c", 5);
-         }, "C:\\T", 'L', 1, 2, 12, "C:\\T\\-x..", ".cache", false},
+         }, "C:\\T", Listing::longNames, 1, 2, 12, "C:\\T\\-x..", ".cache", false},
         {"an unopenable directory is counted, not listed", [] { fakeAddFile("C:\\R\\b\\y", 2), fakeFailDir("C:\\R\\b"); },
-         "C:\\R", 'L', 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
+         "C:\\R", Listing::longNames, 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
         {"a failed file pass (its directory pass opens) still gives a line, silently",
-         [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1, 21); }, "C:\\Q", 'L', 0, 0, 0, "C:\\Q...", "Folmar", false},
+         [] { fakeAddFile("C:\\Q\\f", 9), fakeFailDir("C:\\Q", 1, 21); }, "C:\\Q", Listing::longNames, 0, 0, 0, "C:\\Q...", "Folmar", false},
         {"paths past 259 characters are walked, up to 32,767 characters (not bytes) with the backslash", [] {
              fakeAddFile((deep + "\\" + std::string(132, 'b') + "\\in").c_str(), 100);
              fakeAddFile((deep + "\\" + std::string(131, 'c') + "\\in").c_str(), 3);
-         }, "C:\\D", 'L', 132, 1, 3, "\n   ccc..", "bbb", false},
+         }, "C:\\D", Listing::longNames, 132, 1, 3, "\n   ccc..", "bbb", false},
         {"a reparse point that leads back up its branch is counted, not entered; others are entered", [] {
              fakeAddFile("C:\\L\\f", 5), fakeAddFile("C:\\L\\s\\x", 7), fakeAddLink("C:\\L\\a", "C:\\L");
              fakeAddLink("C:\\L\\s\\up", "C:\\L\\s"), fakeAddLink("C:\\L\\t", "C:\\L\\s");  // t\up is s, as t
-         }, "C:\\L", 'L', 5, 3, 19, "C:\\L\\t" + dots(70) + " 7\n", "C:\\L\\a", false},
+         }, "C:\\L", Listing::longNames, 5, 3, 19, "C:\\L\\t" + dots(70) + " 7\n", "C:\\L\\a", false},
         {"file names by their short name, else the long one", [] {
              fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT"), fakeAddFile("C:\\F\\short.txt", 2);
-             rs.showFiles = 'S';
-         }, "C:\\F", 'L', 0, 2, 3, "ALONGN~1.TXT\nshort.txt\nC:\\F..", "A Long", true},
+             rs.showFiles = Listing::shortNames;
+         }, "C:\\F", Listing::longNames, 0, 2, 3, "ALONGN~1.TXT\nshort.txt\nC:\\F..", "A Long", true},
         {"paths from short names under /S, else from the long name", [] {
              fakeAddDir("C:\\S\\Long Directory", "LONGDI~1"), fakeAddFile("C:\\S\\Long Directory\\f", 1);
              fakeAddFile("C:\\S\\plain\\g", 2);
-         }, "C:\\S", 'S', 2, 2, 3, "C:\\S\\LONGDI~1..", "Long Directory", true},
+         }, "C:\\S", Listing::shortNames, 2, 2, 3, "C:\\S\\LONGDI~1..", "Long Directory", true},
         {"long names that may be look-alikes: one with a short name is entered by it", [] {
              fakeSetEnterByShortNames(true), fakeAddDir("C:\\V\\Dvorak", "DVORAK~1"), fakeAddFile("C:\\V\\Dvorak\\f", 1);
-         }, "C:\\V", 'L', 1, 1, 1, "C:\\V\\DVORAK~1..", "C:\\V\\Dvorak.", true},
+         }, "C:\\V", Listing::longNames, 1, 1, 1, "C:\\V\\DVORAK~1..", "C:\\V\\Dvorak.", true},
         {"a drive's total past 2^64 - 1 holds at it, never seen to go down",
-         [] { fakeAddFile("C:\\W\\a\\x", 1ull << 63), fakeAddFile("C:\\W\\b\\y", 1ull << 63); }, "C:\\W", 'L', 2, 2,
+         [] { fakeAddFile("C:\\W\\a\\x", 1ull << 63), fakeAddFile("C:\\W\\b\\y", 1ull << 63); }, "C:\\W", Listing::longNames, 2, 2,
          UINT64_MAX, "C:\\W\\b..", "decending", false},
         {"bytes past 2^64 - 1 (sparse files) hold at it and show as stars",
-         [] { fakeAddFile("C:\\H\\x", 1ull << 63), fakeAddFile("C:\\H\\y", 1ull << 63); }, "C:\\H", 'L', 0, 2,
+         [] { fakeAddFile("C:\\H\\x", 1ull << 63), fakeAddFile("C:\\H\\y", 1ull << 63); }, "C:\\H", Listing::longNames, 0, 2,
          UINT64_MAX, "C:\\H" + dots(60) + "**************\n", "decending", false},
     };
     for (const Case &c : cases) {
@@ -108,18 +109,18 @@ TEST_F(WalkTest, DirectoriesNotReadAreListedUnderSlashEAndCountedWithout) {
 // row: the files, in the order the walk finds them, and the lines.
 TEST_F(WalkTest, CondensedWalkGivesOneLinePerFirstLevelSubtree) {
     struct Case { const char *name; std::vector<std::pair<const char *, uint64_t>> files; const char *target;
-                  char showFiles; std::string lines; };
+                  Listing showFiles; std::string lines; };
     const std::string root0 = "C:\\" + dots(73) + " 0\n";
     const Case cases[] = {
         {"drive root", {{"C:\\r", 1}, {"C:\\A\\a", 10}, {"C:\\A\\X\\x", 100}, {"C:\\A\\X\\Y\\y", 1000}, {"C:\\B\\b", 20000}},
-         "C:\\", 'N', "C:\\" + dots(73) + " 1\nC:\\A" + dots(68) + " 1,110\nC:\\B" + dots(67) + " 20,000\n"},
-        {"deeper target: one line for the tree", {{"C:\\D\\a", 1}, {"C:\\D\\S\\b", 2}, {"C:\\D\\S\\T\\c", 4}}, "C:\\D", 'N',
+         "C:\\", Listing::none, "C:\\" + dots(73) + " 1\nC:\\A" + dots(68) + " 1,110\nC:\\B" + dots(67) + " 20,000\n"},
+        {"deeper target: one line for the tree", {{"C:\\D\\a", 1}, {"C:\\D\\S\\b", 2}, {"C:\\D\\S\\T\\c", 4}}, "C:\\D", Listing::none,
          "C:\\D" + dots(72) + " 7\n"},
-        {"Data before Data2", {{"C:\\Data\\a", 1}, {"C:\\Data2\\b", 2}}, "C:\\", 'N',
+        {"Data before Data2", {{"C:\\Data\\a", 1}, {"C:\\Data2\\b", 2}}, "C:\\", Listing::none,
          root0 + "C:\\Data" + dots(69) + " 1\nC:\\Data2" + dots(68) + " 2\n"},
-        {"Data2 before Data", {{"C:\\Data2\\b", 2}, {"C:\\Data\\a", 1}}, "C:\\", 'N',
+        {"Data2 before Data", {{"C:\\Data2\\b", 2}, {"C:\\Data\\a", 1}}, "C:\\", Listing::none,
          root0 + "C:\\Data2" + dots(68) + " 2\nC:\\Data" + dots(69) + " 1\n"},
-        {"file names of a new subtree come before the held-back line", {{"C:\\A\\fa", 1}, {"C:\\B\\fb", 2}}, "C:\\", 'L',
+        {"file names of a new subtree come before the held-back line", {{"C:\\A\\fa", 1}, {"C:\\B\\fb", 2}}, "C:\\", Listing::longNames,
          "fa\n" + root0 + "fb\nC:\\A" + dots(72) + " 1\nC:\\B" + dots(72) + " 2\n"},
     };
     for (const Case &c : cases) {
@@ -130,10 +131,9 @@ TEST_F(WalkTest, CondensedWalkGivesOneLinePerFirstLevelSubtree) {
         rs.condensed = true;
         std::strcpy(rs.curPath, c.target);
         processDirs();
-        rs.rollUpFlush = true;  // as the totals block ends the drive
-        rollUpFirstLevel(rs.curPath);
+        flushRollUp();  // as the totals block ends the drive
+        flushRollUp();  // nothing is pending then: the next drive starts afresh
         EXPECT_EQ(out(), c.lines);
-        EXPECT_TRUE(rs.rollUpFirst);  // the next drive starts afresh
     }
 }
 
@@ -154,13 +154,14 @@ TEST_F(WalkTest, OutOfMemoryOrOpenFilesStopsTheRunWithExitCodeOne) {
     }
 }
 
-// A drive total that went down (forced by a saved total above it): the
+// A drive total that went down (forced: lowered after a line of 1,000): the
 // figures, the path and a wait, then nothing more, even at a drive root.
 TEST_F(WalkTest, DecreasingTotalStopsTheRunAfterItsMessagesAndAWait) {
     fakeAddFile("C:\\A\\f", 5);
     fakeAddDrive('D', driveFixed);
-    rs.runMode = '~';
-    rs.i64SaveTotalAlloc = 1000;
+    rs.runMode = RunMode::allDrives;
+    addDirToTotal("C:\\", 1000);
+    rs.i64TotalAlloc = 0;
     EXPECT_EQ(runAllDrives(), 1);
     EXPECT_TRUE(endsWith(out(), "Folmar==>  Processing Drive C\n"
                                 "Folmar==>  i64TotalAlloc is decending \n"

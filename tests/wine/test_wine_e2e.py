@@ -6,6 +6,7 @@ ready, C: a CD-ROM, no Z:, and three programs: the 64-bit and the 32-bit
 folmar.exe shown Windows 10, and folmar95.exe (the 32-bit one where 32-bit wine
 runs) shown Windows 95."""
 
+import csv
 import datetime
 import functools
 import os
@@ -21,7 +22,7 @@ from pathlib import Path
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from harness import make_tree  # noqa: E402
+from harness import imported, make_tree  # noqa: E402
 
 ROOT = os.environ.get("FOLMAR_WINE_ROOT", "")
 EXE, EXE32, EXE95 = (os.path.join(ROOT, "bin", name) for name in ("folmar.exe", "folmar32.exe", "folmar95.exe"))
@@ -113,6 +114,25 @@ class SinglePathTest(WineTest):
         self.assertEqual(figures(out, "Capacity"), [capacity])
         for free in figures(out, "Free Space") + figures(out, "Free space Avail."):
             self.assertTrue(0 < free <= capacity, free)
+
+    def test_exports_of_the_windows_program_read_back_on_linux(self):
+        # The JSON read by ncdu and gdu, the CSV by the csv module, as on Linux: the report's totals; a file takes
+        # its size in whole clusters on disk; the CSV byte for byte (no line end of text mode).
+        rc, out = run(["D:\\work", "/X:D:\\out.json"], cwd=D)
+        rc_csv, out_csv = run(["D:\\work", "/X:D:\\out.csv"], cwd=D)
+        self.assertEqual((rc_csv, dir_lines(out_csv)), (rc, dir_lines(out)))
+        totals = tuple(figures(out, label)[0] for label in ("Number of Dirs.", "Number of Files", "Allocation"))
+        read = imported(os.path.join(D, "out.json"))
+        if read is None:
+            self.skipTest("ncdu and gdu are not installed: the JSON export is not read back")
+        self.assertEqual((rc,) + read[:3] + read[4:6], (0,) + totals + (0, totals[2]))
+        sizes = [6, 5368709120, 9, 5, 1]
+        self.assertIn(read[3], [sum(-(-size // (512 << n)) * (512 << n) for size in sizes) for n in range(8)])
+        text = Path(D, "out.csv").read_bytes().decode("utf-8")
+        rows = list(csv.reader(text[1:].splitlines()))
+        self.assertEqual((text[0], text.count("\r\n"), text.count("\n")), ("\ufeff", totals[0] + 1, totals[0] + 1))
+        self.assertEqual((rows[0][0], rows[-1]), ("Path", ["D:\\work", "5368709126", "2", str(totals[0] - 1),
+                                                            str(totals[1]), str(totals[2]), "yes"]))
 
     def test_help_and_version_alone_answer_without_a_wait_and_walk_nothing(self):
         rc, slash_help = run(["/?"], cwd=D)
