@@ -63,11 +63,17 @@ static void layPath(const char *path, size_t length, FILE *sink) {
     int count = 0, column = 0;
     size_t used = 0;
     for (size_t at = 0; at < length && count < maxChars;) {
+        laid.byteAt[count] = (int)used;
+        laid.columnAt[count] = column;
+        if (path[at] >= 0x20 && path[at] < 0x7F) {  // printable ASCII: one byte, one column in every sink
+            laid.text[used++] = path[at++];
+            ++column;
+            ++count;
+            continue;
+        }
         uint32_t code;
         int bytes = displayChar(path + at, &code);
         int columns = sinkColumns(sink, &code);
-        laid.byteAt[count] = (int)used;
-        laid.columnAt[count] = column;
         if (code == '?') {
             laid.text[used++] = '?';
         } else {

@@ -3,8 +3,11 @@
 // enter. Used by the walker's own enumerations and by the read-ahead
 // threads alike; nothing here touches shared state.
 #include <cerrno>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <new>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,22 +17,88 @@
 
 namespace posix {
 
+// Buffers from this size on are mapped, and moved rather than copied.
+static const size_t mappedLeast = 256 * 1024;
+static const size_t mostRecords = (size_t)UINT32_MAX;
+
+Records::~Records() {
+    if (capacity >= mappedLeast)
+        munmap(data, capacity);
+    else
+        std::free(data);
+}
+
+char *Records::grow(size_t more) {
+    size_t need = (size_t)used + more;
+    if (need > mostRecords) throw std::bad_alloc();
+    if (need > capacity) {
+        size_t wanted = capacity < 512 ? 512 : capacity * 2;
+        while (wanted < need) wanted *= 2;
+        void *moved;
+        if (wanted < mappedLeast) {
+            moved = std::realloc(data, wanted);
+        } else if (capacity < mappedLeast) {
+            moved = mmap(nullptr, wanted, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (moved != MAP_FAILED && used > 0) std::memcpy(moved, data, used);
+            if (moved != MAP_FAILED) std::free(data);
+        } else {
+            moved = mremap(data, capacity, wanted, MREMAP_MAYMOVE);
+        }
+        if (moved == nullptr || moved == MAP_FAILED) throw std::bad_alloc();
+        data = (char *)moved;
+        capacity = wanted;
+    }
+    char *at = data + used;
+    used = (uint32_t)need;
+    return at;
+}
+
+void Records::clear() {
+    used = 0;
+    if (capacity >= mappedLeast) {
+        munmap(data, capacity);
+        data = nullptr;
+        capacity = 0;
+    } else if (capacity > 32768) {
+        std::free(data);
+        data = nullptr;
+        capacity = 0;
+    }
+}
+
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
               uint64_t size, uint64_t allocated) {
-    Entry entry = {(uint32_t)dir->names.size(), (uint16_t)length, kind, flags, size, allocated};
-    if (isUnsafeName(name)) entry.flags |= flagUnsafe;
-    dir->names.insert(dir->names.end(), name, name + length + 1);
-    dir->entries.push_back(entry);
+    char *at = dir->records.grow(sizeof(Entry) + length + 1);
+    Entry &entry = *(Entry *)at;
+    uint16_t shortLength = (uint16_t)length;  // NAME_MAX is 255
+    entry.kind = kind;
+    entry.flags = flags | (isUnsafeName(name, length) ? flagUnsafe : 0);
+    std::memcpy(entry.length, &shortLength, sizeof shortLength);
+    setSizes(entry, size, allocated);
+    std::memcpy(at + sizeof(Entry), name, length);
+    at[sizeof(Entry) + length] = '\0';
+    dir->count += 1;
 }
+
+namespace {
+
+struct Reading {
+    OpenDir *dir;
+    uint32_t toStat;  // non-directories whose size is still to be read
+};
+
+}  // namespace
 
 // Takes one entry as read; the type comes from the directory itself and the
 // entry is stat'ed here only when the file system does not give it.
 static void takeEntry(void *context, const char *name, size_t length, unsigned char type) {
-    OpenDir *dir = (OpenDir *)context;
+    Reading *reading = (Reading *)context;
+    OpenDir *dir = reading->dir;
     if (type == DT_DIR) {
         addEntry(dir, name, length, kindDirectory, 0, 0, 0);
     } else if (type != DT_UNKNOWN) {
         addEntry(dir, name, length, kindOther, 0, 0, 0);
+        reading->toStat += 1;
     } else {
         struct stat st;
         bool known = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -37,6 +106,7 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
         bool sized = known && !isDir;
         addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
                  sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks * 512 : 0);
+        reading->toStat += known ? 0 : 1;
     }
 }
 
@@ -44,26 +114,36 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
 // its size is known unless the stat failed (errno then says why).
 static void statEntry(const OpenDir *dir, Entry &entry) {
     struct stat st;
-    if (fstatat(dir->fd, nameOf(dir, entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    entry.size = (uint64_t)st.st_size;
-    entry.allocated = (uint64_t)st.st_blocks * 512;
+    if (fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    setSizes(entry, (uint64_t)st.st_size, (uint64_t)st.st_blocks * 512);
     entry.flags |= flagSizeKnown;
+}
+
+void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome) {
+    for (uint32_t at = from; at < to && !outcome->denied; at = nextEntry(dir, at)) {
+        Entry &entry = entryAt(dir, at);
+        if (entry.kind == kindDirectory) continue;
+        if (!(entry.flags & flagSizeKnown)) statEntry(dir, entry);
+        if (!(entry.flags & flagSizeKnown) && errno == EACCES) outcome->denied = true;
+        outcome->searched = outcome->searched || (entry.flags & flagSizeKnown);
+    }
 }
 
 bool readEntries(OpenDir *dir, bool searchable) {
     addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0, 0);
-    if (!readDirectory(dir->fd, takeEntry, dir)) return false;
-    bool searched = searchable;
-    for (Entry &entry : dir->entries) {
-        if (entry.kind == kindDirectory) continue;
-        if (!(entry.flags & flagSizeKnown)) statEntry(dir, entry);
-        if (!(entry.flags & flagSizeKnown) && errno == EACCES) return false;
-        searched = searched || (entry.flags & flagSizeKnown);
+    Reading reading = {dir, 0};
+    if (!readDirectory(dir->fd, takeEntry, &reading)) return false;
+    StatOutcome outcome;
+    outcome.searched = searchable;
+    statEntries(dir, reading.toStat, &outcome);
+    if (outcome.denied) {
+        errno = EACCES;
+        return false;
     }
     // Listed but not searchable: no size in it could be read. As on Windows,
     // access to such a directory is denied.
     struct stat st;
-    return searched || fstatat(dir->fd, ".", &st, 0) == 0;
+    return outcome.searched || fstatat(dir->fd, ".", &st, 0) == 0;
 }
 
 uint64_t entrySize(const OpenDir *dir, Entry &entry) {
@@ -71,7 +151,7 @@ uint64_t entrySize(const OpenDir *dir, Entry &entry) {
         if (dir->fd >= 0) statEntry(dir, entry);
         entry.flags |= flagSizeKnown;  // a file that vanished counts 0
     }
-    return entry.size;
+    return sizeOf(entry);
 }
 
 // The walker enters a subdirectory when its name does not begin with '.',
@@ -80,21 +160,58 @@ uint64_t entrySize(const OpenDir *dir, Entry &entry) {
 void findWalkSubdirs(OpenDir *dir) {
     dir->subdirs.clear();
     if (dir->windowsLength == 0) return;
-    for (size_t i = 1; i < dir->entries.size(); ++i) {
-        const Entry &entry = dir->entries[i];
+    for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
+        const Entry &entry = entryAt(dir, at);
         if (entry.kind != kindDirectory || (entry.flags & flagUnsafe)) continue;
-        if (nameOf(dir, entry)[0] == '.') continue;
-        if (dir->windowsLength + utf8CharsIn(nameOf(dir, entry), entry.nameLength) + 1 > maxWalkPath)
+        if (nameOf(entry)[0] == '.') continue;
+        size_t length = nameLengthOf(entry);  // bytes, at least as many as characters
+        if (dir->windowsLength + length + 1 > maxWalkPath &&
+            dir->windowsLength + utf8CharsIn(nameOf(entry), length) + 1 > maxWalkPath)
             continue;
-        dir->subdirs.push_back((uint32_t)i);
+        dir->subdirs.push_back(at);
     }
 }
 
+// Joins the parts of a path along the `up` chain of `dir`: `part` gives a
+// directory's own part (its whole path when it has no `up`), `separator`
+// whether a separator goes after what comes before (`before` bytes).
+template <typename Part, typename Separated>
+static void wholePath(const OpenDir *dir, char separator, Part part, Separated separated, std::string *out) {
+    size_t length = 0;
+    const OpenDir *top = dir;
+    for (; top->up != nullptr; top = top->up) length += part(top).size() + 1;
+    const std::string &root = part(top);
+    out->assign(root);
+    out->resize(root.size() + length);
+    size_t end = out->size();
+    for (const OpenDir *at = dir; at->up != nullptr; at = at->up) {
+        const std::string &name = part(at);
+        end -= name.size();
+        std::memcpy(&(*out)[end], name.data(), name.size());
+        (*out)[--end] = separator;
+    }
+    if (!separated(root)) out->erase(root.size(), 1);  // "/" and "" need none
+}
+
+void wholeKey(const OpenDir *dir, std::string *out) {
+    wholePath(dir, '\\', [](const OpenDir *d) -> const std::string & { return d->key; },
+              [](const std::string &root) { return !root.empty(); }, out);
+}
+
+void wholeNative(const OpenDir *dir, std::string *out) {
+    wholePath(dir, '/', [](const OpenDir *d) -> const std::string & { return d->native; },
+              [](const std::string &root) { return root != "/" && !root.empty(); }, out);
+}
+
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
-    dir->native = parent->native;
-    if (dir->native != "/") dir->native += '/';
-    dir->native += name;
-    MountKind kind = mountPointKind(dir->native);
+    dir->up = parent;
+    dir->native = name;
+    MountKind kind = notMountPoint;
+    if (namedLikeMountPoint(name)) {
+        std::string whole;
+        wholeNative(dir, &whole);
+        kind = mountPointKind(whole);
+    }
     if (kind == pseudoMountPoint) {
         errno = EACCES;
         return false;
@@ -109,15 +226,15 @@ void clearDir(OpenDir *dir) {
     dir->fd = -1;
     dir->users = 0;
     dir->hint = 0;
+    dir->up = nullptr;
     dir->key.clear();
-    dir->entries.clear();
-    dir->names.clear();
+    dir->keyLength = 0;
+    dir->records.clear();
+    dir->count = 0;
     dir->subdirs.clear();
     dir->windowsLength = 0;
     dir->identity = DirIdentity();
     dir->mountPoint = false;
-    if (dir->entries.capacity() > 1024) std::vector<Entry>().swap(dir->entries);
-    if (dir->names.capacity() > 32768) std::vector<char>().swap(dir->names);
     if (dir->subdirs.capacity() > 1024) std::vector<uint32_t>().swap(dir->subdirs);
 }
 

@@ -1,13 +1,16 @@
 // A directory as the POSIX emulation holds it while it is enumerated or read
 // ahead: its entries with their names and sizes, the descriptor it was read
 // through, and the subdirectories the walk will enter. dirread.cpp reads one;
-// readahead.cpp reads the walk's next directories on other threads;
-// enumerate.cpp serves enumerations from them. Private to platform/posix/.
+// readahead.cpp reads the walk's next directories on other threads and shares
+// the stats of a large one among them; enumerate.cpp serves enumerations from
+// them. Private to platform/posix/.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <time.h>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -19,21 +22,63 @@ namespace posix {
 enum : uint8_t { kindDirectory = 1, kindOther = 2 };
 enum : uint8_t { flagSizeKnown = 1, flagUnsafe = 2 };
 
+// The head of one entry's record; the name follows it, NUL-terminated. The
+// records of a directory lie one after another, each known by its offset,
+// so that a directory of a million files takes little more than its names.
+// Byte fields only: a record may start at any byte.
 struct Entry {
-    uint32_t nameOffset;  // into OpenDir::names, NUL-terminated
-    uint16_t nameLength;
     uint8_t kind;
     uint8_t flags;
-    uint64_t size;        // st_size once flagSizeKnown is set
-    uint64_t allocated;   // st_blocks * 512, from the same stat
+    uint8_t length[2];  // of the name, in bytes
+    uint8_t size[8];       // st_size once flagSizeKnown is set
+    uint8_t allocated[8];  // st_blocks * 512, from the same stat
+};
+
+inline size_t nameLengthOf(const Entry &entry) {
+    uint16_t length;
+    std::memcpy(&length, entry.length, sizeof length);
+    return length;
+}
+inline const char *nameOf(const Entry &entry) { return (const char *)(&entry + 1); }
+inline uint64_t sizeOf(const Entry &entry) {
+    uint64_t size;
+    std::memcpy(&size, entry.size, sizeof size);
+    return size;
+}
+inline uint64_t allocatedOf(const Entry &entry) {
+    uint64_t allocated;
+    std::memcpy(&allocated, entry.allocated, sizeof allocated);
+    return allocated;
+}
+inline void setSizes(Entry &entry, uint64_t size, uint64_t allocated) {
+    std::memcpy(entry.size, &size, sizeof size);
+    std::memcpy(entry.allocated, &allocated, sizeof allocated);
+}
+
+// The bytes of a directory's records. A large buffer is mapped memory that
+// the kernel moves when it grows, so a huge directory is never held twice
+// while it is read. At most 4 GiB: offsets are 32 bits.
+class Records {
+public:
+    Records() = default;
+    Records(const Records &) = delete;
+    Records &operator=(const Records &) = delete;
+    ~Records();
+    // `more` new bytes at the end; std::bad_alloc when they cannot be had.
+    char *grow(size_t more);
+    // Empties it; a large buffer is given back.
+    void clear();
+    char *data = nullptr;
+    uint32_t used = 0;
+    size_t capacity = 0;
 };
 
 // What a directory was when it was read ahead, so that the walk can tell
-// whether the same directory, unchanged, is still there under its name.
+// whether it is still there, unchanged.
 struct DirIdentity {
     dev_t dev = 0;
     ino_t ino = 0;
-    struct timespec ctime = {0, 0};  // status change: entries, mode, owner, ACL
+    struct timespec ctime = {0, 0};  // status change: entries, mode, owner, ACL, a rename
 };
 
 // A directory read from the file system. The walker owns the ones it has
@@ -41,27 +86,40 @@ struct DirIdentity {
 // Once handed over, a directory's entries and names no longer change,
 // except the sizes filled in by entrySize() on the walker's thread.
 struct OpenDir {
-    std::string key;      // its path key; empty for a one-entry look-up
+    // The open directory it was opened through: its path key and native
+    // path continue that one's, so that a deep branch holds each name once.
+    // nullptr when it was opened by its whole path.
+    const OpenDir *up = nullptr;
+    std::string key;      // its path key, or its last component when `up` is set; empty for a one-entry look-up
+    size_t keyLength = 0; // of its whole path key
     bool onDrive = false; // the key is on a drive, not relative
-    std::string native;   // its canonical native path
+    std::string native;   // its canonical native path, or its name in `up` when that is set
     int fd = -1;
     int users = 0;        // open enumerations
-    size_t hint = 0;      // the entry delivered last
-    std::vector<Entry> entries;  // "." first, then the directory's entries
-    std::vector<char> names;
+    uint32_t hint = 0;    // the record delivered last
+    Records records;      // "." first, then the directory's entries
+    uint32_t count = 0;   // records
     size_t windowsLength = 0;      // its Windows path with the final '\'; 0 if unknown
-    std::vector<uint32_t> subdirs; // entries the walk will enter, in order
+    std::vector<uint32_t> subdirs; // records the walk will enter, in order
     DirIdentity identity;          // set when read ahead, when fd is given up, or for a loop check
     bool mountPoint = false;       // something is mounted on it (it may lead back up the walk)
     int pins = 0;         // read-ahead reads of a child through fd (under its lock)
     int steps = 0;        // read-ahead steps naming this directory (under its lock)
 };
 
-inline const char *nameOf(const OpenDir *dir, const Entry &entry) {
-    return &dir->names[entry.nameOffset];
+inline Entry &entryAt(const OpenDir *dir, uint32_t at) { return *(Entry *)(dir->records.data + at); }
+// The record after the one at `at`; dir->records.used after the last.
+inline uint32_t nextEntry(const OpenDir *dir, uint32_t at) {
+    return at + (uint32_t)(sizeof(Entry) + nameLengthOf(entryAt(dir, at)) + 1);
 }
+// The first record after ".".
+inline uint32_t firstEntry(const OpenDir *dir) { return dir->records.used == 0 ? 0 : nextEntry(dir, 0); }
 
 // ---- Reading (dirread.cpp) ----
+
+// The whole path key of `dir`, and its whole canonical native path, into `out`.
+void wholeKey(const OpenDir *dir, std::string *out);
+void wholeNative(const OpenDir *dir, std::string *out);
 
 // The longest Windows path of a directory the walk enters, final '\'
 // included.
@@ -70,9 +128,9 @@ const size_t maxWalkPath = walkPathChars;
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
               uint64_t size, uint64_t allocated);
 // Opens subdirectory `name` of the open directory `parent` into `dir`:
-// dir->native becomes its native path, dir->fd a descriptor opened
-// relative to the parent's, never through a link, and dir->mountPoint says
-// whether it is a mount point. False when the directory is a pseudo file
+// dir->up becomes `parent` and dir->native its name, dir->fd a descriptor
+// opened relative to the parent's, never through a link, and
+// dir->mountPoint says whether it is a mount point. False when the directory is a pseudo file
 // system's mount point or cannot be opened.
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // Reads the directory open as dir->fd into `dir` (which holds no entries):
@@ -84,6 +142,15 @@ bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // be (else a directory without files is stat'ed to know). Safe on any
 // thread for a directory it owns.
 bool readEntries(OpenDir *dir, bool searchable);
+// What the stats of a directory's entries found: some size could be read
+// (so the directory can be searched); access was denied.
+struct StatOutcome {
+    bool searched = false;
+    bool denied = false;
+};
+// Stats the non-directories of `dir` among the records [from, to) whose
+// sizes are not known yet, stopping when access is denied.
+void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome);
 // Size of a non-directory, stat'ed the first time it is asked for (a link
 // is not followed; a failed stat gives 0); directories are 0.
 uint64_t entrySize(const OpenDir *dir, Entry &entry);
@@ -95,24 +162,67 @@ void findWalkSubdirs(OpenDir *dir);
 // back so that memory follows the directories open now.
 void clearDir(OpenDir *dir);
 
+// ---- What the machine is doing (pace.cpp) ----
+
+uint64_t nowNanoseconds(clockid_t clock);
+// A thread's own time, to tell whether its reads wait on the disk or the
+// network: what it spent on the CPU and waiting for one (its schedstat)
+// and, as its caller says, waiting for other threads; of the rest it slept
+// in the file system. Each thread keeps its own.
+struct SleepWatch {
+    int fd = -2;              // this thread's schedstat
+    uint64_t wallNs = 0;      // at the last look
+    uint64_t busyNs = 0;      // busy as above until then
+    bool looked = false;
+};
+// The time `span` since this thread's last look (or `readingNs`, when not
+// 0: the time it spent reading since), and how much of it the thread
+// slept; `waitedNs` is its time waiting for other threads so far. False
+// when there is no look to compare with yet.
+bool sleptSinceLastLook(SleepWatch *w, uint64_t waitedNs, uint64_t readingNs, uint64_t *span, uint64_t *slept);
+// The cores other work has kept busy lately, in 1/256 of a core: the busy
+// time of the whole machine less this process's own, averaged over about a
+// tenth of a second; at first, the threads runnable besides this one when
+// they are as many as the machine's `cores`. Looked at every 50 ms at most
+// (`nowMs` from the coarse monotonic clock); false when not looked at now,
+// or it cannot be known. The walker's thread only.
+bool othersLately(uint64_t nowMs, int cores, int *others);
+// Whether the process has had data read from storage lately: 1 or 0;
+// looked at every 10 ms at most, -1 when not now. The walker's thread only.
+int storageReadLately(uint64_t nowMs);
+
 // ---- Read-ahead (readahead.cpp) ----
 
 // Read-ahead is on unless FOLMAR_READAHEAD is 0 (a number sets the threads).
-// The threads start with the first call of readAheadScheduled().
+// The threads start with the first call of readAheadScheduled() or the first
+// large directory.
 bool readAheadOn();
 // The walker has read `dir` (its subdirs filled) and opened its enumeration
 // for a walk: its subdirectories come next in walk order, before anything
-// scheduled so far. Nothing happens when read-ahead is off.
+// scheduled so far. Nothing happens when read-ahead is off, or while no core
+// is free for it and reads do not wait on the disk.
 void readAheadScheduled(OpenDir *dir);
-// The walker enters subdirectory `entry` of its open directory `parent`.
-// Returns that directory as read ahead (the caller owns it, its descriptor
-// open, its subdirectories already scheduled), or nullptr: then the walker
-// reads it itself. A directory that is no longer the one read ahead (gone,
-// renamed, replaced, changed or made unreadable) is never returned.
-OpenDir *readAheadTake(OpenDir *parent, size_t entry);
+// The walker enters the subdirectory of its open directory `parent` whose
+// record is at `entry`. Returns that directory as read ahead (the caller
+// owns it, its descriptor open, its subdirectories already scheduled), or
+// nullptr: then the walker reads it itself. A directory that is no longer
+// the one read ahead (gone, renamed, replaced, changed or made unreadable)
+// is never returned.
+OpenDir *readAheadTake(OpenDir *parent, uint32_t entry);
 // The walker is done with `dir`: whatever is still scheduled below it is
 // dropped, and no read-ahead thread uses its descriptor any more.
 void readAheadReleased(OpenDir *dir);
+// Stats what statRange() would over all the records of `dir` after ".",
+// which `toStat` of them need; a directory of some size is shared out in
+// batches to the read-ahead threads that may read and to a thread waiting
+// for it (one of thousands starts the threads), and stat'ed on this thread
+// too.
+void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome);
+
+// Takes `dir`, released by the walker (readAheadReleased) but not yet
+// emptied, for reading ahead into: the thread that does closes its
+// descriptor. False when the read-ahead keeps no more.
+bool readAheadRecycled(OpenDir *dir);
 
 // Memory or a thread could not be had: the read-ahead stops for the rest of
 // the run and gives back what it holds; the walk goes on without it.
@@ -121,6 +231,9 @@ void readAheadStop();
 // For tests: waits until the read-ahead threads have nothing left to do
 // (no read under way; nothing to start, or the window is full).
 void readAheadSettle();
+// For tests, before the first walk: reads ahead as though every core were
+// free, so that what is read ahead does not depend on the machine's load.
+void readAheadIgnoreLoad();
 struct ReadAheadCounts {
     uint64_t read;      // directories read ahead
     uint64_t taken;     // handed to the walker

@@ -28,13 +28,24 @@ namespace {
 
 struct Handle {
     OpenDir *dir;         // nullptr when the slot is free
-    size_t next;
+    uint32_t next;        // the record to deliver next
+};
+
+// A directory whose Windows path, as the caller spelled it, is the first
+// `length` bytes (`chars` characters) of the spelled path.
+struct Spelled {
+    OpenDir *dir;
+    size_t length;
+    size_t chars;
 };
 
 struct Enumerations {
     std::vector<OpenDir *> open;     // innermost last; one per open directory
     std::vector<OpenDir *> spare;    // released, kept for their buffers
     std::vector<Handle> handles;     // indexed by FindHandle
+    std::vector<size_t> freeHandles; // slots of handles that are free
+    std::string spelledPath;         // directory part of the latest walk's search path
+    std::vector<Spelled> spelled;    // open directories along it, outermost first
 };
 
 }  // namespace
@@ -44,7 +55,18 @@ static Enumerations &state = *new Enumerations();
 static std::vector<OpenDir *> &openDirs = state.open;
 static std::vector<OpenDir *> &spareDirs = state.spare;
 static std::vector<Handle> &handles = state.handles;
+static std::vector<size_t> &freeHandles = state.freeHandles;
+// The directory part of the latest search path of a whole enumeration as its
+// caller spelled it ("C:\a\b\"), and the open directories whose paths are
+// prefixes of it: the walk's next search path is most often one of them or
+// a child of the innermost, and is then found without building its key.
+static std::string &spelledPath = state.spelledPath;
+static std::vector<Spelled> &spelledDirs = state.spelled;
 static const size_t maxSearchPath = walkPathBytes + 8;
+// Open directories that hold a descriptor, and the first of them that may:
+// every one before it has given its descriptor up.
+static size_t heldCount = 0;
+static size_t firstHeld = 0;
 static uint32_t lastError = 0;  // of the latest findFirstFile that failed
 
 // The Windows error code of a failed open or read. ELOOP stands for a
@@ -84,13 +106,22 @@ static OpenDir *takeDir() {
 // Closes a directory whose last enumeration ended; whatever the read-ahead
 // still holds below it is dropped first. A few are kept for their buffers.
 static void releaseDir(OpenDir *dir) {
+    for (size_t i = spelledDirs.size(); i-- > 0;) {
+        if (spelledDirs[i].dir == dir) {
+            spelledDirs.resize(i);
+            break;
+        }
+    }
     for (size_t i = openDirs.size(); i-- > 0;) {
         if (openDirs[i] == dir) {
             openDirs.erase(openDirs.begin() + (long)i);
+            heldCount -= dir->fd >= 0 ? 1 : 0;
+            firstHeld -= i < firstHeld ? 1 : 0;
             break;
         }
     }
     readAheadReleased(dir);
+    if (spareDirs.size() >= 8 && readAheadRecycled(dir)) return;
     clearDir(dir);
     if (spareDirs.size() < 16)
         spareDirs.push_back(dir);
@@ -108,7 +139,7 @@ static void giveUpDescriptor(OpenDir *dir) {
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
     }
-    for (Entry &entry : dir->entries) entrySize(dir, entry);
+    for (uint32_t at = 0; at < dir->records.used; at = nextEntry(dir, at)) entrySize(dir, entryAt(dir, at));
     close(dir->fd);
     dir->fd = -1;
 }
@@ -117,13 +148,13 @@ static void giveUpDescriptor(OpenDir *dir) {
 // room for `more` to come, giving up the outermost ones first (never the
 // innermost, through which the next one is opened).
 static void boundDescriptors(size_t more = 0) {
-    size_t held = 0;
-    for (const OpenDir *dir : openDirs) held += dir->fd >= 0 ? 1 : 0;
-    for (size_t i = 0; held + more > heldLimit() && i + 1 < openDirs.size(); ++i) {
+    size_t i = firstHeld;
+    for (; heldCount + more > heldLimit() && i + 1 < openDirs.size(); ++i) {
         if (openDirs[i]->fd < 0) continue;
         giveUpDescriptor(openDirs[i]);
-        --held;
+        --heldCount;
     }
+    firstHeld = i;
 }
 
 // Opens the directory at the native path `path` (absolute), which may be
@@ -154,7 +185,9 @@ static int openNativePath(const std::string &path) {
 // Opens again, by its path, a directory that gave up its descriptor; false
 // (errno set) when that path no longer leads to the same directory.
 static bool reopenDir(OpenDir *dir) {
-    int fd = openNativePath(dir->native);
+    std::string native;
+    wholeNative(dir, &native);
+    int fd = openNativePath(native);
     if (fd < 0) return false;
     struct stat st;
     if (fstat(fd, &st) != 0 || st.st_dev != dir->identity.dev || st.st_ino != dir->identity.ino) {
@@ -163,16 +196,26 @@ static bool reopenDir(OpenDir *dir) {
         return false;
     }
     dir->fd = fd;
+    heldCount += 1;
+    for (size_t i = openDirs.size(); i-- > 0;) {
+        if (openDirs[i] != dir) continue;
+        firstHeld = i < firstHeld ? i : firstHeld;
+        break;
+    }
     boundDescriptors();
     return true;
 }
 
-// Registers `dir` as open under `key`; releases it when that fails.
-static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) {
+// Registers `dir` as open under a path key of `keyLength` bytes that ends
+// in `key` (the whole key when dir->up is not set); releases it when that
+// fails.
+static OpenDir *registerDir(OpenDir *dir, const char *key, size_t keyLength, bool onDrive) {
     try {
         dir->key = key;
+        dir->keyLength = keyLength;
         dir->onDrive = onDrive;
         openDirs.push_back(dir);
+        heldCount += dir->fd >= 0 ? 1 : 0;
     } catch (const std::bad_alloc &) {
         releaseDir(dir);
         throw;
@@ -182,9 +225,9 @@ static OpenDir *registerDir(OpenDir *dir, const std::string &key, bool onDrive) 
 }
 
 // Reads the whole directory open as dir->fd, "." first; registers it as
-// open under `key`. Releases it and returns nullptr (errno set) on a read
+// registerDir does. Releases it and returns nullptr (errno set) on a read
 // error or when it is not searchable.
-static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) {
+static OpenDir *readOpenDir(OpenDir *dir, const char *key, size_t keyLength, bool onDrive) {
     bool read = false;
     try {
         read = readEntries(dir, false);
@@ -198,38 +241,50 @@ static OpenDir *readOpenDir(OpenDir *dir, const std::string &key, bool onDrive) 
         errno = err;
         return nullptr;
     }
-    return registerDir(dir, key, onDrive);
+    return registerDir(dir, key, keyLength, onDrive);
+}
+
+// The whole path key of `dir` is the first `length` bytes of `key`:
+// compared a component at a time from the end, along its `up` chain.
+static bool keyIs(const OpenDir *dir, const std::string &key, size_t length) {
+    if (dir->keyLength != length) return false;
+    size_t end = length;
+    for (; dir->up != nullptr; dir = dir->up) {
+        size_t tail = dir->key.size(), separated = dir->up->keyLength > 0 ? 1 : 0;
+        if (end < tail + separated || key.compare(end - tail, tail, dir->key) != 0) return false;
+        if (separated && key[end - tail - 1] != '\\') return false;
+        end -= tail + separated;
+    }
+    return end == dir->key.size() && key.compare(0, end, dir->key) == 0;
 }
 
 // The open directory whose key is the first `length` bytes of `key`. The
 // lengths are compared first: the keys of a deep branch are long prefixes of
 // one another.
 static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive) {
-    for (size_t i = openDirs.size(); i-- > 0;) {
-        const OpenDir *dir = openDirs[i];
-        if (dir->onDrive == onDrive && dir->key.size() == length && key.compare(0, length, dir->key) == 0)
-            return openDirs[i];
-    }
+    for (size_t i = openDirs.size(); i-- > 0;)
+        if (openDirs[i]->onDrive == onDrive && keyIs(openDirs[i], key, length)) return openDirs[i];
     return nullptr;
 }
 
-// The exact name, else the first in byte order equal without regard to case.
-static const Entry *lookUpName(const OpenDir *dir, const char *name) {
-    const Entry *best = nullptr;
-    for (size_t i = 1; i < dir->entries.size(); ++i) {
-        const Entry &entry = dir->entries[i];
+// The record of the exact name, else of the first in byte order equal
+// without regard to case; 0 (".") when none is.
+static uint32_t lookUpName(const OpenDir *dir, const char *name) {
+    uint32_t best = 0;
+    for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
+        const Entry &entry = entryAt(dir, at);
         if (entry.flags & flagUnsafe) continue;
-        const char *real = nameOf(dir, entry);
-        if (std::strcmp(real, name) == 0) return &entry;
-        if (equalNoCase(real, name) && (best == nullptr || std::strcmp(real, nameOf(dir, *best)) < 0))
-            best = &entry;
+        const char *real = nameOf(entry);
+        if (std::strcmp(real, name) == 0) return at;
+        if (equalNoCase(real, name) && (best == 0 || std::strcmp(real, nameOf(entryAt(dir, best))) < 0))
+            best = at;
     }
     return best;
 }
 
 // The name an entry is delivered under equals `name`.
-static bool shownNameEquals(const OpenDir *dir, const Entry &entry, const char *name) {
-    const char *real = nameOf(dir, entry);
+static bool shownNameEquals(const Entry &entry, const char *name) {
+    const char *real = nameOf(entry);
     if (!(entry.flags & flagUnsafe)) return std::strcmp(real, name) == 0;
     size_t i = 0;
     for (; real[i] != '\0' && safeNameByte(real[i]) == name[i]; ++i) {
@@ -237,18 +292,18 @@ static bool shownNameEquals(const OpenDir *dir, const Entry &entry, const char *
     return real[i] == '\0' && name[i] == '\0';
 }
 
-// The entry of `dir` that `name` names. The entry delivered last comes first:
-// it is the one the walk is entering, even when it was shown with '?' and a
-// sibling really has that name (then the unsafe entry is returned). Else
-// the exact name, else the first in byte order equal without regard to
-// case; else the same for the name without its trailing dots and blanks.
-static const Entry *lookUpEntry(const OpenDir *dir, const char *name) {
-    if (dir->hint > 0 && dir->hint < dir->entries.size() &&
-        shownNameEquals(dir, dir->entries[dir->hint], name))
-        return &dir->entries[dir->hint];
-    const Entry *found = lookUpName(dir, name);
+// The record of `dir` that `name` names, 0 when none does. The entry
+// delivered last comes first: it is the one the walk is entering, even when
+// it was shown with '?' and a sibling really has that name (then the unsafe
+// entry is returned). Else the exact name, else the first in byte order
+// equal without regard to case; else the same for the name without its
+// trailing dots and blanks.
+static uint32_t lookUpEntry(const OpenDir *dir, const char *name) {
+    if (dir->hint > 0 && dir->hint < dir->records.used && shownNameEquals(entryAt(dir, dir->hint), name))
+        return dir->hint;
+    uint32_t found = lookUpName(dir, name);
     std::string trimmed;
-    if (found == nullptr && trimmedWindowsName(name, &trimmed)) found = lookUpName(dir, trimmed.c_str());
+    if (found == 0 && trimmedWindowsName(name, &trimmed)) found = lookUpName(dir, trimmed.c_str());
     return found;
 }
 
@@ -285,20 +340,20 @@ static OpenDir *refuse(OpenDir *dir, int err) {
 // descriptor, never through a link; nullptr when it cannot be entered
 // (errno EILSEQ for a name Windows could not hold, ELOOP for a directory
 // that is open already, up the branch).
-static OpenDir *openChild(OpenDir *parent, const char *name, const PathKey &key) {
-    const Entry *entry = lookUpEntry(parent, name);
+static OpenDir *openChild(OpenDir *parent, const char *name, size_t keyLength, bool onDrive) {
+    uint32_t at = lookUpEntry(parent, name);
+    const Entry *entry = at == 0 ? nullptr : &entryAt(parent, at);
     errno = entry != nullptr && (entry->flags & flagUnsafe) ? EILSEQ : ENOENT;
     if (entry == nullptr || (entry->flags & flagUnsafe) || entry->kind != kindDirectory) return nullptr;
     if (parent->fd < 0 && !reopenDir(parent)) return nullptr;
-    OpenDir *ahead = readAheadTake(parent, (size_t)(entry - parent->entries.data()));
+    OpenDir *ahead = readAheadTake(parent, at);
     if (ahead != nullptr && leadsBackUp(ahead)) return refuse(ahead, ELOOP);
-    if (ahead != nullptr) return registerDir(ahead, key.text, key.onDrive);
+    if (ahead != nullptr) return registerDir(ahead, name, keyLength, onDrive);
     boundDescriptors(1);
-    const char *real = nameOf(parent, *entry);
     OpenDir *dir = takeDir();
-    if (!openChildDir(parent, real, dir)) return refuse(dir, errno);
+    if (!openChildDir(parent, nameOf(entryAt(parent, at)), dir)) return refuse(dir, errno);
     if (leadsBackUp(dir)) return refuse(dir, ELOOP);
-    return readOpenDir(dir, key.text, key.onDrive);
+    return readOpenDir(dir, name, keyLength, onDrive);
 }
 
 // Opens the directory of `key`: a child of an open directory when its parent
@@ -311,7 +366,7 @@ static OpenDir *openDirectory(const PathKey &key) {
         size_t parentLength = last == std::string::npos ? 0 : last;
         OpenDir *parent = findOpenDir(key.text, parentLength, key.onDrive);
         size_t nameStart = last == std::string::npos ? 0 : last + 1;
-        if (parent != nullptr) return openChild(parent, key.text.c_str() + nameStart, key);
+        if (parent != nullptr) return openChild(parent, key.text.c_str() + nameStart, key.text.size(), key.onDrive);
     }
     OpenDir *dir = takeDir();
     dir->fd = openKeyDirectory(key, &dir->native, Links::withinStart);
@@ -326,46 +381,57 @@ static OpenDir *openDirectory(const PathKey &key) {
         errno = err;
         return nullptr;
     }
-    return readOpenDir(dir, key.text, key.onDrive);
+    return readOpenDir(dir, key.text.c_str(), key.text.size(), key.onDrive);
 }
 
-// Fills `data` with entry `index` of `dir`, which becomes its last delivered.
-static void deliver(OpenDir *dir, size_t index, FindData *data) {
-    Entry &entry = dir->entries[index];
-    dir->hint = index;
-    const char *name = nameOf(dir, entry);
-    entrySize(dir, entry);
+// Fills `data` with the record at `at` of `dir`, which becomes its last
+// delivered.
+static void deliver(OpenDir *dir, uint32_t at, FindData *data) {
+    Entry &entry = entryAt(dir, at);
+    dir->hint = at;
+    uint64_t size = entrySize(dir, entry);
     data->attributes = entry.kind == kindDirectory ? (uint32_t)fileAttributeDirectory : 0u;
-    data->nFileSizeHigh = (uint32_t)(entry.size >> 32);
-    data->nFileSizeLow = (uint32_t)entry.size;
-    data->allocatedSize = entry.allocated;
-    size_t length = entry.nameLength < sizeof data->cFileName ? entry.nameLength : sizeof data->cFileName - 1;
-    for (size_t i = 0; i < length; ++i) data->cFileName[i] = safeNameByte(name[i]);
+    data->nFileSizeHigh = (uint32_t)(size >> 32);
+    data->nFileSizeLow = (uint32_t)size;
+    data->allocatedSize = allocatedOf(entry);
+    size_t length = nameLengthOf(entry);
+    if (length >= sizeof data->cFileName) length = sizeof data->cFileName - 1;
+    const char *name = nameOf(entry);
+    if (entry.flags & flagUnsafe)
+        for (size_t i = 0; i < length; ++i) data->cFileName[i] = safeNameByte(name[i]);
+    else
+        std::memcpy(data->cFileName, name, length);
     data->cFileName[length] = '\0';
     data->cAlternateFileName[0] = '\0';
 }
 
 static FindHandle newHandle(OpenDir *dir, FindData *data) {
-    size_t slot = 0;
-    while (slot < handles.size() && handles[slot].dir != nullptr) ++slot;
-    if (slot == handles.size()) handles.push_back(Handle{nullptr, 0});
-    handles[slot] = Handle{dir, 1};
-    dir->users += 1;
+    size_t slot;
+    if (freeHandles.empty()) {
+        slot = handles.size();
+        handles.push_back(Handle{nullptr, 0});
+        freeHandles.reserve(handles.size());  // so that findClose never needs memory
+    } else {
+        slot = freeHandles.back();
+        freeHandles.pop_back();
+    }
     deliver(dir, 0, data);
+    handles[slot] = Handle{dir, nextEntry(dir, 0)};
+    dir->users += 1;
     return (FindHandle)slot;
 }
 
 // An enumeration of the single entry `name` of the open directory `dir`,
 // as for a search path without a pattern.
 static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
-    const Entry *found = lookUpEntry(dir, name);
+    uint32_t found = lookUpEntry(dir, name);
     FindHandle handle = invalidFindHandle;
-    errno = ENOENT;
-    if (found != nullptr && !(found->flags & flagUnsafe)) {
-        Entry &entry = dir->entries[(size_t)(found - dir->entries.data())];
-        OpenDir *one = takeDir();
+    if (found != 0 && !(entryAt(dir, found).flags & flagUnsafe)) {
+        Entry &entry = entryAt(dir, found);
         uint64_t size = entrySize(dir, entry);
-        addEntry(one, nameOf(dir, entry), entry.nameLength, entry.kind, flagSizeKnown, size, entry.allocated);
+        OpenDir *one = takeDir();
+        addEntry(one, nameOf(entry), nameLengthOf(entry), entry.kind, flagSizeKnown, size,
+                 allocatedOf(entry));
         handle = newHandle(one, data);
     }
     if (dir->users == 0) releaseDir(dir);
@@ -385,35 +451,119 @@ static void prepareWalk(OpenDir *dir, size_t windowsLength) {
     readAheadScheduled(dir);
 }
 
-// Splits a search path at its last separator: the directory part goes to
-// `dir`, the pattern or name is returned.
-static const char *splitSearchPath(const char *searchPath, std::string *dir) {
-    const char *tail = searchPath;
+// Splits a search path of `length` bytes at its last separator, found from
+// the end: the length of the directory part (up to and including that
+// separator) goes to `dirLength`, the pattern or name is returned.
+static const char *splitSearchPath(const char *searchPath, size_t length, size_t *dirLength) {
+    const char *start = searchPath;
     if (((searchPath[0] | 0x20) >= 'a' && (searchPath[0] | 0x20) <= 'z') && searchPath[1] == ':')
-        tail = searchPath + 2;
-    for (const char *c = tail; *c != '\0'; ++c)
-        if (*c == '\\' || *c == '/') tail = c + 1;
-    dir->assign(searchPath, (size_t)(tail - searchPath));
+        start = searchPath + 2;
+    const char *tail = searchPath + length;
+    while (tail > start && tail[-1] != '\\' && tail[-1] != '/') --tail;
+    *dirLength = (size_t)(tail - searchPath);
     return tail;
 }
 
+// A name the walk would build a path from as it stands: no separator, no
+// control character, not "." or "..", and something there.
+static bool plainComponent(const char *name, size_t length) {
+    if (length == 0 || (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')))) return false;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = (unsigned char)name[i];
+        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
+    }
+    return true;
+}
+
+// Forgets the spelled directories from index `keep` on.
+static void forgetSpelled(size_t keep) {
+    if (keep < spelledDirs.size()) spelledDirs.resize(keep);
+}
+
+// The directory that the directory part `dirPath` (`length` bytes, "X:\...\")
+// of a search path names when it is one of the spelled directories, or a
+// plain child of one: then *opened says whether it was opened here, and
+// *chars gets the characters of its path. nullptr with *known false when
+// the path is no such thing (its key must be built), or with *known true
+// when the child cannot be opened (errno set).
+static OpenDir *spelledDirectory(const char *dirPath, size_t length, bool *opened, size_t *chars,
+                                 bool *known) {
+    *known = false;
+    if (spelledDirs.empty() || length < 3 || dirPath[1] != ':' || dirPath[2] != '\\' ||
+        dirPath[length - 1] != '\\')
+        return nullptr;
+    const Spelled &top = spelledDirs.back();
+    if (length == top.length && std::memcmp(dirPath, spelledPath.data(), length) == 0) {
+        *opened = false;
+        *chars = top.chars;
+        *known = true;
+        return top.dir;
+    }
+    size_t parentLength = length - 1;
+    while (parentLength > 0 && dirPath[parentLength - 1] != '\\') --parentLength;
+    const char *name = dirPath + parentLength;
+    size_t nameLength = length - 1 - parentLength;
+    size_t index = spelledDirs.size();
+    while (index > 0 && spelledDirs[index - 1].length > parentLength) --index;
+    if (index == 0 || spelledDirs[index - 1].length != parentLength || !plainComponent(name, nameLength) ||
+        std::memcmp(dirPath, spelledPath.data(), parentLength) != 0)
+        return nullptr;
+    Spelled parent = spelledDirs[index - 1];
+    static std::string key, childName;  // kept for their buffers
+    wholeKey(parent.dir, &key);
+    if (!key.empty()) key += '\\';
+    key.append(name, nameLength);
+    if (findOpenDir(key, key.size(), parent.dir->onDrive) != nullptr) return nullptr;  // by its key
+    *known = true;
+    childName.assign(name, nameLength);
+    OpenDir *child = openChild(parent.dir, childName.c_str(), key.size(), parent.dir->onDrive);
+    if (child == nullptr) return nullptr;
+    forgetSpelled(index);
+    spelledPath.resize(parentLength);
+    spelledPath.append(name, nameLength).append(1, '\\');
+    *chars = parent.chars + utf8CharsIn(name, nameLength) + 1;
+    *opened = true;
+    spelledDirs.push_back(Spelled{child, length, *chars});
+    return child;
+}
+
+// Makes `dir`, found by its key under the directory part `dirPath`, the
+// only spelled directory when that part can begin a walk ("X:\...\").
+static void spellAnew(OpenDir *dir, const char *dirPath, size_t length, size_t chars) {
+    forgetSpelled(0);
+    if (length < 3 || dirPath[1] != ':' || dirPath[2] != '\\' || dirPath[length - 1] != '\\') return;
+    spelledPath.assign(dirPath, length);
+    spelledDirs.push_back(Spelled{dir, length, chars});
+}
+
 // findFirstFile without the care for memory; errno says why it failed.
-static FindHandle openEnumeration(const char *searchPath, FindData *data) {
+static FindHandle openEnumeration(const char *searchPath, size_t length, FindData *data) {
     static std::string dirPath;
     static PathKey key;
     errno = ENOENT;
-    const char *tail = splitSearchPath(searchPath, &dirPath);
+    size_t dirLength;
+    const char *tail = splitSearchPath(searchPath, length, &dirLength);
     if (*tail == '\0') return invalidFindHandle;
-    std::string current;
-    if (needsCurrentDirectory(dirPath.c_str())) current = currentWindowsDirectory();
-    errno = ENOENT;
-    if (!makePathKey(dirPath.c_str(), current.c_str(), &key)) return invalidFindHandle;
-    OpenDir *dir = findOpenDir(key.text, key.text.size(), key.onDrive);
-    bool opened = dir == nullptr;
-    if (opened) dir = openDirectory(key);
-    if (dir == nullptr) return invalidFindHandle;
-    if (std::strcmp(tail, "*.*") != 0 && std::strcmp(tail, "*") != 0) return singleEntry(dir, tail, data);
-    if (opened) prepareWalk(dir, utf8Chars(dirPath.c_str()));
+    bool whole = std::strcmp(tail, "*.*") == 0 || std::strcmp(tail, "*") == 0;
+    bool opened = false, known = false;
+    size_t chars = 0;
+    OpenDir *dir = whole ? spelledDirectory(searchPath, dirLength, &opened, &chars, &known) : nullptr;
+    if (dir == nullptr && known) return invalidFindHandle;
+    if (dir == nullptr) {
+        dirPath.assign(searchPath, dirLength);
+        std::string current;
+        if (needsCurrentDirectory(dirPath.c_str())) current = currentWindowsDirectory();
+        errno = ENOENT;
+        if (!makePathKey(dirPath.c_str(), current.c_str(), &key)) return invalidFindHandle;
+        dir = findOpenDir(key.text, key.text.size(), key.onDrive);
+        opened = dir == nullptr;
+        if (opened) dir = openDirectory(key);
+        if (dir == nullptr) return invalidFindHandle;
+        if (!whole) return singleEntry(dir, tail, data);
+        chars = utf8Chars(dirPath.c_str());
+        spellAnew(dir, searchPath, dirLength, chars);
+    }
+    if (opened) prepareWalk(dir, chars);
     return newHandle(dir, data);
 }
 
@@ -421,10 +571,11 @@ static FindHandle openEnumeration(const char *searchPath, FindData *data) {
 // what it holds; the enumeration is then tried once more.
 FindHandle findFirstFile(const char *searchPath, FindData *data, bool) {
     lastError = errorCodeOf(ENOENT);
-    if (searchPath == nullptr || std::strlen(searchPath) >= maxSearchPath) return invalidFindHandle;
+    size_t length = searchPath == nullptr ? maxSearchPath : std::strlen(searchPath);
+    if (length >= maxSearchPath) return invalidFindHandle;
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
-            FindHandle handle = openEnumeration(searchPath, data);
+            FindHandle handle = openEnumeration(searchPath, length, data);
             if (handle == invalidFindHandle) lastError = errorCodeOf(errno);
             return handle;
         } catch (const std::bad_alloc &) {
@@ -443,16 +594,19 @@ static Handle *handleOf(FindHandle handle) {
 
 bool findNextFile(FindHandle handle, FindData *data) {
     Handle *h = handleOf(handle);
-    if (h == nullptr || h->next >= h->dir->entries.size()) return false;
-    deliver(h->dir, h->next++, data);
+    if (h == nullptr || h->next >= h->dir->records.used) return false;
+    deliver(h->dir, h->next, data);
+    h->next = nextEntry(h->dir, h->next);
     return true;
 }
 
 void findClose(FindHandle handle) {
     Handle *h = handleOf(handle);
     if (h == nullptr) return;
-    if (--h->dir->users == 0) releaseDir(h->dir);
+    OpenDir *dir = h->dir;
     h->dir = nullptr;
+    freeHandles.push_back((size_t)handle);
+    if (--dir->users == 0) releaseDir(dir);
 }
 
 uint32_t getLastError() { return lastError; }

@@ -3,6 +3,7 @@
 // walk) or of others (the walk checks that they do not lead back up its
 // branch), and which file system holds a path (for the drive type); and
 // which open files lie on a kernel pseudo file system.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <cstdint>
@@ -69,7 +70,14 @@ bool isPseudoFileSystem(const char *type) {
 struct MountTable {
     std::vector<Mount> mounts;                    // in mount order; a later one covers an earlier
     std::unordered_map<std::string, bool> points; // mount point: its top mount is pseudo
+    std::vector<std::string> lastNames;           // the mount points' last components, once each
 };
+
+// The last component of a path ("" for "/").
+static std::string lastName(const std::string &path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
 static MountTable *readMountTable() {
     MountTable *table = new MountTable();
@@ -80,7 +88,12 @@ static MountTable *readMountTable() {
     while (std::fgets(line, sizeof line, file) != nullptr)
         if (parseMountInfoLine(line, &mount)) table->mounts.push_back(mount);
     std::fclose(file);
-    for (const Mount &m : table->mounts) table->points[m.path] = isPseudoFileSystem(m.type.c_str());
+    for (const Mount &m : table->mounts) {
+        table->points[m.path] = isPseudoFileSystem(m.type.c_str());
+        std::string name = lastName(m.path);
+        if (std::find(table->lastNames.begin(), table->lastNames.end(), name) == table->lastNames.end())
+            table->lastNames.push_back(name);
+    }
     return table;
 }
 
@@ -103,6 +116,12 @@ const Mount *mountOf(const std::string &path) {
 }
 
 bool isPseudoMountPoint(const std::string &path) { return mountPointKind(path) == pseudoMountPoint; }
+
+bool namedLikeMountPoint(const char *name) {
+    for (const std::string &last : mountTable().lastNames)
+        if (last == name) return true;
+    return false;
+}
 
 MountKind mountPointKind(const std::string &path) {
     const MountTable &table = mountTable();

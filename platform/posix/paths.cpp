@@ -1,6 +1,7 @@
 // Windows names and paths on a POSIX file system: which names Windows could
 // not hold, the one spelling (key) of a Windows path under which its
 // directory is known, and the Windows form of the working directory.
+#include <cstdint>
 #include <cstring>
 #include <unistd.h>
 
@@ -9,9 +10,23 @@
 
 namespace posix {
 
-bool isUnsafeName(const char *name) {
-    for (; *name != '\0'; ++name)
-        if (safeNameByte(*name) != *name) return true;
+bool isUnsafeName(const char *name) { return isUnsafeName(name, std::strlen(name)); }
+
+// Eight bytes at a time: a word has a byte below 0x20 when subtracting
+// 0x20 from each borrows into a high bit that was clear, and a byte equal
+// to another when their exclusive or has a zero byte.
+bool isUnsafeName(const char *name, size_t length) {
+    const uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    size_t at = 0;
+    for (; at + 8 <= length; at += 8) {
+        uint64_t word;
+        std::memcpy(&word, name + at, sizeof word);
+        uint64_t del = word ^ (ones * 0x7F), backslash = word ^ (ones * '\\');
+        uint64_t found = ((word - ones * 0x20) & ~word) | ((del - ones) & ~del) | ((backslash - ones) & ~backslash);
+        if (found & highs) return true;
+    }
+    for (const unsigned char *c = (const unsigned char *)name + at; at < length; ++at, ++c)
+        if (*c < 0x20 || *c == 0x7F || *c == '\\') return true;
     return false;
 }
 

@@ -46,6 +46,8 @@ uint32_t driveTypeOfFileSystem(uint64_t magic, const char *mountType);
 
 // A name Windows could not hold: a backslash or a control character.
 bool isUnsafeName(const char *name);
+// The same for the `length` bytes of `name` (no early stop: names are short).
+bool isUnsafeName(const char *name, size_t length);
 // The byte as it is shown: '?' in place of a backslash or control character.
 inline char safeNameByte(char c) {
     unsigned char u = (unsigned char)c;
@@ -100,6 +102,8 @@ bool isPseudoMountPoint(const std::string &path);
 // system, or another (a bind mount of a folder inside itself among them).
 enum MountKind { notMountPoint, pseudoMountPoint, otherMountPoint };
 MountKind mountPointKind(const std::string &path);
+// Some mount point has the last component `name`.
+bool namedLikeMountPoint(const char *name);
 // `path` (canonical) lies on a kernel pseudo file system.
 bool isOnPseudoFileSystem(const std::string &path);
 

@@ -1,16 +1,20 @@
 // Read-ahead of the walk. While the walker works through a directory, a few
 // threads read the directories it will enter next, in the order it will
 // enter them (entries, and the sizes of non-directories), so that its
-// enumerations find them ready. At most a fixed window of directories and
-// entries is held ahead. The walker takes a directory read ahead only when
-// the same directory, unchanged, is still there under its name; otherwise
-// it reads it afresh. As many threads read at once as there are cores
-// besides the walker's, more while reads wait on the disk or the network.
-// Memory or a thread that cannot be had stops the read-ahead for good; the
-// walk then reads every directory itself and finds the same figures.
-// Off with FOLMAR_READAHEAD=0.
-#include <condition_variable>
+// enumerations find them ready; the stats of a large directory are shared
+// out among them. At most a fixed window of directories and entries is held
+// ahead. The walker takes a directory read ahead only when the same
+// directory, unchanged, is still there; otherwise it reads it afresh. As
+// many threads read at once as there are cores free besides the walker's
+// (none while other work keeps every core busy: pace.cpp measures it), and
+// all sixteen of the pool while the walk reads from storage or its reads
+// sleep in the file system. Memory or a thread that cannot be had stops the
+// read-ahead for good; the walk then reads every directory itself and finds
+// the same figures. Off with FOLMAR_READAHEAD=0.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <fcntl.h>
 #include <list>
@@ -20,6 +24,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 
 #include "platform/posix/dirs.h"
@@ -40,27 +45,53 @@ struct Step {
     uint8_t state;        // of a read
     OpenDir *dir;         // a run: whose subdirectories; a read: the parent
     size_t next, end;     // a run: dir->subdirs[next..end) not started
-    size_t entry;         // a read: the entry of dir being read
-    OpenDir *result;      // a read: the directory as read, once ready
+    uint32_t entry;       // a read: the record of dir being read
+    OpenDir *result;      // a read: the directory read into; once ready, as read
+    uint64_t order;       // rises along the list
 };
 
 typedef std::list<Step>::iterator StepRef;
 
+// The stats of a large directory, handed out in batches.
+struct StatJob {
+    OpenDir *dir;
+    uint32_t next, end;   // records not handed out yet
+    uint32_t batch;       // records a batch takes
+    int busy;             // batches being stat'ed
+    StatOutcome outcome;
+};
+
 struct ReadAhead {
     std::mutex lock;               // guards all below and OpenDir::pins, ::steps
-    std::condition_variable work;  // threads wait here for a run and room
-    std::condition_variable done;  // the walker's thread waits here for reads
+    std::condition_variable work;  // threads wait here for a run or a batch, and room
+    std::condition_variable done;  // waiters for reads and batches wait here
     std::list<Step> steps;         // in walk order
+    std::list<Step> freeSteps;     // erased, kept so that a step needs no memory
+    std::vector<StepRef> runs;     // the runs among them, in walk order
+    std::vector<StatJob *> jobs;   // large directories being stat'ed
+    std::vector<OpenDir *> spare;  // freed, kept for their buffers; cleared by who takes one
     size_t reads = 0;              // read steps listed: the window's directories
     size_t entries = 0;            // entries of the ready reads
     size_t maxReads = 0;           // the window
+    size_t hardReads = 0;          // the window for reads before those already claimed
     size_t maxEntries = 0;
     int idleThreads = 0;
     int threadsReading = 0;        // of the pool, not counting the walker's thread
-    int cpuThreads = 1;            // may read at once while reads keep to the CPU
+    int cpuThreads = 1;            // may read at once while reads keep to the CPU and cores are free
+    int cpuAllowed = 1;            // of those, as many as cores are free now
     int poolThreads = 1;           // may read at once while reads wait on the disk
-    unsigned waitedShare = 0;      // of the recent reads, those that waited, in 1/1024
-    bool walkerWaiting = false;
+    bool fixed = false;            // the pool's size was set: every thread may read
+    int threadsStarted = 0;        // of the pool
+    bool starting = false;         // a thread is starting more
+    uint64_t readingNs = 0;        // lately spent reading, halved as it grows
+    uint64_t sleptNs = 0;          // of that, asleep in the file system
+    bool waiting = false;          // reads sleep in the file system (a network's, a disk's)
+    bool diskReads = false;        // the walk reads from storage
+    int waiters = 0;               // threads waiting on `done` for any read or batch
+    const Step *awaited = nullptr; // the read the walker waits on `done` for
+    bool windowFull = false;       // a thread found it so; none is woken until it has room again
+    bool handing = false;          // the walker waits for a thread to claim the next directory
+    std::atomic<unsigned> published{0};  // reads and batches done so far, looked at without the lock
     bool stopped = false;          // memory ran short: nothing more is started
     ReadAheadCounts counts = {0, 0, 0};
 };
@@ -68,153 +99,323 @@ struct ReadAhead {
 }  // namespace
 
 // The window: directories read ahead and not yet taken (each holds a
-// descriptor), and their entries (about 40 bytes each). One directory may
-// take the entries past the cap; the walker would hold it anyway.
+// descriptor), and their entries. One directory may take the entries past
+// the cap; the walker would hold it anyway.
 static const size_t windowDirs = 256;
 static const size_t windowEntries = 32768;
 static const int maxThreads = 16;
 static const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB each would crowd memory
+static const size_t maxSpare = 16;  // each may still hold a descriptor
+static const size_t runKeptPaused = 64;
+// How long the walker looks for its read before it sleeps.
+static const uint64_t walkerSpin = 100000;  // ns
+// Room the window must have again before a thread that found it full is woken.
+static const size_t windowSlack = 32;
+// A directory with this many files to stat is shared out in batches, to
+// the threads that may read and to any that waits (the walker waiting for
+// it, down a deep chain); one this large starts the threads itself.
+static const uint32_t splitLeast = 4096;
+static const uint32_t splitWhenWaited = 64;
+static const uint32_t batchLeast = 32, batchMost = 1024;
+// Walk-order keys: a new step gets its predecessor's key plus the gap, and
+// the list is numbered afresh, the spacing apart, when no key is left.
+static const uint64_t orderGap = (uint64_t)1 << 20;
+static const uint64_t orderSpacing = (uint64_t)1 << 40;
 
 static ReadAhead *ra = nullptr;  // never destroyed: its threads run until the process ends
+
+static int cores() {
+    static const int count = std::max(1, (int)std::thread::hardware_concurrency());
+    return count;
+}
 
 // Threads reading at once while reads keep to the CPU: one per core besides
 // the walker's, whose thread reads too while it would otherwise wait (more
 // threads than cores only contend), at most 4.
 static int cpuThreads() {
-    static const unsigned cores = std::thread::hardware_concurrency();
-    if (cores <= 2) return 1;
-    return cores > 5 ? 4 : (int)cores - 1;
+    return cores() <= 2 ? 1 : cores() > 5 ? 4 : cores() - 1;
 }
 
-// The threads of the pool: FOLMAR_READAHEAD, 0 for none (read-ahead off);
-// else three more than read at once while reads keep to the CPU.
-static int threadsFromEnvironment() {
-    int fallback = cpuThreads() + 3;
+// FOLMAR_READAHEAD: the threads of the pool, 0 for none (read-ahead off);
+// a number sets how many read, whatever the machine's load. Unset (or no
+// number), as many read as cores are free, and enough to keep a disk or a
+// network busy while reads wait.
+struct ThreadSetting {
+    int threads;
+    bool fixed;
+};
+
+static ThreadSetting settingFromEnvironment() {
+    ThreadSetting fallback = {maxThreads, false};
     const char *text = std::getenv("FOLMAR_READAHEAD");
     if (text == nullptr || *text == '\0') return fallback;
     char *end = nullptr;
     long threads = std::strtol(text, &end, 10);
     if (*end != '\0' || threads < 0) return fallback;
-    return threads > maxThreads ? maxThreads : (int)threads;
+    return ThreadSetting{threads > maxThreads ? maxThreads : (int)threads, true};
 }
 
-// Directories the window may hold open: the walker keeps room for the
-// descriptors of its own branch (at most 32) and its files.
-static size_t windowForDescriptors() {
+// Directories the window may hold open, at most `most`: the walker keeps
+// room for the descriptors of its own branch (at most 32) and its files.
+static size_t windowForDescriptors(size_t most = windowDirs) {
     struct rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return windowDirs;
-    if (limit.rlim_cur < 64 + 16) return 0;
-    size_t spare = (size_t)limit.rlim_cur - 64;
-    return spare < windowDirs ? spare : windowDirs;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
+    if (limit.rlim_cur < 64 + maxSpare + 16) return 0;
+    size_t spare = (size_t)limit.rlim_cur - 64 - maxSpare;
+    return spare < most ? spare : most;
 }
 
-static int threadsWanted() {
-    static const int threads = threadsFromEnvironment();
-    return threads;
+static const ThreadSetting &threadSetting() {
+    static const ThreadSetting setting = settingFromEnvironment();
+    return setting;
 }
 
 bool readAheadOn() {
-    static const bool on = threadsWanted() > 0 && windowForDescriptors() > 0;
+    static const bool on = threadSetting().threads > 0 && windowForDescriptors() > 0;
     return on;
 }
 
-static void eraseStep(StepRef step) {
-    step->dir->steps -= 1;
-    ra->steps.erase(step);
+// ---- How many threads may read at once ----
+
+// Threads that may read at once now: the pool when its size was set, or
+// while the walk reads from storage or its reads sleep in the file system,
+// else the free cores'. Under the lock.
+static int threadsAllowed() {
+    return ra->fixed || ra->waiting || ra->diskReads ? ra->poolThreads : ra->cpuAllowed;
 }
 
-// Threads that may read at once now: more while most recent reads waited.
-static int threadsAllowed() {
-    return ra->waitedShare > 512 ? ra->poolThreads : ra->cpuThreads;
-}
+static bool worthWaking();
 
 // Wakes one waiting thread when one more may read; it wakes the next.
 // `continuing`: the caller is a pool thread that goes on to read itself.
 static void wakeThreads(int continuing = 0) {
-    if (ra->idleThreads > 0 && ra->threadsReading + continuing < threadsAllowed())
+    if (ra->idleThreads > 0 && ra->threadsReading + continuing < threadsAllowed() && worthWaking())
         ra->work.notify_one();
 }
 
-// Notes whether a read of a pool thread waited on the disk or the network.
-// Under the lock.
-static void noteRead(bool waited) {
+static thread_local SleepWatch sleepWatch;
+static thread_local uint64_t waitedForThreadsNs = 0;  // in waitForThreads
+static thread_local uint64_t readingNs = 0;           // a pool thread's, since its last look
+static const uint64_t readWatched = 10000000;  // ns of reading between looks
+static const uint64_t sleepWindow = 20000000;  // ns of reading the share of sleep is taken over
+static bool loadIgnored = false;               // tests: as though every core were free
+static bool loadKnown = false;                 // the load has been looked at
+
+// Adds `span` ns of reading, `slept` of them asleep in the file system, to
+// what the read-ahead knows: its reads wait (on a network file system,
+// which reads nothing from storage here) while lately half their time was
+// sleep (a quarter, once they did), and then more of them overlap the
+// waits.
+// A pool thread that goes on to read passes `continuing` 1. Under the lock.
+static void noteSleep(uint64_t span, uint64_t slept, int continuing) {
     int allowed = threadsAllowed();
-    ra->waitedShare = ra->waitedShare - ra->waitedShare / 8 + (waited ? 128 : 0);
-    if (threadsAllowed() > allowed) wakeThreads(1);
-}
-
-// The thread's voluntary context switches so far: it blocks in the kernel
-// for the disk or the network, not when it only waits for a core.
-static long voluntarySwitches() {
-#ifdef RUSAGE_THREAD
-    struct rusage usage;
-    if (getrusage(RUSAGE_THREAD, &usage) == 0) return usage.ru_nvcsw;
-#endif
-    return 0;
-}
-
-// Takes the first subdirectory in walk order that nobody has started: a
-// read step goes before its run, and its parent is pinned. False when there
-// is none or the window is full. Under the lock.
-static bool claim(StepRef *claimed) {
-    if (ra->stopped || ra->reads >= ra->maxReads || ra->entries >= ra->maxEntries) return false;
-    for (StepRef run = ra->steps.begin(); run != ra->steps.end(); ++run) {
-        if (run->kind != stepRun) continue;
-        OpenDir *parent = run->dir;
-        Step read = {stepRead, stateReading, parent, 0, 0, parent->subdirs[run->next], nullptr};
-        try {
-            *claimed = ra->steps.insert(run, read);
-        } catch (const std::bad_alloc &) {
-            ra->stopped = true;
-            return false;
-        }
-        parent->steps += 1;
-        parent->pins += 1;
-        ra->reads += 1;
-        if (++run->next == run->end) eraseStep(run);
-        return true;
+    ra->readingNs += span;
+    ra->sleptNs += slept;
+    if (ra->readingNs >= sleepWindow) {
+        uint64_t share = ra->sleptNs * 100 / ra->readingNs;
+        ra->waiting = share > (ra->waiting ? 25u : 50u);
+        ra->readingNs /= 2;
+        ra->sleptNs /= 2;
     }
+    if (threadsAllowed() > allowed) wakeThreads(continuing);
+}
+
+// Notes a read of a pool thread that took `ns`; every readWatched of
+// reading, how much of it slept. Under the lock.
+static void noteRead(uint64_t ns) {
+    readingNs += ns;
+    if (sleepWatch.looked && readingNs < readWatched) return;
+    uint64_t span, slept;
+    bool looked = sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, readingNs, &span, &slept);
+    readingNs = 0;
+    if (looked) noteSleep(span, slept, 1);
+}
+
+static void keepThreads();
+static void *threadMain(void *);
+
+// On the walker's thread, a few times a second: the threads that may read
+// while reads keep to the CPU are as many as cores are free, neither kept
+// busy by other work nor by the walker; while the walk reads from storage,
+// or the walker alone reads and sleeps at it, more. Takes the lock.
+static void sampleLoad() {
+    if (loadIgnored) return;
+    uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
+    int storage = storageReadLately(now), others = 0;
+    uint64_t span = 0, slept = 0;  // the walker's own, while it reads every directory itself
+    bool sampled = !ra->fixed && othersLately(now, cores(), &others);
+    bool looked = sampled && sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, 0, &span, &slept);
+    if (storage < 0 && !sampled) return;
+    loadKnown = loadKnown || sampled;
+    bool more;
+    {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        int before = threadsAllowed();
+        if (storage >= 0) ra->diskReads = storage == 1;
+        if (looked && before == 0) noteSleep(span, slept, 0);
+        // A part of a core is worth reading on: a thread goes on while a
+        // tenth of a core is free, and starts again once three tenths are.
+        int free = (cores() - 1) * 256 - others;  // in 1/256 of a core
+        int threads = (free + (ra->cpuAllowed > 0 ? 230 : 180)) / 256;
+        if (sampled) ra->cpuAllowed = std::max(0, std::min(threads, ra->cpuThreads));
+        if (threadsAllowed() > before) wakeThreads();
+        more = threadsAllowed() > ra->threadsStarted;
+    }
+    if (more) keepThreads();
+}
+
+// ---- The list of steps in walk order ----
+
+static void renumber() {
+    uint64_t order = 0;
+    for (Step &step : ra->steps) step.order = order += orderSpacing;
+}
+
+// A key for a step put before `position`.
+static uint64_t orderBefore(StepRef position) {
+    for (;;) {
+        uint64_t low = position == ra->steps.begin() ? 0 : std::prev(position)->order;
+        uint64_t high = position == ra->steps.end() ? UINT64_MAX : position->order;
+        if (high - low > 2 * orderGap) return low + orderGap;
+        if (high - low >= 2) return low + (high - low) / 2;
+        renumber();
+    }
+}
+
+static bool runBefore(const StepRef &a, const StepRef &b) { return a->order < b->order; }
+
+// Puts `step` into the list before `position`. Throws std::bad_alloc.
+static StepRef insertStep(StepRef position, const Step &step) {
+    Step placed = step;
+    placed.order = orderBefore(position);
+    StepRef added;
+    if (ra->freeSteps.empty()) {
+        added = ra->steps.insert(position, placed);
+    } else {
+        added = ra->freeSteps.begin();
+        *added = placed;
+        ra->steps.splice(position, ra->freeSteps, added);
+    }
+    if (placed.kind == stepRun) {
+        try {
+            ra->runs.insert(std::lower_bound(ra->runs.begin(), ra->runs.end(), added, runBefore), added);
+        } catch (const std::bad_alloc &) {
+            ra->freeSteps.splice(ra->freeSteps.begin(), ra->steps, added);
+            throw;
+        }
+    }
+    added->dir->steps += 1;
+    return added;
+}
+
+static void eraseStep(StepRef step) {
+    if (step->kind == stepRun)
+        ra->runs.erase(std::lower_bound(ra->runs.begin(), ra->runs.end(), step, runBefore));
+    step->dir->steps -= 1;
+    ra->freeSteps.splice(ra->freeSteps.begin(), ra->steps, step);
+}
+
+// ---- Directories ----
+
+// A directory to read into, to be cleared (clearDir) before use, outside
+// the lock: a spare one, else a new one; nullptr when memory runs short.
+// Under the lock.
+static OpenDir *newDir() {
+    if (ra->spare.empty()) return new (std::nothrow) OpenDir();
+    OpenDir *dir = ra->spare.back();
+    ra->spare.pop_back();
+    return dir;
+}
+
+// Gives back a directory of the read-ahead's: kept as it is, so that a
+// thread that reads ahead closes its descriptor and frees what the file
+// system kept for it, on its own core, rather than the walker. Under the lock.
+static void freeDir(OpenDir *dir) {
+    if (ra->spare.size() < maxSpare && ra->spare.capacity() > ra->spare.size()) {
+        ra->spare.push_back(dir);
+    } else {
+        clearDir(dir);
+        delete dir;
+    }
+}
+
+// The first subdirectory nobody has started comes before a read already
+// claimed: reads claimed while its parent was still being read, which wait
+// for the walker to get past it. Under the lock, with a run listed.
+static bool runBeforeReads() {
+    for (auto step = ra->steps.rbegin(); step != ra->steps.rend(); ++step)
+        if (step->kind == stepRead) return step->order > ra->runs.front()->order;
     return false;
 }
 
-static void freeDir(OpenDir *dir) {
-    clearDir(dir);
-    delete dir;
+// A subdirectory nobody has started is there, and room in the window: the
+// window may hold twice as much for one that comes before reads already
+// claimed, or the walker would read its whole subtree alone while those
+// wait. Under the lock.
+static bool claimable() {
+    if (ra->stopped || ra->runs.empty()) return false;
+    if (ra->reads < ra->maxReads && ra->entries < ra->maxEntries) return true;
+    return ra->reads < ra->hardReads && ra->entries < 2 * ra->maxEntries && runBeforeReads();
 }
 
-// Opens and reads subdirectory `entry` of `parent` through the parent's
-// descriptor (pinned by the caller), never through a link and never onto a
-// pseudo file system; every non-directory is stat'ed once. Records what the
-// directory is, before reading it. nullptr when it cannot be read, and when
-// memory runs short (which stops the read-ahead). Under no lock.
-static OpenDir *readChild(const OpenDir *parent, size_t entry, bool *outOfMemory) {
-    const Entry &child = parent->entries[entry];
-    const char *name = nameOf(parent, child);
-    OpenDir *dir = new (std::nothrow) OpenDir();
-    if (dir == nullptr) {
-        *outOfMemory = true;
-        return nullptr;
+// A waiting thread has work worth waking it for: a batch of stats, or a
+// subdirectory to read; once the window was found full, only when it has
+// room for a good many again (a thread woken for every directory the
+// walker takes would cost more than it reads), or for one that comes
+// before reads already claimed. Under the lock.
+static bool worthWaking() {
+    for (const StatJob *job : ra->jobs)
+        if (job->next < job->end) return true;
+    if (!claimable()) return false;
+    size_t slack = std::min(windowSlack, ra->maxReads / 4);
+    if (ra->windowFull)
+        ra->windowFull = ra->reads + slack > ra->maxReads || ra->entries + slack * 16 > ra->maxEntries;
+    return !ra->windowFull || runBeforeReads();
+}
+
+// Takes the first subdirectory in walk order that nobody has started: a
+// read step goes before its run, and its parent is pinned. False when
+// memory runs short. Under the lock, when claimable().
+static bool claim(StepRef *claimed) {
+    StepRef run = ra->runs.front();
+    OpenDir *parent = run->dir;
+    Step read = {stepRead, stateReading, parent, 0, 0, parent->subdirs[run->next], nullptr, 0};
+    try {
+        *claimed = insertStep(run, read);
+    } catch (const std::bad_alloc &) {
+        ra->stopped = true;
+        return false;
     }
+    parent->pins += 1;
+    ra->reads += 1;
+    if (++run->next == run->end) eraseStep(run);
+    return true;
+}
+
+// Opens and reads the subdirectory at record `entry` of `parent` into `dir`
+// through the parent's descriptor (pinned by the caller), never through a
+// link and never onto a pseudo file system; every non-directory is stat'ed
+// once. Records what the directory is, before reading it. False when it
+// cannot be read; *outOfMemory when memory ran short. Under no lock.
+static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool *outOfMemory) {
+    const Entry &child = entryAt(parent, entry);
+    const char *name = nameOf(child);
     try {
         struct stat st;  // through its descriptor's own ".", so it must be searchable
-        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 ||
-            !readEntries(dir, true)) {
-            freeDir(dir);
-            return nullptr;
-        }
+        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
+            return false;
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
         dir->identity.ctime = st.st_ctim;
         // Below a mount point, which may lead back up the branch, nothing is
         // read ahead until the walker has found that it does not.
-        if (dir->mountPoint) return dir;
-        dir->windowsLength = parent->windowsLength + utf8CharsIn(name, child.nameLength) + 1;
+        if (dir->mountPoint) return true;
+        dir->windowsLength = parent->windowsLength + utf8CharsIn(name, nameLengthOf(child)) + 1;
         findWalkSubdirs(dir);
-        return dir;
+        return true;
     } catch (const std::bad_alloc &) {
-        freeDir(dir);
         *outOfMemory = true;
-        return nullptr;
+        return false;
     }
 }
 
@@ -230,57 +431,180 @@ static void publish(StepRef step, OpenDir *dir, int continuing) {
         wakeThreads(continuing);
     } else if (dir == nullptr) {
         step->state = stateFailed;
+        step->result = nullptr;
     } else {
         step->state = stateReady;
         step->result = dir;
-        ra->entries += dir->entries.size();
+        ra->entries += dir->count;
         ra->counts.read += 1;
         if (!dir->subdirs.empty() && !ra->stopped) {
-            StepRef after = step;
             try {
-                ra->steps.insert(++after, Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
-                dir->steps += 1;
+                insertStep(std::next(step), Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr, 0});
                 wakeThreads(continuing);
             } catch (const std::bad_alloc &) {
                 ra->stopped = true;  // the walker reads them itself
             }
         }
     }
-    if (ra->walkerWaiting) ra->done.notify_one();
+    ra->published.fetch_add(1, std::memory_order_release);
+    if (ra->waiters > 0 || ra->awaited == &*step) ra->done.notify_all();
 }
 
 // Claims the next directory in walk order and reads it, unlocked; false
 // when there is none to start. `pooled`: a thread of the pool, not the
 // walker's. Under the lock.
 static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
+    if (!claimable()) {
+        ra->windowFull = !ra->runs.empty() && (ra->reads >= ra->maxReads || ra->entries >= ra->maxEntries);
+        return false;
+    }
+    OpenDir *dir = newDir();
     StepRef step;
-    if (!claim(&step)) return false;
+    if (dir == nullptr || !claim(&step)) {
+        if (dir != nullptr) freeDir(dir);
+        ra->stopped = true;
+        return false;
+    }
     const OpenDir *parent = step->dir;
-    size_t entry = step->entry;
+    uint32_t entry = step->entry;
+    step->result = dir;  // being read into: a waiting walker helps with its stats
+    if (ra->handing) ra->done.notify_all();  // the walker handed it over
     if (pooled) {
         ra->threadsReading += 1;
         wakeThreads();
     }
     lock.unlock();
-    // One read in four of a pool thread is watched for waits.
-    static thread_local unsigned reads = 0;
-    bool watched = pooled && (++reads & 3) == 0;
-    long switches = watched ? voluntarySwitches() : 0;
+    clearDir(dir);
+    uint64_t start = pooled ? nowNanoseconds(CLOCK_MONOTONIC) : 0;
     bool outOfMemory = false;
-    OpenDir *dir = readChild(parent, entry, &outOfMemory);
-    bool waited = watched && voluntarySwitches() > switches;
+    bool read = readChild(parent, entry, dir, &outOfMemory);
+    uint64_t took = pooled ? nowNanoseconds(CLOCK_MONOTONIC) - start : 0;
     lock.lock();
+    if (!read) {
+        freeDir(dir);
+        dir = nullptr;
+    }
     if (outOfMemory) ra->stopped = true;
-    if (pooled) ra->threadsReading -= 1;
-    if (watched) noteRead(waited);
+    if (pooled) {
+        ra->threadsReading -= 1;
+        noteRead(took);
+    }
     publish(step, dir, pooled ? 1 : 0);
     return true;
+}
+
+// ---- Large directories ----
+
+// Takes the next batch of `job` and stats it, unlocked. Under the lock.
+static void statBatch(std::unique_lock<std::mutex> &lock, StatJob *job, bool pooled) {
+    uint32_t from = job->next, to = from;
+    for (uint32_t n = 0; n < job->batch && to < job->end; ++n) to = nextEntry(job->dir, to);
+    job->next = to;
+    job->busy += 1;
+    if (pooled) ra->threadsReading += 1;
+    lock.unlock();
+    StatOutcome part;
+    statRange(job->dir, from, to, &part);
+    lock.lock();
+    job->busy -= 1;
+    job->outcome.searched = job->outcome.searched || part.searched;
+    if (part.denied) {
+        job->outcome.denied = true;
+        job->next = job->end;
+    }
+    if (pooled) ra->threadsReading -= 1;
+    ra->published.fetch_add(1, std::memory_order_release);
+    if (job->busy == 0 && job->next == job->end && ra->waiters > 0) ra->done.notify_all();
+}
+
+// A batch for a thread that can help: the first job with one left (of the
+// directory `only`, when given). Under the lock.
+static bool statNext(std::unique_lock<std::mutex> &lock, bool pooled, const OpenDir *only = nullptr) {
+    for (StatJob *job : ra->jobs) {
+        if (job->next == job->end || (only != nullptr && job->dir != only)) continue;
+        statBatch(lock, job, pooled);
+        return true;
+    }
+    return false;
+}
+
+// The calling thread waits for a read or a batch to be done; the walker,
+// waiting for the read `awaited`, is woken for that one (or a batch of it)
+// only. Under the lock.
+static void waitForThreads(std::unique_lock<std::mutex> &lock, const Step *awaited = nullptr) {
+    uint64_t start = nowNanoseconds(CLOCK_MONOTONIC);
+    if (awaited != nullptr) ra->awaited = awaited;
+    ra->waiters += awaited != nullptr ? 0 : 1;
+    ra->done.wait(lock);
+    ra->waiters -= awaited != nullptr ? 0 : 1;
+    if (awaited != nullptr) ra->awaited = nullptr;
+    waitedForThreadsNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
+}
+
+// Before the walker sleeps waiting for its read, it looks at `counter` for
+// a while with the lock let go: in a virtual machine a wake-up can take
+// longer than the read it waits for, down a deep chain every time. True
+// when the counter moved (the caller looks again instead of sleeping).
+static bool spinFor(std::unique_lock<std::mutex> &lock, const std::atomic<unsigned> &counter, uint64_t ns) {
+    unsigned seen = counter.load(std::memory_order_acquire);
+    lock.unlock();
+    uint64_t until = nowNanoseconds(CLOCK_MONOTONIC) + ns;
+    bool moved = false;
+    for (int i = 0; !moved; ++i) {
+        moved = counter.load(std::memory_order_acquire) != seen;
+        if ((i & 63) == 63 && nowNanoseconds(CLOCK_MONOTONIC) >= until) break;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    lock.lock();
+    return moved || counter.load(std::memory_order_acquire) != seen;  // moved just before the lock was had
+}
+
+static void start();
+
+// Threads that would take a batch now: waiting for a read or a batch, or
+// idle in the pool and allowed to read. Under the lock.
+static int helpers() {
+    int pool = std::min(ra->idleThreads, std::max(0, threadsAllowed() - ra->threadsReading));
+    return ra->waiters + (ra->awaited != nullptr ? 1 : 0) + pool;
+}
+
+void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome) {
+    uint32_t from = firstEntry(dir), to = dir->records.used;
+    if (toStat >= splitLeast && readAheadOn()) {
+        try {
+            start();
+        } catch (const std::bad_alloc &) {
+        }
+        if (ra != nullptr) keepThreads();
+    }
+    if (toStat < splitWhenWaited || ra == nullptr) return statRange(dir, from, to, outcome);
+    StatJob job = {dir, from, to, std::min(batchMost, std::max(batchLeast, toStat / 2)), 0, *outcome};
+    std::unique_lock<std::mutex> lock(ra->lock);
+    bool shared = !ra->stopped && (threadsAllowed() > 0 || helpers() > 0);
+    try {
+        if (shared) ra->jobs.push_back(&job);
+    } catch (const std::bad_alloc &) {
+        shared = false;
+    }
+    if (!shared) {
+        lock.unlock();
+        return statRange(dir, from, to, outcome);
+    }
+    ra->published.fetch_add(1, std::memory_order_release);  // a walker waiting for this directory helps
+    wakeThreads();
+    if (ra->waiters > 0 || (ra->awaited != nullptr && ra->awaited->result == dir)) ra->done.notify_all();
+    while (job.next < job.end) statBatch(lock, &job, false);
+    while (job.busy > 0) waitForThreads(lock);
+    ra->jobs.erase(std::find(ra->jobs.begin(), ra->jobs.end(), &job));
+    *outcome = job.outcome;
 }
 
 static void *threadMain(void *) {
     std::unique_lock<std::mutex> lock(ra->lock);
     for (;;) {
-        if (ra->threadsReading < threadsAllowed() && readNext(lock, true)) continue;
+        if (ra->threadsReading < threadsAllowed() && (statNext(lock, true) || readNext(lock, true))) continue;
         ra->idleThreads += 1;
         ra->work.wait(lock);
         ra->idleThreads -= 1;
@@ -288,12 +612,7 @@ static void *threadMain(void *) {
     return nullptr;
 }
 
-// The walker's thread waits for a read to be published. Under the lock.
-static void waitForThreads(std::unique_lock<std::mutex> &lock) {
-    ra->walkerWaiting = true;
-    ra->done.wait(lock);
-    ra->walkerWaiting = false;
-}
+// ---- The walker's side ----
 
 static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir);
 
@@ -309,7 +628,7 @@ static void dropStep(std::unique_lock<std::mutex> &lock, StepRef step) {
         return;
     }
     OpenDir *result = step->state == stateReady ? step->result : nullptr;
-    if (result != nullptr) ra->entries -= result->entries.size();
+    if (result != nullptr) ra->entries -= result->count;
     eraseStep(step);
     ra->reads -= 1;
     wakeThreads();
@@ -336,10 +655,11 @@ static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir) {
     }
 }
 
-// The step that stands for subdirectory `entry` of `parent`: its read, or
-// the run holding it (then advanced past it: the walker reads it itself).
-// Steps before it are earlier in walk order and dropped. nullptr when none.
-static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, size_t entry) {
+// The step that stands for the subdirectory at record `entry` of `parent`:
+// its read, or the run holding it (then advanced past it: the walker reads
+// it itself). Steps before it are earlier in walk order and dropped.
+// steps.end() when none.
+static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, uint32_t entry) {
     for (;;) {
         StepRef step = ra->steps.begin();
         for (; step != ra->steps.end(); ++step) {
@@ -358,54 +678,128 @@ static StepRef findStep(std::unique_lock<std::mutex> &lock, OpenDir *parent, siz
     }
 }
 
-// The directory read ahead is still the one under its name in `parent`:
-// same file system, inode and status change time (entries, mode, owner).
-static bool stillThere(const OpenDir *parent, size_t entry, const OpenDir *dir) {
+// The directory read ahead is unchanged and still in its place: not
+// removed, and the same status change time (entries, mode, owner, a
+// rename), from its own open descriptor.
+static bool stillThere(const OpenDir *dir) {
     struct stat st;
-    if (fstatat(parent->fd, nameOf(parent, parent->entries[entry]), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return false;
-    return S_ISDIR(st.st_mode) && st.st_dev == dir->identity.dev && st.st_ino == dir->identity.ino &&
-           st.st_ctim.tv_sec == dir->identity.ctime.tv_sec &&
+    if (fstat(dir->fd, &st) != 0) return false;
+    return st.st_nlink > 0 && st.st_ctim.tv_sec == dir->identity.ctime.tv_sec &&
            st.st_ctim.tv_nsec == dir->identity.ctime.tv_nsec;
 }
 
-OpenDir *readAheadTake(OpenDir *parent, size_t entry) {
+// Reads wait on the disk or the network. Under the lock.
+static bool waits() { return ra->waiting || ra->diskReads; }
+
+// The read of `step` once it is no longer under way: the walker's thread
+// stats a batch of it, or reads what comes later, rather than wait; but
+// while reads wait, only its own batches, as anything else could keep it
+// from the one it needs long after that is ready. Under the lock.
+static OpenDir *awaitRead(std::unique_lock<std::mutex> &lock, StepRef step) {
+    while (step->state == stateReading)
+        if (!statNext(lock, false, waits() ? step->result : nullptr) && (waits() || !readNext(lock, false)))
+            if (!spinFor(lock, ra->published, walkerSpin)) waitForThreads(lock, &*step);
+    OpenDir *dir = nullptr;
+    if (step->state == stateReady) {
+        dir = step->result;
+        ra->entries -= dir->count;
+        ra->counts.taken += 1;
+    }
+    eraseStep(step);
+    ra->reads -= 1;
+    wakeThreads();
+    return dir;
+}
+
+// The subdirectory the walker enters next is still in the first run while
+// a thread that may read waits for work: woken for it, the thread came too
+// late, as the walker had read on by itself. It is handed over, the walker
+// waiting (2 ms at most) until a thread has claimed it, so that the
+// threads go on below it instead of the walker reading all of a deep
+// branch alone. True when the walker waited. Under the lock.
+static bool handOver(std::unique_lock<std::mutex> &lock, StepRef run, uint32_t entry) {
+    if (ra->runs.front() != run || run->dir->subdirs[run->next] != entry || ra->idleThreads == 0 ||
+        ra->threadsReading >= threadsAllowed() || !claimable())
+        return false;
+    ra->handing = true;
+    ra->work.notify_one();
+    ra->waiters += 1;
+    ra->done.wait_for(lock, std::chrono::milliseconds(2));
+    ra->waiters -= 1;
+    ra->handing = false;
+    return true;
+}
+
+OpenDir *readAheadTake(OpenDir *parent, uint32_t entry) {
     if (ra == nullptr) return nullptr;
+    sampleLoad();
     OpenDir *dir = nullptr;
     {
         std::unique_lock<std::mutex> lock(ra->lock);
+        if (threadsAllowed() > ra->threadsStarted && !ra->starting) {
+            lock.unlock();
+            keepThreads();  // reads began to wait: more threads may read
+            lock.lock();
+        }
         StepRef step = findStep(lock, parent, entry);
+        if (step != ra->steps.end() && step->kind == stepRun && handOver(lock, step, entry))
+            step = findStep(lock, parent, entry);
         if (step == ra->steps.end()) return nullptr;
         if (step->kind == stepRun) {
             while (parent->subdirs[step->next] != entry) ++step->next;
             if (++step->next == step->end) eraseStep(step);
             return nullptr;
         }
-        // Rather than wait, the walker's thread reads what comes later.
-        while (step->state == stateReading)
-            if (!readNext(lock, false)) waitForThreads(lock);
-        if (step->state == stateReady) {
-            dir = step->result;
-            ra->entries -= dir->entries.size();
-            ra->counts.taken += 1;
-        }
-        eraseStep(step);
-        ra->reads -= 1;
-        wakeThreads();
+        dir = awaitRead(lock, step);
         if (dir == nullptr) return nullptr;
     }
-    if (stillThere(parent, entry, dir)) return dir;
-    {
-        std::unique_lock<std::mutex> lock(ra->lock);
-        ra->counts.taken -= 1;
-        ra->counts.rejected += 1;
-        dropBelow(lock, dir);
-    }
+    if (stillThere(dir)) return dir;
+    std::unique_lock<std::mutex> lock(ra->lock);
+    ra->counts.taken -= 1;
+    ra->counts.rejected += 1;
+    dropBelow(lock, dir);
     freeDir(dir);
     return nullptr;
 }
 
 // Starts the threads; read-ahead stays off when none can be started.
+// Starts pool threads until as many as may read now are running (never
+// more than the pool), one caller at a time; the read-ahead stops when not
+// one can be started. Takes the lock.
+static void keepThreads() {
+    int wanted;
+    {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        wanted = ra->stopped || ra->starting ? 0 : threadsAllowed();
+        if (ra->threadsStarted >= wanted) return;
+        ra->starting = true;
+    }
+    pthread_attr_t attributes;
+    bool failed = pthread_attr_init(&attributes) != 0;
+    int started = 0;
+    if (!failed) {
+        pthread_attr_setstacksize(&attributes, threadStack);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        sigset_t mask;  // the threads never run a handler of the walker's thread
+        blockEndSignals(&mask);
+        for (int i = ra->threadsStarted; i < wanted && !failed; ++i) {
+            pthread_t thread;
+            failed = pthread_create(&thread, &attributes, threadMain, nullptr) != 0;
+            started += failed ? 0 : 1;
+        }
+        restoreSignalMask(&mask);
+        pthread_attr_destroy(&attributes);
+    }
+    std::lock_guard<std::mutex> lock(ra->lock);
+    ra->starting = false;
+    ra->threadsStarted += started;
+    if (failed) ra->poolThreads = ra->cpuThreads = ra->threadsStarted;
+    if (ra->threadsStarted == 0) ra->stopped = true;  // not one: the walker reads alone
+    ra->cpuAllowed = std::min(ra->cpuAllowed, ra->poolThreads);
+}
+
+// Sets the read-ahead up: its window, and as many threads as the machine's
+// load leaves room for.
 static void start() {
     static bool tried = false;
     if (tried) return;
@@ -413,34 +807,20 @@ static void start() {
     isPseudoMountPoint("/");  // the mount table, read once, before the threads
     ReadAhead *state = new ReadAhead();
     state->maxReads = windowForDescriptors();
+    state->hardReads = std::min(2 * state->maxReads, windowForDescriptors(2 * windowDirs));
     state->maxEntries = windowEntries;
-    int threads = threadsWanted();
-    state->poolThreads = threads;
-    state->cpuThreads = std::min(threads, cpuThreads());
+    state->spare.reserve(maxSpare);
+    state->poolThreads = threadSetting().threads;
+    state->fixed = threadSetting().fixed;
+    state->cpuThreads = std::min(state->poolThreads, cpuThreads());
+    state->cpuAllowed = 0;  // until the machine's load is known
     ra = state;
-    pthread_attr_t attributes;
-    bool small = pthread_attr_init(&attributes) == 0;
-    if (small) {
-        pthread_attr_setstacksize(&attributes, threadStack);
-        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    sampleLoad();
+    if (!loadKnown) {
+        std::lock_guard<std::mutex> lock(ra->lock);
+        ra->cpuAllowed = ra->cpuThreads;  // it cannot be known: as though the cores were free
     }
-    int started = 0;
-    sigset_t mask;  // the threads never run a handler of the walker's thread
-    blockEndSignals(&mask);
-    for (int i = 0; small && i < threads; ++i) {
-        pthread_t thread;
-        if (pthread_create(&thread, &attributes, threadMain, nullptr) != 0) break;
-        started += 1;
-    }
-    restoreSignalMask(&mask);
-    if (small) pthread_attr_destroy(&attributes);
-    if (started == 0) {
-        ra = nullptr;
-        return;
-    }
-    std::lock_guard<std::mutex> lock(ra->lock);
-    ra->poolThreads = started;
-    ra->cpuThreads = std::min(started, ra->cpuThreads);
+    keepThreads();
 }
 
 void readAheadScheduled(OpenDir *dir) {
@@ -451,15 +831,17 @@ void readAheadScheduled(OpenDir *dir) {
         return;  // no state could be had: the walk goes on without
     }
     if (ra == nullptr) return;
+    sampleLoad();
     std::lock_guard<std::mutex> lock(ra->lock);
-    if (ra->stopped) return;
+    // While no thread may read, the walker reads them itself; only a run
+    // of many is kept, for when threads may again.
+    if (ra->stopped || (threadsAllowed() == 0 && dir->subdirs.size() < runKeptPaused)) return;
     try {
-        ra->steps.push_front(Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr});
+        insertStep(ra->steps.begin(), Step{stepRun, 0, dir, 0, dir->subdirs.size(), 0, nullptr, 0});
     } catch (const std::bad_alloc &) {
         ra->stopped = true;
         return;
     }
-    dir->steps += 1;
     wakeThreads();
 }
 
@@ -470,9 +852,14 @@ void readAheadStop() {
     for (;;) {
         StepRef step = ra->steps.begin();
         while (step != ra->steps.end() && isAbandoned(*step)) ++step;
-        if (step == ra->steps.end()) return;
+        if (step == ra->steps.end()) break;
         dropStep(lock, step);
     }
+    for (OpenDir *dir : ra->spare) {
+        clearDir(dir);
+        delete dir;
+    }
+    ra->spare.clear();
 }
 
 void readAheadReleased(OpenDir *dir) {
@@ -485,16 +872,22 @@ void readAheadSettle() {
     if (ra == nullptr) return;
     std::unique_lock<std::mutex> lock(ra->lock);
     for (;;) {
-        bool busy = false, startable = false;
-        for (const Step &step : ra->steps) {
-            busy = busy || (step.kind == stepRead && step.state == stateReading);
-            startable = startable || step.kind == stepRun;
-        }
-        startable = startable && ra->reads < ra->maxReads && ra->entries < ra->maxEntries;
-        if (!busy && !startable) return;
+        bool busy = false;
+        for (const Step &step : ra->steps) busy = busy || (step.kind == stepRead && step.state == stateReading);
+        if (!busy && !(worthWaking() && threadsAllowed() > 0)) return;
         waitForThreads(lock);
     }
 }
+
+bool readAheadRecycled(OpenDir *dir) {
+    if (ra == nullptr) return false;
+    std::lock_guard<std::mutex> lock(ra->lock);
+    if (ra->stopped || ra->spare.size() >= maxSpare) return false;
+    ra->spare.push_back(dir);  // its descriptor is closed where it is read into next
+    return true;
+}
+
+void readAheadIgnoreLoad() { loadIgnored = true; }
 
 ReadAheadCounts readAheadCounts() {
     if (ra == nullptr) return ReadAheadCounts{0, 0, 0};

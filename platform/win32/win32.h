@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+#include "platform/platform.h"
+
 namespace win {
 
 // ---- the system (win_system.cpp) ----
@@ -66,11 +68,40 @@ size_t toCodePageShown(const wchar_t *wide, size_t units, UINT codePage, char *o
 
 // ---- files (win_files.cpp) ----
 
+// Room for a path of the walk in UTF-16 (a character may take two units),
+// a pattern and the \\?\ prefix; a thread's buffers for its wide paths.
+const size_t wideRoom = 2 * walkPathChars + 16;
+struct WidePaths {
+    wchar_t plain[wideRoom];     // the path as it is
+    wchar_t longForm[wideRoom];  // its \\?\ form
+};
+// Takes one record of a listing; false when it cannot be kept (no memory).
+typedef bool (*RecordSink)(void *context, const FindData &record);
+// Lists the whole directory of the search path `searchPath` ("...\*.*") with
+// the wide calls, as findFirstFile and findNextFile enumerate it on the NT
+// family, handing each record to `sink`. Safe on any thread with its own
+// `paths`. Returns ERROR_SUCCESS or the error of the enumeration.
+DWORD listDirectory(const char *searchPath, bool shortNames, RecordSink sink, void *context, WidePaths *paths);
+
 // A name that reaches beyond the drive letters, in either slash: UNC
 // ("\\server\share"), the device namespaces ("\\.\", "\\?\") and the
 // NT one ("\??\"). Opening a UNC name makes Windows sign in to that server
 // with the user's credentials, and the report file is named by a settings
 // file that may lie in any folder the user stands in.
 bool beyondDrives(const char *path);
+
+// ---- read-ahead (win_readahead.cpp) ----
+
+// Whole directories are listed once and served from the listing (the walk
+// enumerates each twice), and the directories the walk enters next are
+// listed ahead on threads of their own. On the NT family unless
+// FOLMAR_READAHEAD is 0.
+bool readAheadOn();
+// findFirstFile of the whole directory `searchPath` ("...\*.*"), served
+// from a listing; invalidFindHandle with the Windows error in *error.
+FindHandle listFirst(const char *searchPath, FindData *data, bool shortNames, DWORD *error);
+bool isListHandle(FindHandle handle);
+bool listNext(FindHandle handle, FindData *data);
+void listClose(FindHandle handle);
 
 }  // namespace win

@@ -86,15 +86,22 @@ void useClusterOf(const char *searchPath) {
     clusterBytes = known;
 }
 
-// The sizes of a record; a file takes its size rounded up to whole clusters.
+// A delivered record's space on disk: a file takes its size rounded up to
+// whole clusters of the walk's drive. Set on the walker's thread only, as
+// each record is handed to the walk, whoever listed it.
+void roundToClusters(FindData *data) {
+    uint64_t size = (uint64_t)data->nFileSizeHigh << 32 | data->nFileSizeLow;
+    uint64_t clusters = size / clusterBytes + (size % clusterBytes != 0);
+    data->allocatedSize = data->attributes & FILE_ATTRIBUTE_DIRECTORY ? 0 : clusters * clusterBytes;
+}
+
+// The sizes of a record; its space on disk is left to roundToClusters.
 template <typename Record>
 void copySizes(const Record &from, FindData *to) {
     to->attributes = from.dwFileAttributes;
     to->nFileSizeHigh = from.nFileSizeHigh;
     to->nFileSizeLow = from.nFileSizeLow;
-    uint64_t size = (uint64_t)from.nFileSizeHigh << 32 | from.nFileSizeLow;
-    uint64_t clusters = size / clusterBytes + (size % clusterBytes != 0);
-    to->allocatedSize = from.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? 0 : clusters * clusterBytes;
+    to->allocatedSize = 0;
 }
 
 void copyRecord(const WIN32_FIND_DATAW &from, FindData *to) {
@@ -113,11 +120,8 @@ void copyRecord(const WIN32_FIND_DATAA &from, FindData *to) {
     guardName(to->cAlternateFileName);
 }
 
-// Room for a path of the walk in UTF-16 (a character may take two units),
-// a pattern and the \\?\ prefix.
-const size_t wideRoom = 2 * walkPathChars + 16;
-wchar_t widePlain[wideRoom];  // the walk's path as it is
-wchar_t wideLong[wideRoom];   // its \\?\ form
+// The walker's own buffers for the wide form of its paths.
+win::WidePaths walkerPaths;
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -139,7 +143,7 @@ bool needsLongForm(const wchar_t *path, size_t units) {
 // The \\?\ form of the drive path `path` ("X:\..."), which Windows takes as
 // it stands: separators, "." and ".." are settled here, names never
 // changed. nullptr for a path without a drive, which keeps its own form.
-const wchar_t *longForm(const wchar_t *path) {
+const wchar_t *longForm(const wchar_t *path, wchar_t *wideLong) {
     if (path[0] == 0 || path[1] != L':' || !isSeparator(path[2])) return nullptr;
     std::wcscpy(wideLong, L"\\\\?\\");
     size_t used = 4, root;
@@ -167,39 +171,43 @@ const wchar_t *longForm(const wchar_t *path) {
 }
 
 // The wide form of the UTF-8 path `utf8` for the calls of the NT family
-// (without a final separator when `trimSeparator`, a drive root excepted);
-// nullptr (error 206) when it does not fit.
-const wchar_t *widePathForCalls(const char *utf8, bool trimSeparator) {
+// (without a final separator when `trimSeparator`, a drive root excepted),
+// in `paths`; nullptr (error 206) when it does not fit.
+const wchar_t *widePathForCalls(const char *utf8, bool trimSeparator, win::WidePaths *paths) {
+    wchar_t *plain = paths->plain;
     size_t used;
-    size_t units = win::toWide(utf8, widePlain, wideRoom - 8, &used);
+    size_t units = win::toWide(utf8, plain, win::wideRoom - 8, &used);
     if (utf8[used] != '\0') {
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         return nullptr;
     }
-    if (trimSeparator && units > 3 && isSeparator(widePlain[units - 1])) widePlain[--units] = 0;
-    const wchar_t *path = needsLongForm(widePlain, units) ? longForm(widePlain) : nullptr;
-    return path != nullptr ? path : widePlain;
+    if (trimSeparator && units > 3 && isSeparator(plain[units - 1])) plain[--units] = 0;
+    const wchar_t *path = needsLongForm(plain, units) ? longForm(plain, paths->longForm) : nullptr;
+    return path != nullptr ? path : plain;
 }
 
 // From Windows 7 on, a search that needs no short names skips them, and the
-// directory is read in larger pieces; the entries are the same.
-HANDLE findFirstWide(const char *searchPath, FindData *data, bool shortNames) {
-    const wchar_t *path = widePathForCalls(searchPath, false);
+// directory is read in larger pieces; the entries are the same. Any thread
+// may call it, with buffers of its own.
+HANDLE findFirstWideRecord(const char *searchPath, WIN32_FIND_DATAW *record, bool shortNames,
+                           win::WidePaths *paths) {
+    const wchar_t *path = widePathForCalls(searchPath, false, paths);
     if (path == nullptr) return INVALID_HANDLE_VALUE;
     const WideFind &calls = wideFind;
-    WIN32_FIND_DATAW record;
-    HANDLE h;
     if (calls.firstEx != nullptr) {
         bool seven = win::ntAtLeast(6, 1);
         FINDEX_INFO_LEVELS level = seven && !shortNames ? FindExInfoBasic : FindExInfoStandard;
         DWORD flags = seven ? FIND_FIRST_EX_LARGE_FETCH : 0;
-        h = calls.firstEx(path, level, &record, FindExSearchNameMatch, nullptr, flags);
-    } else if (calls.first != nullptr) {
-        h = calls.first(path, &record);
-    } else {
-        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-        return INVALID_HANDLE_VALUE;
+        return calls.firstEx(path, level, record, FindExSearchNameMatch, nullptr, flags);
     }
+    if (calls.first != nullptr) return calls.first(path, record);
+    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return INVALID_HANDLE_VALUE;
+}
+
+HANDLE findFirstWide(const char *searchPath, FindData *data, bool shortNames) {
+    WIN32_FIND_DATAW record;
+    HANDLE h = findFirstWideRecord(searchPath, &record, shortNames, &walkerPaths);
     if (h != INVALID_HANDLE_VALUE) copyRecord(record, data);
     return h;
 }
@@ -223,23 +231,65 @@ HANDLE findFirstAnsi(const char *searchPath, FindData *data) {
 
 }  // namespace
 
-FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    if (searchPath == nullptr || wildcardInDirectoryPart(searchPath)) {
-        SetLastError(ERROR_INVALID_NAME);
-    } else {
-        useClusterOf(searchPath);
-        h = win::isNt() ? findFirstWide(searchPath, data, shortNames) : findFirstAnsi(searchPath, data);
+namespace win {
+
+DWORD listDirectory(const char *searchPath, bool shortNames, RecordSink sink, void *context, WidePaths *paths) {
+    WIN32_FIND_DATAW record;
+    HANDLE h = findFirstWideRecord(searchPath, &record, shortNames, paths);
+    if (h == INVALID_HANDLE_VALUE) return GetLastError();
+    FindData data;
+    bool more = true;
+    while (more) {
+        copyRecord(record, &data);
+        if (!sink(context, data)) {
+            FindClose(h);
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        more = wideFind.next(h, &record) != 0;
     }
-    if (h == INVALID_HANDLE_VALUE) {
-        lastFindError = GetLastError();
-        return invalidFindHandle;
-    }
-    return (FindHandle)h;
+    DWORD error = GetLastError();
+    FindClose(h);
+    return error == ERROR_NO_MORE_FILES ? ERROR_SUCCESS : error;
 }
 
-bool findNextFile(FindHandle handle, FindData *data) {
-    if (handle == invalidFindHandle) return false;
+}  // namespace win
+
+// A search path of the NT family for a whole directory ("...\*.*" or
+// "...\*"), which the read-ahead lists and serves.
+static bool wholeDirectory(const char *searchPath) {
+    size_t length = std::strlen(searchPath);
+    auto endsWith = [&](const char *tail, size_t n) {
+        return length > n && std::strcmp(searchPath + length - n, tail) == 0;
+    };
+    return endsWith("\\*.*", 4) || endsWith("\\*", 2);
+}
+
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
+    if (searchPath == nullptr || wildcardInDirectoryPart(searchPath)) {
+        lastFindError = ERROR_INVALID_NAME;
+        return invalidFindHandle;
+    }
+    useClusterOf(searchPath);
+    FindHandle handle = invalidFindHandle;
+    if (win::isNt() && wideFind.next != nullptr && win::readAheadOn() && wholeDirectory(searchPath)) {
+        DWORD error = ERROR_SUCCESS;
+        handle = win::listFirst(searchPath, data, shortNames, &error);
+        if (handle == invalidFindHandle) lastFindError = error;
+    } else {
+        HANDLE h = win::isNt() ? findFirstWide(searchPath, data, shortNames) : findFirstAnsi(searchPath, data);
+        if (h == INVALID_HANDLE_VALUE)
+            lastFindError = GetLastError();
+        else
+            handle = (FindHandle)h;
+    }
+    if (handle != invalidFindHandle) roundToClusters(data);
+    return handle;
+}
+
+// The next record of `handle` into `data`, from the read-ahead's listing or
+// from the system.
+static bool nextRecord(FindHandle handle, FindData *data) {
+    if (win::isListHandle(handle)) return win::listNext(handle, data);
     if (win::isNt()) {
         WIN32_FIND_DATAW record;
         FindNextFileWFn next = wideFind.next;
@@ -253,8 +303,18 @@ bool findNextFile(FindHandle handle, FindData *data) {
     return true;
 }
 
+bool findNextFile(FindHandle handle, FindData *data) {
+    if (handle == invalidFindHandle || !nextRecord(handle, data)) return false;
+    roundToClusters(data);
+    return true;
+}
+
 void findClose(FindHandle handle) {
-    if (handle != invalidFindHandle) FindClose((HANDLE)handle);
+    if (handle == invalidFindHandle) return;
+    if (win::isListHandle(handle))
+        win::listClose(handle);
+    else
+        FindClose((HANDLE)handle);
 }
 
 uint32_t getLastError() { return lastFindError; }
@@ -266,7 +326,7 @@ bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
     HANDLE h = INVALID_HANDLE_VALUE;
     if (win::isNt()) {
-        const wchar_t *wide = widePathForCalls(path, true);
+        const wchar_t *wide = widePathForCalls(path, true, &walkerPaths);
         if (wide != nullptr && createFileW != nullptr)
             h = createFileW(wide, FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
     } else {

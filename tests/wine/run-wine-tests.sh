@@ -72,7 +72,10 @@ bash "$here/wine-prefix.sh" "$WINEPREFIX" win10 C=,cdrom Z=- D="$tmp/d" E="$tmp/
 
 ctest --test-dir "$build" --output-on-failure </dev/null || fail "unit tests under wine"
 [ "$with32" != 1 ] || ctest --test-dir "$build32" --output-on-failure </dev/null || fail "32-bit unit tests under wine"
+# Each end-to-end test with the read-ahead on (its threads, one listing of each directory) and off.
 FOLMAR_WINE_ROOT=$tmp python3 "$here/test_wine_e2e.py" </dev/null || fail "end-to-end tests under wine"
+FOLMAR_READAHEAD=0 FOLMAR_WINE_ROOT=$tmp python3 "$here/test_wine_e2e.py" </dev/null ||
+    fail "end-to-end tests under wine, read-ahead off"
 
 [ "$failures" = 0 ] || { echo "Windows tests FAILED ($failures part(s))"; exit 1; }
 echo "Windows tests passed"
