@@ -224,6 +224,9 @@ TEST(Files, OpenedThroughTheSameTranslationAndOnlyWhenRegular) {
     EXPECT_EQ(list("C:\\Orvan\\*.*"), (Listing{".:0/", "Folmar.ini:0", "New.txt:0", "#x:0"}));  // no new file left
     EXPECT_EQ(list("C:\\victim"), (Listing{"victim:8"}));
     EXPECT_TRUE(isSameFile("C:\\hard", "c:\\odd\\in\\VICTIM") && !isSameFile("C:\\odd\\link", "C:\\victim"));
+    // A report file and an export are made side by side.
+    FILE *report = createReplacement("C:\\odd\\r.txt"), *exported = createReplacement("C:\\odd\\e.json");
+    EXPECT_TRUE(report && exported && commitReplacement(report) && commitReplacement(exported));
 }
 
 // The shared settings file: the user's, else the system's, else the drive path; the first regular file, so a

@@ -112,7 +112,7 @@ TEST(SharedSettings, UsersFileFromXdgConfigHomeElseHome) {
 TEST(StandardInput, IntegersAsScanfReadsThem) {
     FILE *saved = stdin;
     stdin = std::tmpfile();
-    ASSERT_TRUE(stdin != nullptr && std::fputs(" \t+3\n-17x\t99999999999", stdin) >= 0);
+    ASSERT_TRUE(stdin != nullptr && std::fputs(" \t+30\n-17x\t99999999999", stdin) >= 0);
     std::rewind(stdin);
     int value[4] = {0, 0, 5, 0};
     for (int i = 0; i < 3; ++i) readIntegerFromStdin(&value[i]);
@@ -121,5 +121,5 @@ TEST(StandardInput, IntegersAsScanfReadsThem) {
     std::fclose(stdin);
     stdin = saved;
     EXPECT_EQ(std::vector<int>({value[0], value[1], value[2], unread, value[3]}),
-              std::vector<int>({3, -17, 5, 'x', 2147483647}));
+              std::vector<int>({30, -17, 5, 'x', 2147483647}));
 }

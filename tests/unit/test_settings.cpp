@@ -171,6 +171,7 @@ TEST_F(SettingsTest, TheTextIsDecodedByItsMarkElseUtf8ElseTheCodePage) {
         {utf16(u"[Folmar x]\r\noutputFile=C:\\Gr\u00f6\u00dfe\U0001F600\r\n", false), false, groesse + "\xf0\x9f\x98\x80"},
         {utf16(u"[Folmar x]\noutputFile=\xd800\xdc00\xdc00\n", true), false, "\xf0\x90\x80\x80\xef\xbf\xbd"},
         {"[Folmar x]\noutputFile=" + latin1 + "\n", true, groesse},
+        {"ab\xbf\n[Folmar x]\noutputFile=" + latin1 + "\n", true, groesse},  // no mark but the whole of EF BB BF
         {"[Folmar x]\noutputFile=" + latin1 + "\n", false, latin1},
         {"[Folmar x]\noutputFile=" + times(68, "\xc3\xa9") + "\npageSize=57\n", false, times(68, "\xc3\xa9")},
         {"[Folmar x]\noutputFile=a\x1aoutputFile=b\n", false, "a"},

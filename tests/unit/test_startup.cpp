@@ -95,6 +95,7 @@ TEST_F(StartUpTest, OverlongTargetsAndUnusableWorkingDirectoriesAreRefused) {
         {"/srv/x\x1b[2J" + std::string(300, 'y'), false, "/L", 1,
          "Folmar==>  The current directory is on no drive: /srv/x?[2J" + std::string(300, 'y') + "\n"},
         {"/srv/x", false, "D:\\x", 0, ""},
+        {"/srv/x", false, "\xe9:\\x", 0, ""},  // a drive that is no letter is still a drive
         {"/srv/x", false, "/ALL", 0, ""},
         {"C:\\" + std::string(256, 'w'), true, "w", 0, ""},
     };

@@ -43,6 +43,9 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
              fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT"), fakeAddFile("C:\\F\\short.txt", 2);
              rs.showFiles = Listing::shortNames;
          }, "C:\\F", Listing::longNames, 0, 2, 3, "ALONGN~1.TXT\nshort.txt\nC:\\F..", "A Long", true},
+        {"file names by their long name under showFiles=L, /S or not",
+         [] { fakeAddFile("C:\\G\\A Long Name.txt", 1, "ALONGN~1.TXT"), rs.showFiles = Listing::longNames; }, "C:\\G",
+         Listing::shortNames, 0, 1, 1, "A Long Name.txt\nC:\\G..", "ALONGN~1", true},
         {"paths from short names under /S, else from the long name", [] {
              fakeAddDir("C:\\S\\Long Directory", "LONGDI~1"), fakeAddFile("C:\\S\\Long Directory\\f", 1);
              fakeAddFile("C:\\S\\plain\\g", 2);
