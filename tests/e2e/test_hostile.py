@@ -77,25 +77,28 @@ class HostileMachine(harness.TreeTest):
         self.assertIn("C:\\T\\csi?x" + "." * 113 + " 7", lines)
         self.assertIn("C:\\T\\bad?x" + "." * 113 + " 8", lines)
 
-    def test_directory_listed_but_not_searched_is_denied(self):
+    def as_nobody(self):
+        """A folder that nobody reaches, whatever TMPDIR is, and the command that runs a copy of the program
+        there as nobody."""
         if os.geteuid() != 0 or shutil.which("setpriv") is None:
             self.skipTest("needs root and setpriv to run as nobody")
-        base = tempfile.mkdtemp(prefix="folmar-nobody-", dir="/tmp")  # nobody reaches it, whatever TMPDIR is
+        base = tempfile.mkdtemp(prefix="folmar-nobody-", dir="/tmp")
         self.addCleanup(shutil.rmtree, base)
         os.chmod(base, 0o755)
+        return base, ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", shutil.copy(harness.FOLMAR, base)]
+
+    def test_directory_listed_but_not_searched_is_denied(self):
+        base, nobody = self.as_nobody()
         harness.make_tree(base, {"p/listed/f": 50, "p/listed/sub/g": 6, "p/bare/sub/g": 6, "p/open/h": 70})
         for listed in ("listed", "bare"):  # bare: no file whose size could not be read
             os.chmod(os.path.join(base, "p", listed), 0o644)
-        nobody = ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                  shutil.copy(harness.FOLMAR, base)]
         code, out, _ = run_folmar(["C:\\p"], drives="C=" + base, cwd="/", command=nobody)
         self.assertEqual((code, totals(out)), (0, (4, 1, 70)), out)  # neither of the two entered
 
     def test_a_report_replaces_a_file_planted_in_a_sticky_folder_and_never_writes_into_it(self):
-        if os.geteuid() != 0:
-            self.skipTest("needs root to plant another user's file")
+        base, as_nobody = self.as_nobody()
         nobody = pwd.getpwnam("nobody")
-        public = os.path.join(self.c, "pub")
+        public = os.path.join(base, "pub")
         os.mkdir(public)
         os.chmod(public, 0o1777)
         kept, planted = os.path.join(public, "kept"), os.path.join(public, "out.txt")
@@ -104,14 +107,18 @@ class HostileMachine(harness.TreeTest):
         os.link(kept, planted)  # a hard link at the report's name
         os.lchown(kept, nobody.pw_uid, nobody.pw_gid)
         os.chmod(kept, 0o666)
-        harness.write_settings(self.c, "lineWidthPrint=78\noutputFile=C:\\pub\\out.txt\n")
-        code, out, _ = self.run_c(["/ALL"], preexec=lambda: os.umask(0o022))
+        harness.write_settings(base, "lineWidthPrint=78\noutputFile=C:\\pub\\out.txt\n")
+        code, out, _ = run_folmar(["/ALL"], drives="C=" + base, cwd=base, preexec=lambda: os.umask(0o022))
         self.assertEqual(code, 0, out)
         with open(kept) as f:
             self.assertEqual(f.read(), "nobody's own\n")
         report = os.lstat(planted)
         self.assertEqual((report.st_uid, report.st_mode & 0o7777), (0, 0o644))
         self.assertEqual(sorted(os.listdir(public)), ["kept", "out.txt"])
+        # Root's report, writable by all, may not be replaced by nobody there: refused at the start of the run.
+        os.chmod(planted, 0o666)
+        code, out, _ = run_folmar(["/ALL"], drives="C=" + base, cwd=base, command=as_nobody)
+        self.assertEqual((code, out.count("Folmar==>  Unable to open the FolmarAll.txt output file \n")), (0, 1), out)
 
     def test_an_interrupted_or_failed_all_drives_run_leaves_the_previous_report_as_it_was(self):
         # Names listed to a pipe nobody reads: the run waits mid-walk, its new report file begun.

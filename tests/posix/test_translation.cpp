@@ -34,7 +34,8 @@ TEST(PathKey, OneSpellingAndDotDotNeverLeavesTheDrive) {
         {"C:sub", "D:\\x", "C:\\sub", true},         {"a\\..\\..\\..\\b", "C:\\x", "C:\\b", true},
         {"..\\..\\b", "", "b", false},               {"\\work", "", "<none>", true},
         {"1:\\..\\etc", "C:\\x", "<none>", true},    {"C:\\a\x01" "b", "", "<none>", true},
-        {"a\nb", "", "<none>", true},               {"C:\\x\\a.\\.", "", "C:\\x\\a.", true}};
+        {"a\nb", "", "<none>", true},               {"C:\\x\\a.\\.", "", "C:\\x\\a.", true},
+        {"C:sub", "C:\\x\x01", "<none>", true}};
     for (const auto &c : cases) {
         PathKey key;
         bool made = makePathKey(c.path, c.currentDir, &key);
