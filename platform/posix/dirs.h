@@ -99,7 +99,7 @@ struct OpenDir {
     std::string key;      // its path key, or its last component when `up` is set; empty for a one-entry look-up
     size_t keyLength = 0; // of its whole path key
     bool onDrive = false; // the key is on a drive, not relative
-    std::string native;   // its canonical native path, or its name in `up` when that is set
+    std::string native;   // its canonical native path, or its name in `up` when that is set; a look-up: its directory's
     int fd = -1;
     int users = 0;        // open enumerations
     uint32_t hint = 0;    // the record delivered last
