@@ -210,7 +210,8 @@ bool readAheadOn();
 // The walker has read `dir` (its subdirs filled) and opened its enumeration
 // for a walk: its subdirectories come next in walk order, before anything
 // scheduled so far. Nothing happens when read-ahead is off, or while no core
-// is free for it and reads do not wait on the disk.
+// is free for it and reads do not wait on the disk (then only a directory
+// of many subdirectories is kept, for when threads may read again).
 void readAheadScheduled(OpenDir *dir);
 // The walker enters the subdirectory of its open directory `parent` whose
 // record is at `entry`. Returns that directory as read ahead (the caller

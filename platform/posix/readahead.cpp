@@ -765,7 +765,6 @@ OpenDir *readAheadTake(OpenDir *parent, uint32_t entry) {
     return nullptr;
 }
 
-// Starts the threads; read-ahead stays off when none can be started.
 // Starts pool threads until as many as may read now are running (never
 // more than the pool), one caller at a time; the read-ahead stops when not
 // one can be started. Takes the lock.
