@@ -99,7 +99,7 @@ struct OpenDir {
     std::string key;      // its path key, or its last component when `up` is set; empty for a one-entry look-up
     size_t keyLength = 0; // of its whole path key
     bool onDrive = false; // the key is on a drive, not relative
-    std::string native;   // its canonical native path, or its name in `up` when that is set
+    std::string native;   // its canonical native path, or its name in `up` when that is set; a look-up: its directory's
     int fd = -1;
     int users = 0;        // open enumerations
     uint32_t hint = 0;    // the record delivered last
@@ -210,7 +210,8 @@ bool readAheadOn();
 // The walker has read `dir` (its subdirs filled) and opened its enumeration
 // for a walk: its subdirectories come next in walk order, before anything
 // scheduled so far. Nothing happens when read-ahead is off, or while no core
-// is free for it and reads do not wait on the disk.
+// is free for it and reads do not wait on the disk (then only a directory
+// of many subdirectories is kept, for when threads may read again).
 void readAheadScheduled(OpenDir *dir);
 // The walker enters the subdirectory of its open directory `parent` whose
 // record is at `entry`. Returns that directory as read ahead (the caller

@@ -430,8 +430,8 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
         Entry &entry = entryAt(dir, found);
         uint64_t size = entrySize(dir, entry);
         OpenDir *one = takeDir();
-        uint64_t allocated = entry.kind == kindDirectory ? 0 : allocatedOf(dir, entry);
-        addEntry(one, nameOf(entry), nameLengthOf(entry), entry.kind, flagSizeKnown, size, allocated / 512);
+        wholeNative(dir, &one->native);  // where a file whose blocks do not fit its record is stat'ed again
+        addEntry(one, nameOf(entry), nameLengthOf(entry), entry.kind, flagSizeKnown, size, blocksOf(entry));
         handle = newHandle(one, data);
     }
     if (dir->users == 0) releaseDir(dir);
