@@ -67,14 +67,14 @@ void Records::clear() {
 }
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size, uint64_t allocated) {
+              uint64_t size, uint64_t blocks) {
     char *at = dir->records.grow(sizeof(Entry) + length + 1);
     Entry &entry = *(Entry *)at;
     uint16_t shortLength = (uint16_t)length;  // NAME_MAX is 255
     entry.kind = kind;
     entry.flags = flags | (isUnsafeName(name, length) ? flagUnsafe : 0);
     std::memcpy(entry.length, &shortLength, sizeof shortLength);
-    setSizes(entry, size, allocated);
+    setSizes(entry, size, blocks);
     std::memcpy(at + sizeof(Entry), name, length);
     at[sizeof(Entry) + length] = '\0';
     dir->count += 1;
@@ -105,7 +105,7 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
         bool isDir = known && S_ISDIR(st.st_mode);
         bool sized = known && !isDir;
         addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
-                 sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks * 512 : 0);
+                 sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks : 0);
         reading->toStat += known ? 0 : 1;
     }
 }
@@ -115,7 +115,7 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
 static void statEntry(const OpenDir *dir, Entry &entry) {
     struct stat st;
     if (fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
-    setSizes(entry, (uint64_t)st.st_size, (uint64_t)st.st_blocks * 512);
+    setSizes(entry, (uint64_t)st.st_size, (uint64_t)st.st_blocks);
     entry.flags |= flagSizeKnown;
 }
 
@@ -152,6 +152,24 @@ uint64_t entrySize(const OpenDir *dir, Entry &entry) {
         entry.flags |= flagSizeKnown;  // a file that vanished counts 0
     }
     return sizeOf(entry);
+}
+
+uint64_t allocatedOf(const OpenDir *dir, const Entry &entry) {
+    uint32_t blocks = blocksOf(entry);
+    if (blocks != blocksBeyond) return (uint64_t)blocks * 512;
+    struct stat st;
+    int known = -1;
+    if (dir->fd >= 0) {
+        known = fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW);
+    } else if (!dir->native.empty()) {
+        std::string path;
+        wholeNative(dir, &path);
+        path.append("/").append(nameOf(entry));
+        known = fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+    }
+    if (known == 0) return (uint64_t)st.st_blocks * 512;
+    uint64_t size = sizeOf(entry);
+    return size + (512 - size % 512) % 512;
 }
 
 // The walker enters a subdirectory when its name does not begin with '.',

@@ -30,9 +30,14 @@ struct Entry {
     uint8_t kind;
     uint8_t flags;
     uint8_t length[2];  // of the name, in bytes
-    uint8_t size[8];       // st_size once flagSizeKnown is set
-    uint8_t allocated[8];  // st_blocks * 512, from the same stat
+    uint8_t size[8];    // st_size once flagSizeKnown is set
+    uint8_t blocks[4];  // st_blocks from the same stat; blocksBeyond when they do not fit
 };
+
+// A file with 2 TiB or more on disk: its blocks are stat'ed again when
+// it is delivered (allocatedOf), so that a million small files keep four
+// bytes each for them.
+const uint32_t blocksBeyond = UINT32_MAX;
 
 inline size_t nameLengthOf(const Entry &entry) {
     uint16_t length;
@@ -45,14 +50,15 @@ inline uint64_t sizeOf(const Entry &entry) {
     std::memcpy(&size, entry.size, sizeof size);
     return size;
 }
-inline uint64_t allocatedOf(const Entry &entry) {
-    uint64_t allocated;
-    std::memcpy(&allocated, entry.allocated, sizeof allocated);
-    return allocated;
+inline uint32_t blocksOf(const Entry &entry) {
+    uint32_t blocks;
+    std::memcpy(&blocks, entry.blocks, sizeof blocks);
+    return blocks;
 }
-inline void setSizes(Entry &entry, uint64_t size, uint64_t allocated) {
+inline void setSizes(Entry &entry, uint64_t size, uint64_t blocks) {
+    uint32_t held = blocks < blocksBeyond ? (uint32_t)blocks : blocksBeyond;
     std::memcpy(entry.size, &size, sizeof size);
-    std::memcpy(entry.allocated, &allocated, sizeof allocated);
+    std::memcpy(entry.blocks, &held, sizeof held);
 }
 
 // The bytes of a directory's records. A large buffer is mapped memory that
@@ -93,7 +99,7 @@ struct OpenDir {
     std::string key;      // its path key, or its last component when `up` is set; empty for a one-entry look-up
     size_t keyLength = 0; // of its whole path key
     bool onDrive = false; // the key is on a drive, not relative
-    std::string native;   // its canonical native path, or its name in `up` when that is set
+    std::string native;   // its canonical native path, or its name in `up` when that is set; a look-up: its directory's
     int fd = -1;
     int users = 0;        // open enumerations
     uint32_t hint = 0;    // the record delivered last
@@ -126,7 +132,7 @@ void wholeNative(const OpenDir *dir, std::string *out);
 const size_t maxWalkPath = walkPathChars;
 
 void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size, uint64_t allocated);
+              uint64_t size, uint64_t blocks);
 // Opens subdirectory `name` of the open directory `parent` into `dir`:
 // dir->up becomes `parent` and dir->native its name, dir->fd a descriptor
 // opened relative to the parent's, never through a link, and
@@ -154,6 +160,10 @@ void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome);
 // Size of a non-directory, stat'ed the first time it is asked for (a link
 // is not followed; a failed stat gives 0); directories are 0.
 uint64_t entrySize(const OpenDir *dir, Entry &entry);
+// The bytes `entry` of `dir` takes on disk (st_blocks * 512), its size
+// known; a file whose blocks did not fit its record is stat'ed again (its
+// size rounded up to whole blocks if that fails).
+uint64_t allocatedOf(const OpenDir *dir, const Entry &entry);
 // Fills dir->subdirs with the entries the walk will enter, in order: the
 // directories whose names Windows can hold, do not begin with '.', and fit
 // a walk path below dir->windowsLength. Empty when windowsLength is 0.
@@ -200,7 +210,8 @@ bool readAheadOn();
 // The walker has read `dir` (its subdirs filled) and opened its enumeration
 // for a walk: its subdirectories come next in walk order, before anything
 // scheduled so far. Nothing happens when read-ahead is off, or while no core
-// is free for it and reads do not wait on the disk.
+// is free for it and reads do not wait on the disk (then only a directory
+// of many subdirectories is kept, for when threads may read again).
 void readAheadScheduled(OpenDir *dir);
 // The walker enters the subdirectory of its open directory `parent` whose
 // record is at `entry`. Returns that directory as read ahead (the caller

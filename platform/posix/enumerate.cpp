@@ -393,7 +393,7 @@ static void deliver(OpenDir *dir, uint32_t at, FindData *data) {
     data->attributes = entry.kind == kindDirectory ? (uint32_t)fileAttributeDirectory : 0u;
     data->nFileSizeHigh = (uint32_t)(size >> 32);
     data->nFileSizeLow = (uint32_t)size;
-    data->allocatedSize = allocatedOf(entry);
+    data->allocatedSize = entry.kind == kindDirectory ? 0 : allocatedOf(dir, entry);
     size_t length = nameLengthOf(entry);
     if (length >= sizeof data->cFileName) length = sizeof data->cFileName - 1;
     const char *name = nameOf(entry);
@@ -430,8 +430,8 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
         Entry &entry = entryAt(dir, found);
         uint64_t size = entrySize(dir, entry);
         OpenDir *one = takeDir();
-        addEntry(one, nameOf(entry), nameLengthOf(entry), entry.kind, flagSizeKnown, size,
-                 allocatedOf(entry));
+        wholeNative(dir, &one->native);  // where a file whose blocks do not fit its record is stat'ed again
+        addEntry(one, nameOf(entry), nameLengthOf(entry), entry.kind, flagSizeKnown, size, blocksOf(entry));
         handle = newHandle(one, data);
     }
     if (dir->users == 0) releaseDir(dir);

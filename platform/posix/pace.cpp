@@ -1,7 +1,8 @@
 // What the machine is doing, for the read-ahead to pace itself by: how many
 // cores other work keeps busy, whether the walk reads from storage, and
-// whether a thread's reads sleep in the file system. All from /proc, read
-// through descriptors kept open, a few times a second at most.
+// whether a thread's reads sleep in the file system. All from /proc, a few
+// times a second at most, through descriptors kept open (/proc/loadavg,
+// asked once at first, excepted).
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>

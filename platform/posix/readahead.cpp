@@ -501,7 +501,10 @@ static void statBatch(std::unique_lock<std::mutex> &lock, StatJob *job, bool poo
     for (uint32_t n = 0; n < job->batch && to < job->end; ++n) to = nextEntry(job->dir, to);
     job->next = to;
     job->busy += 1;
-    if (pooled) ra->threadsReading += 1;
+    if (pooled) {
+        ra->threadsReading += 1;
+        wakeThreads();  // the next one helps too, as with a read
+    }
     lock.unlock();
     StatOutcome part;
     statRange(job->dir, from, to, &part);
@@ -762,7 +765,6 @@ OpenDir *readAheadTake(OpenDir *parent, uint32_t entry) {
     return nullptr;
 }
 
-// Starts the threads; read-ahead stays off when none can be started.
 // Starts pool threads until as many as may read now are running (never
 // more than the pool), one caller at a time; the read-ahead stops when not
 // one can be started. Takes the lock.
