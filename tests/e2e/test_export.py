@@ -15,7 +15,8 @@ HEADER = ["Path", "Bytes", "Files", "Subdirectories", "Subtree Files", "Subtree 
 # The rows of the tree: the path as the report shows it, its files' bytes and count, its subdirectories, the
 # files and bytes of its subtree, read or not; the root's last.
 ROWS = [["C:\\t\\plain\\sub", "0", "0", "0", "0", "0", "yes"], ["C:\\t\\plain", "1", "1", "1", "1", "1", "yes"],
-        ["C:\\t\\co,mma", "1001", "1", "0", "1", "1001", "yes"], ["C:\\t\\q\"uote", "2001", "1", "0", "1", "2001", "yes"],
+        ["C:\\t\\co,mma", "1001", "1", "0", "1", "1001", "yes"],
+        ["C:\\t\\q\"uote", "2001", "1", "0", "1", "2001", "yes"],
         ["C:\\t\\été 日本", "3001", "1", "0", "1", "3001", "yes"], ["C:\\t\\bad?", "4001", "1", "0", "1", "4001", "yes"],
         ["C:\\t\\new?line", "", "", "", "", "", "no"], ["C:\\t", "52428800", "1", "7", "6", "52438805", "yes"]]
 

@@ -85,7 +85,8 @@ class HostileMachine(harness.TreeTest):
         base = tempfile.mkdtemp(prefix="folmar-nobody-", dir="/tmp")
         self.addCleanup(shutil.rmtree, base)
         os.chmod(base, 0o755)
-        return base, ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", shutil.copy(harness.FOLMAR, base)]
+        program = shutil.copy(harness.FOLMAR, base)
+        return base, ["setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", program]
 
     def test_directory_listed_but_not_searched_is_denied(self):
         base, nobody = self.as_nobody()
@@ -143,7 +144,8 @@ class HostileMachine(harness.TreeTest):
                 self.assertTrue(select.select([proc.stdout], [], [], 60)[0], "the walk never began")
                 fds = "/proc/%d/fd/" % proc.pid
                 begun = [os.readlink(fds + fd) for fd in os.listdir(fds)]  # unnamed (#inode) or .folmar-*
-                self.assertTrue([name for name in begun if name.startswith((self.c + "/#", self.c + "/.folmar-"))], begun)
+                new = (self.c + "/#", self.c + "/.folmar-")
+                self.assertTrue([name for name in begun if name.startswith(new)], begun)
                 proc.send_signal(fault)
                 proc.communicate(timeout=60)
                 self.assertEqual(proc.returncode, -fault)

@@ -58,7 +58,8 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
          "C:\\Big" + dots(58) + ". 100000000000\n"},
         {75, "combining accent, then 1,016 bytes of no width", "C:\\e\xcc\x81" + times(254, selector) + "\\", 5,
          "C:\\e\xcc\x81" + times(254, selector) + dots(57) + "............ 5\n"},
-        {75, "marks of other scripts take no column", "C:\\e\xea\xa0\xa5\xea\xaf\xa8\xf0\x91\x9c\x9d\\", 5,  // U+A825, ABE8, 1171D
+        {75, "marks of other scripts (U+A825, U+ABE8, U+1171D) take no column",
+         "C:\\e\xea\xa0\xa5\xea\xaf\xa8\xf0\x91\x9c\x9d\\", 5,
          "C:\\e\xea\xa0\xa5\xea\xaf\xa8\xf0\x91\x9c\x9d" + dots(57) + "............ 5\n"},
         {75, "invalid byte and C1 control", "C:\\bad\xe9x\xc2\x9b\\", 5, "C:\\bad?x?" + dots(52) + "............ 5\n"},
         {75, "hard break between two characters", "C:\\ab" + times(70, e) + "\\", 5,

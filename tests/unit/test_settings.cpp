@@ -57,7 +57,8 @@ TEST_F(SettingsTest, KeyNamesMatchInAnyCaseOverTheirOwnLength) {
 // The first letter of the value, in any case, when the key accepts it; Y is
 // L for showDirs only; any other keeps the setting.
 TEST_F(SettingsTest, LettersTakeTheFirstOfAnAcceptedValue) {
-    EXPECT_EQ(read("[Folmar x]\nshowDirs = short\nshowFiles = Long\nprocessLocalDrives = no\nprocessRemoteDrives = Yes\n"),
+    EXPECT_EQ(read("[Folmar x]\nshowDirs = short\nshowFiles = Long\nprocessLocalDrives = no\n"
+                   "processRemoteDrives = Yes\n"),
               "");
     EXPECT_EQ(rs.showDirs, Listing::shortNames);
     EXPECT_EQ(rs.showFiles, Listing::longNames);
@@ -100,8 +101,9 @@ TEST_F(SettingsTest, AValueRunsFromItsFirstNonBlankToTheNextBlank) {
 // earlier one whole; a list asks for every drive.
 TEST_F(SettingsTest, DriveListsAreRootsFromCToZ) {
     const std::pair<std::string, std::string> cases[] = {
-        {"driveList=zCDEFGHIJKLMNOPQRSTUVWXYZCDEFGHIJ\n", "Z:\\ C:\\ D:\\ E:\\ F:\\ G:\\ H:\\ I:\\ J:\\ K:\\ L:\\ M:\\ N:\\ O:\\ "
-                                                       "P:\\ Q:\\ R:\\ S:\\ T:\\ U:\\ V:\\ W:\\ X:\\ Y:\\ Z:\\ C:\\ D:\\ "},
+        {"driveList=zCDEFGHIJKLMNOPQRSTUVWXYZCDEFGHIJ\n",
+         "Z:\\ C:\\ D:\\ E:\\ F:\\ G:\\ H:\\ I:\\ J:\\ K:\\ L:\\ M:\\ N:\\ O:\\ P:\\ "
+         "Q:\\ R:\\ S:\\ T:\\ U:\\ V:\\ W:\\ X:\\ Y:\\ Z:\\ C:\\ D:\\ "},
         {"driveList=cdefgh\ndriveList = ca\n", "C:\\ A:\\ "},
         {"driveList = ab\ndriveList = 1c\ndriveList = [c\n", ""}};
     for (const auto &c : cases) {
@@ -127,7 +129,8 @@ TEST_F(SettingsTest, KeysCountOnlyInAFolmarSection) {
 // Comments (';', '\'', '\\'), blank and indented lines are passed over; a
 // key line without '=' is named by its record number, and a key awaited.
 TEST_F(SettingsTest, AKeyLineWithoutEqualsIsAnInvalidRecord) {
-    EXPECT_EQ(read("[Folmar x]\n;showFiles=S\n'showFiles=S\n\\showFiles=S\n  \t ; note\n\n\t  showDirs = N\npageSize 57\n"),
+    EXPECT_EQ(read("[Folmar x]\n;showFiles=S\n'showFiles=S\n\\showFiles=S\n  \t ; note\n\n\t  showDirs = N\n"
+                   "pageSize 57\n"),
               "Folmar==>  Invalid User Parameter Record \nFolmar==>  At record Number 8\n"
               "Folmar==>  Press Enter to continue \n");
     EXPECT_EQ(fakeBlockedReads(), 1);
@@ -168,7 +171,8 @@ TEST_F(SettingsTest, TheTextIsDecodedByItsMarkElseUtf8ElseTheCodePage) {
     struct Case { std::string file; bool codePage; std::string outputFile; };
     const Case cases[] = {
         {"\xef\xbb\xbf[Folmar x]\noutputFile=" + groesse + "\n", false, groesse},
-        {utf16(u"[Folmar x]\r\noutputFile=C:\\Gr\u00f6\u00dfe\U0001F600\r\n", false), false, groesse + "\xf0\x9f\x98\x80"},
+        {utf16(u"[Folmar x]\r\noutputFile=C:\\Gr\u00f6\u00dfe\U0001F600\r\n", false), false,
+         groesse + "\xf0\x9f\x98\x80"},
         {utf16(u"[Folmar x]\noutputFile=\xd800\xdc00\xdc00\n", true), false, "\xf0\x90\x80\x80\xef\xbf\xbd"},
         {"[Folmar x]\noutputFile=" + latin1 + "\n", true, groesse},
         {"ab\xbf\n[Folmar x]\noutputFile=" + latin1 + "\n", true, groesse},  // no mark but the whole of EF BB BF

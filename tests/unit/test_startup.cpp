@@ -177,7 +177,8 @@ TEST_F(StartUpTest, AStopBeforeTheReportEndsWithItsMessages) {
 // 1000 (Windows 95 is 0x040003B6).
 TEST_F(StartUpTest, TheDiskQueryFollowsTheLow16BitsOfTheBuild) {
     const std::pair<uint32_t, OsLevel> cases[] = {
-        {1000, OsLevel::classic}, {0x040003B6, OsLevel::classic}, {1001, OsLevel::extended}, {0x000203E9, OsLevel::extended}};
+        {1000, OsLevel::classic}, {0x040003B6, OsLevel::classic}, {1001, OsLevel::extended},
+        {0x000203E9, OsLevel::extended}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.first);
         fresh();
