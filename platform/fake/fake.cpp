@@ -27,6 +27,7 @@ struct Node {
     uint64_t size = 0;
     std::vector<int> children;
     int linkTo = -1;      // a link (reparse point): the directory it leads to
+    char drive = 0;       // the drive it is on: its identity's volume
     int failAfter = -1;   // findFirstFile calls that succeed before failing; -1 never
     uint32_t failCode = 0;
     int firstCalls = 0;
@@ -87,6 +88,7 @@ struct Machine {
     std::vector<std::string> tempPaths;
     int tempCounter = 0;
     std::map<FILE *, std::pair<std::string, std::string>> replacements;  // path, new disk file
+    int abandoned = 0;  // replacements given up, never put in place
 };
 
 Machine m;
@@ -176,6 +178,7 @@ int resolve(const char *path, bool create, bool lastIsFile = false) {
             Node n;
             n.name = parts[i];
             n.isDir = !(lastIsFile && i + 1 == parts.size());
+            n.drive = m.nodes[cur].drive;
             m.nodes.push_back(n);
             next = (int)m.nodes.size() - 1;
             m.nodes[cur].children.push_back(next);
@@ -259,6 +262,7 @@ void fakeAddDrive(char letter, uint32_t type) {
         Node root;
         root.isDir = true;
         root.name = std::string(1, letter) + ":";
+        root.drive = letter;
         m.nodes.push_back(root);
         d.root = (int)m.nodes.size() - 1;
     }
@@ -437,7 +441,9 @@ uint32_t getLastError() { return m.lastError; }
 bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
     int n = resolve(path, false);
     if (n < 0 || !m.nodes[n].isDir) return false;
-    *identity = FileIdentity{1, (uint64_t)n};
+    // As on Windows, numbered on its volume: another volume may use the same numbers.
+    const Node &node = m.nodes[n];
+    *identity = FileIdentity{(uint64_t)node.drive, (uint64_t)(n - m.drives[node.drive].root)};
     return true;
 }
 bool enterByShortNames() { return m.enterByShortNames; }
@@ -619,6 +625,7 @@ void abandonReplacement(FILE *file) {
     std::fclose(file);
     std::remove(it->second.second.c_str());
     m.replacements.erase(it);
+    ++m.abandoned;
 }
 
 // Paths without a drive are in the current directory; names compare
@@ -634,6 +641,7 @@ bool isSameFile(const char *writtenPath, const char *readPath) {
 }
 
 int fakeOpenReplacements() { return (int)m.replacements.size(); }
+int fakeAbandonedReplacements() { return m.abandoned; }
 
 void platformStartUp(int *, char ***) {}
 

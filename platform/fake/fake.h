@@ -107,7 +107,8 @@ std::string fakeFileText(const char *path);
 bool fakeFileExists(const char *path);
 // openFile and createReplacement of this path fail.
 void fakeFailOpen(const char *path);
-// Replacements created and neither committed nor abandoned.
+// Replacements created and neither committed nor abandoned; abandoned.
 int fakeOpenReplacements();
+int fakeAbandonedReplacements();
 // Writes to this file (or to a replacement of it) fail as on a full disk.
 void fakeFullDisk(const char *path);

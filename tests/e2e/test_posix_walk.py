@@ -100,7 +100,7 @@ class RealTrees(harness.TreeTest):
 
         def little():  # a walk that recursed 2,600 times would need megabytes
             resource.setrlimit(resource.RLIMIT_STACK, (128 << 10, resource.RLIM_INFINITY))
-            resource.setrlimit(resource.RLIMIT_NOFILE, (16, 16))
+            resource.setrlimit(resource.RLIMIT_NOFILE, (5, 5))
 
         def lean():  # a branch that held its whole path at every level would need tens of MiB
             resource.setrlimit(resource.RLIMIT_DATA, (16 << 20,) * 2)

@@ -205,7 +205,7 @@ TEST(Files, OpenedThroughTheSameTranslationAndOnlyWhenRegular) {
     ASSERT_EQ(mkfifo(native("odd/fifo").c_str(), 0644), 0);
     ASSERT_EQ(link(native("victim").c_str(), native("hard").c_str()), 0);
     const std::pair<const char *, std::string> links[] = {{"odd/link", native("victim")}, {"odd/zero", "/dev/zero"},
-        {"odd/in", ".."}, {"odd/tmp", "/tmp"}, {"odd/version", "/proc/version"}};
+        {"odd/in", ".."}, {"odd/up", "./../victim"}, {"odd/tmp", "/tmp"}, {"odd/version", "/proc/version"}};
     for (const auto &l : links) ASSERT_EQ(symlink(l.second.c_str(), native(l.first).c_str()), 0);
     std::string viaTmp = "C:\\odd\\tmp" + root.substr(root.rfind('/')).replace(0, 1, "\\");  // off C, back in
     std::string onX = "X:" + root;
@@ -216,14 +216,18 @@ TEST(Files, OpenedThroughTheSameTranslationAndOnlyWhenRegular) {
         {"C:\\odd\\fifo", "r", false}, {"C:\\odd\\fifo", "w", false}, {"C:\\odd\\dir", "r", false},
         {"C:\\odd\\dir", "w", false}, {"C:\\odd\\link", "r", true}, {"C:\\odd\\link", "w", false},
         {"C:\\odd\\zero", "r", false}, {"C:\\odd\\zero", "w", false}, {"C:\\odd\\in\\victim", "r", true},
-        {"C:\\odd\\in\\new.txt", "w", false}, {viaTmp + "\\victim", "r", false}, {viaTmp + "\\new.txt", "w", false},
-        {"X:\\proc\\version", "r", false}, {onX + "\\odd\\version", "r", false}, {"X:\\proc\\new.txt", "w", false}};
+        {"C:\\odd\\up", "r", true}, {"C:\\odd\\in\\new.txt", "w", false}, {viaTmp + "\\victim", "r", false},
+        {viaTmp + "\\new.txt", "w", false}, {"X:\\proc\\version", "r", false}, {onX + "\\odd\\version", "r", false},
+        {"X:\\proc\\new.txt", "w", false}};
     alarm(20);  // a blocking open ends the test program instead of hanging it
     for (const auto &c : cases) EXPECT_EQ(opens(c.path, c.mode), c.opens) << c.path << " " << c.mode;
     alarm(0);
     EXPECT_EQ(list("C:\\Orvan\\*.*"), (Listing{".:0/", "Folmar.ini:0", "New.txt:0", "#x:0"}));  // no new file left
     EXPECT_EQ(list("C:\\victim"), (Listing{"victim:8"}));
     EXPECT_TRUE(isSameFile("C:\\hard", "c:\\odd\\in\\VICTIM") && !isSameFile("C:\\odd\\link", "C:\\victim"));
+    // A report file and an export are made side by side.
+    FILE *report = createReplacement("C:\\odd\\r.txt"), *exported = createReplacement("C:\\odd\\e.json");
+    EXPECT_TRUE(report && exported && commitReplacement(report) && commitReplacement(exported));
 }
 
 // The shared settings file: the user's, else the system's, else the drive path; the first regular file, so a

@@ -34,7 +34,8 @@ TEST(PathKey, OneSpellingAndDotDotNeverLeavesTheDrive) {
         {"C:sub", "D:\\x", "C:\\sub", true},         {"a\\..\\..\\..\\b", "C:\\x", "C:\\b", true},
         {"..\\..\\b", "", "b", false},               {"\\work", "", "<none>", true},
         {"1:\\..\\etc", "C:\\x", "<none>", true},    {"C:\\a\x01" "b", "", "<none>", true},
-        {"a\nb", "", "<none>", true},               {"C:\\x\\a.\\.", "", "C:\\x\\a.", true}};
+        {"a\nb", "", "<none>", true},               {"C:\\x\\a.\\.", "", "C:\\x\\a.", true},
+        {"C:sub", "C:\\x\x01", "<none>", true}};
     for (const auto &c : cases) {
         PathKey key;
         bool made = makePathKey(c.path, c.currentDir, &key);
@@ -92,6 +93,8 @@ TEST(FileSystems, PseudoRemoteAndCdrom) {
         {0x517B, "smbfs", driveRemote},           {0x564C, "ncpfs", driveRemote},
         {0x65735546, "fuse.sshfs", driveRemote},  {0x65735546, "fuse.ntfs-3g", driveFixed},
         {0x9660, "iso9660", driveCdrom},          {0x15013346, "udf", driveCdrom},
+        {0x01021997, "9p", driveRemote},          {0x00C36400, "ceph", driveRemote},
+        {0x0BD00BD0, "lustre", driveRemote},      {0x73757245, "coda", driveRemote},
         {0xEF53, "ext4", driveFixed}};
     for (const auto &c : cases) EXPECT_EQ(driveTypeOfFileSystem(c.magic, c.mountType), c.type) << c.mountType;
 }
@@ -112,7 +115,7 @@ TEST(SharedSettings, UsersFileFromXdgConfigHomeElseHome) {
 TEST(StandardInput, IntegersAsScanfReadsThem) {
     FILE *saved = stdin;
     stdin = std::tmpfile();
-    ASSERT_TRUE(stdin != nullptr && std::fputs(" \t+3\n-17x\t99999999999", stdin) >= 0);
+    ASSERT_TRUE(stdin != nullptr && std::fputs(" \t+30\n-17x\t99999999999", stdin) >= 0);
     std::rewind(stdin);
     int value[4] = {0, 0, 5, 0};
     for (int i = 0; i < 3; ++i) readIntegerFromStdin(&value[i]);
@@ -121,5 +124,5 @@ TEST(StandardInput, IntegersAsScanfReadsThem) {
     std::fclose(stdin);
     stdin = saved;
     EXPECT_EQ(std::vector<int>({value[0], value[1], value[2], unread, value[3]}),
-              std::vector<int>({3, -17, 5, 'x', 2147483647}));
+              std::vector<int>({30, -17, 5, 'x', 2147483647}));
 }

@@ -43,7 +43,7 @@ TEST_F(AllDrivesTest, TheWidthQuestionTakesEveryAnswerOnAConsoleAndRedirected) {
         EXPECT_EQ(selectLineWidth(&width), c.goOn);
         EXPECT_EQ(width, c.width);
         EXPECT_EQ(out(), c.settingsWidth ? "" : question);
-        EXPECT_EQ(fakeShownAtLastRead(), out().size());
+        if (c.settingsWidth == 0) EXPECT_EQ(fakeShownAtLastRead(), question.size());
     }
 }
 
@@ -156,8 +156,8 @@ TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplet
                                          "Folmar==>  Program will terminate \n"
                                          "Folmar==>  Press Enter to continue \n");
         EXPECT_EQ(fakeFileText("C:\\FolmarAll.txt"), "the previous report\n");
+        EXPECT_EQ(fakeAbandonedReplacements(), fault == cannotOpen ? 0 : 1);
         EXPECT_EQ(fakeOpenReplacements(), 0);
-        EXPECT_EQ(rs.outFile, nullptr);
         EXPECT_EQ(rs.outFileWriteFailed, fault == fullDisk);
     }
 }

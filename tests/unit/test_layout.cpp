@@ -58,6 +58,9 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
          "C:\\Big" + dots(58) + ". 100000000000\n"},
         {75, "combining accent, then 1,016 bytes of no width", "C:\\e\xcc\x81" + times(254, selector) + "\\", 5,
          "C:\\e\xcc\x81" + times(254, selector) + dots(57) + "............ 5\n"},
+        {75, "marks of other scripts (U+A825, U+ABE8, U+1171D) take no column",
+         "C:\\e\xea\xa0\xa5\xea\xaf\xa8\xf0\x91\x9c\x9d\\", 5,
+         "C:\\e\xea\xa0\xa5\xea\xaf\xa8\xf0\x91\x9c\x9d" + dots(57) + "............ 5\n"},
         {75, "invalid byte and C1 control", "C:\\bad\xe9x\xc2\x9b\\", 5, "C:\\bad?x?" + dots(52) + "............ 5\n"},
         {75, "hard break between two characters", "C:\\ab" + times(70, e) + "\\", 5,
          "C:\\ab" + times(56, e) + "\n   " + times(14, e) + dots(44) + "............ 5\n"},
@@ -74,6 +77,24 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
         fakeSetCodePage(c.codePage);
         EXPECT_EQ(linesOf(c.width, c.path, c.bytes), c.expected);
     }
+}
+
+// Under /P the console stops after every 23 lines, the continuation lines of
+// a long path counted: the prompt on the screen, then a key.
+TEST_F(LayoutTest, PauseComesAfter23ConsoleLinesContinuationLinesCounted) {
+    setWidth(78);
+    rs.pausePerScreen = true;
+    fakeSetConsole(true);
+    fakePressLater('x');
+    printStdoutHeader();  // the listing begins
+    const size_t start = out().size();
+    for (int i = 0; i < 11; ++i) printDirLine(("C:\\" + x(61) + "\\Tail\\").c_str(), 7);  // two lines each
+    printDirLine("C:\\D\\", 0);
+    printDirLine("C:\\E\\", 0);
+    EXPECT_EQ(out().substr(start), times(11, "C:\\" + x(61) + "\\\n   Tail" + dots(69) + " 7\n") + "C:\\D" + dots(72) +
+                                       " 0\n\nFolmar==>  Press Enter to continueC:\\E" + dots(72) + " 0\n");
+    EXPECT_EQ(fakeKeysRead(), 1);
+    EXPECT_EQ(fakeShownAtLastRead(), out().find("continue") + 8);
 }
 
 // The first page holds the title block (dated month-day-year), the column

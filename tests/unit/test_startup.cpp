@@ -17,39 +17,69 @@ protected:
     bool help = false;
 };
 
-// A relative target starts at the root of the current drive; a lone one is
-// upper-cased. The last target wins, switches act in order,
-// unknown ones are ignored; all drives empties the settings' drive list.
-TEST_F(StartUpTest, TargetsAreNormalisedSwitchesActInOrderHelpOnlyAlone) {
-    // modes: the drive letter, showDirs, /C, /P, the run mode, help
-    struct Case { const char *cwd; std::vector<std::string> args; const char *curPath, *modes; };
+// The target as the walk starts it: from the root of its drive (of the
+// current one without a letter), without "*.*" or a last backslash; a lone
+// argument upper-cased; the last of several.
+TEST_F(StartUpTest, TargetsAreTakenFromTheRootOfTheirDrive) {
+    struct Case { const char *cwd; std::vector<std::string> args; const char *curPath; };
     const Case cases[] = {
-        {"C:\\WORK", {}, "C:\\WORK", "CL-- -"},
-        {"C:\\", {"c:\\work"}, "C:\\WORK", "CL-- -"},
-        {"C:\\WORK", {"/L", "D:temp"}, "D:\\temp", "DL-- -"},
-        {"E:\\x\\y", {"/L", "temp"}, "E:\\temp", "EL-- -"},
-        {"C:\\WORK", {"/L", "C:\\data\\*.*"}, "C:\\data", "CL-- -"},
-        {"C:\\WORK", {"/L", "C:\\"}, "C:", "CL-- -"},
-        {"C:\\WORK", {"/?", "d:\\Mixed"}, "d:\\Mixed", "dL-- -"},
-        {"C:\\WORK", {"C:\\one", "/S", "/C", "C:\\two"}, "C:\\two", "CLC- -"},
-        {"C:\\WORK", {"/Short", "/p", "/X", "/H"}, "C:\\WORK", "CS-P -"},
-        {"C:\\WORK", {"/all"}, "C:\\WORK", "CL--~-"},
-        {"C:\\WORK", {"/~", "/L"}, "C:\\WORK", "CL--~-"},
-        {"C:\\WORK", {"~"}, "C:\\~", "CL--~-"},
-        {"C:\\WORK", {"/AL", "/L"}, "C:\\WORK", "CL-- -"},
-        {"C:\\WORK", {"/h"}, "C:\\WORK", "CL-- H"},
+        {"C:\\WORK", {}, "C:\\WORK"},           {"C:\\", {"c:\\work"}, "C:\\WORK"},
+        {"C:\\WORK", {"/L", "D:temp"}, "D:\\temp"}, {"E:\\x\\y", {"/L", "temp"}, "E:\\temp"},
+        {"C:\\WORK", {"/L", "C:\\data\\*.*"}, "C:\\data"}, {"C:\\WORK", {"/L", "C:\\"}, "C:"},
+        {"C:\\WORK", {"/L", "d:\\Mixed"}, "d:\\Mixed"},  {"C:\\WORK", {"C:\\one", "/S", "C:\\two"}, "C:\\two"},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args[0] + " ... " + c.args.back());
+        SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args.back());
         fresh();
-        std::strcpy(rs.driveList, "C:\\");  // as a settings driveList leaves it
         fakeSetCurrentDirectory(c.cwd);
         EXPECT_EQ(parse(c.args), 0);
         EXPECT_STREQ(rs.curPath, c.curPath);
-        const char modes[] = {rs.driveLetter, (char)rs.showDirs, rs.condensed ? 'C' : '-', rs.pausePerScreen ? 'P' : '-',
-                              (char)rs.runMode, help ? 'H' : '-', '\0'};
-        EXPECT_STREQ(modes, c.modes);
-        EXPECT_EQ(rs.driveList[0], rs.runMode == RunMode::allDrives ? '\0' : 'C');
+        EXPECT_EQ(rs.driveLetter, c.curPath[0]);
+    }
+}
+
+// Each switch by its first letter, in any case; unknown ones (a bare /X
+// among them) change nothing.
+TEST_F(StartUpTest, SwitchesSetTheirModesByTheirFirstLetter) {
+    struct Case { std::vector<std::string> args; Listing showDirs; bool condensed, pause; };
+    const Case cases[] = {
+        {{"C:\\", "/AL", "/X", "/Q"}, Listing::longNames, false, false},
+        {{"/Short", "/p"}, Listing::shortNames, false, true},
+        {{"/s", "/c"}, Listing::longNames, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        fresh();
+        EXPECT_EQ(parse(c.args), 0);
+        EXPECT_EQ(rs.showDirs, c.showDirs);
+        EXPECT_EQ(rs.condensed, c.condensed);
+        EXPECT_EQ(rs.pausePerScreen, c.pause);
+        EXPECT_EQ(rs.runMode, RunMode::singlePath);
+    }
+}
+
+// /ALL, /~ or the target ~ ask for every drive, and empty the drive list
+// the settings gave.
+TEST_F(StartUpTest, AllDrivesAreAskedByAllOrTildeAndTakeNoDriveList) {
+    for (std::vector<std::string> args : {std::vector<std::string>{"/all"}, {"/~", "/L"}, {"~"}}) {
+        SCOPED_TRACE(args[0]);
+        fresh();
+        std::strcpy(rs.driveList, "D:\\");  // as a settings driveList leaves it
+        EXPECT_EQ(parse(args), 0);
+        EXPECT_EQ(rs.runMode, RunMode::allDrives);
+        EXPECT_STREQ(rs.driveList, "");
+    }
+}
+
+// /?, /H or /h, and only alone.
+TEST_F(StartUpTest, HelpIsAskedOnlyByALoneSlashQuestionMarkOrH) {
+    const std::pair<std::vector<std::string>, bool> cases[] = {
+        {{"/?"}, true}, {{"/h"}, true}, {{"/Help"}, true}, {{"/?", "C:\\"}, false}, {{"/L", "/H"}, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.first.back());
+        fresh();
+        parse(c.first);
+        EXPECT_EQ(help, c.second);
     }
 }
 
@@ -65,6 +95,7 @@ TEST_F(StartUpTest, OverlongTargetsAndUnusableWorkingDirectoriesAreRefused) {
         {"/srv/x\x1b[2J" + std::string(300, 'y'), false, "/L", 1,
          "Folmar==>  The current directory is on no drive: /srv/x?[2J" + std::string(300, 'y') + "\n"},
         {"/srv/x", false, "D:\\x", 0, ""},
+        {"/srv/x", false, "\xe9:\\x", 0, ""},  // a drive that is no letter is still a drive
         {"/srv/x", false, "/ALL", 0, ""},
         {"C:\\" + std::string(256, 'w'), true, "w", 0, ""},
     };
@@ -111,10 +142,11 @@ TEST_F(StartUpTest, ProgressOnTheTerminalIsErasedBeforeAWait) {
     EXPECT_FALSE(contains(out(), "\r") || contains(out(), "dirs,"));
 }
 
-// Each stops before any report, after its messages (and, but for an
-// all-drives run answered 0 or told to write its report over the settings
-// file, a wait for a key); the settings file stays as it was.
-TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
+// Help, a failed version query, nothing to do, the answer 0, a report file
+// that is the settings file: each stops before any report, after its
+// messages (and, but for the last two, a wait for a key), the settings file
+// as it was.
+TEST_F(StartUpTest, AStopBeforeTheReportEndsWithItsMessages) {
     struct Case { const char *settings; bool versionFails; const char *arg; int exitCode; const char *text; };
     const Case cases[] = {
         {"", false, "/?", 1, "Folmar==>  Ver. 5.1b of 18 January, 2008 \n\nFolmar (Ver. 5.1b) Usage:  Folmar  parm \n"},
@@ -141,26 +173,37 @@ TEST_F(StartUpTest, HelpFailedVersionQueryNothingToDoAndAnswerZeroStopTheRun) {
     }
 }
 
-// The disk query follows the low 16 bits of the build (Windows 95: 0x040003B6);
-// a console is 78 wide, redirected output takes the settings' width, or 125.
-TEST_F(StartUpTest, StartUpFixesTheDiskQueryAndTheLineWidth) {
-    struct Case { const char *settings; bool console; uint32_t build; char osLevel; int width, pathColumn, floor, cpi; };
+// The extended disk query when the low 16 bits of the build number pass
+// 1000 (Windows 95 is 0x040003B6).
+TEST_F(StartUpTest, TheDiskQueryFollowsTheLow16BitsOfTheBuild) {
+    const std::pair<uint32_t, OsLevel> cases[] = {
+        {1000, OsLevel::classic}, {0x040003B6, OsLevel::classic}, {1001, OsLevel::extended},
+        {0x000203E9, OsLevel::extended}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.first);
+        fresh();
+        fakeSetBuild(c.first);
+        EXPECT_EQ(run({"C:\\"}), 0);
+        EXPECT_EQ(rs.osLevel, c.second);
+    }
+}
+
+// A console is 78 wide; redirected output takes the settings' width, or
+// 125; the printer pitch is the narrowest that holds the line.
+TEST_F(StartUpTest, LinesAre78WideOnAConsoleElseAsTheSettingsSayOr125) {
+    struct Case { const char *settings; bool console; int width, cpi; };
     const Case cases[] = {
-        {"lineWidthPrint=112", true, 1000, 'O', 78, 64, 32, 12},
-        {"lineWidthPrint=90", false, 0x040003B6, 'O', 90, 76, 38, 12},
-        {"processLocalDrives=N\nprocessRemoteDrives=Y", false, 1001, 'N', 125, 111, 55, 17},
-        {"lineWidthPrint=75", false, 1001, 'N', 75, 61, 30, 10},
-        {"lineWidthPrint=112", false, 1001, 'N', 112, 98, 49, 15},
+        {"lineWidthPrint=112", true, 78, 12}, {"lineWidthPrint=90", false, 90, 12}, {"", false, 125, 17},
+        {"lineWidthPrint=75", false, 75, 10}, {"lineWidthPrint=112", false, 112, 15},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.settings);
         fresh();
         fakePutFile("Folmar.ini", std::string("[Folmar settings]\n") + c.settings + "\n");
         fakeSetStdoutCharDevice(c.console);
-        fakeSetBuild(c.build);
-        run({"C:\\"});
-        const std::vector<int> layout = {(char)rs.osLevel, rs.lineWidth, rs.pathColumn, (int)rs.wrapFloor, rs.cpi};
-        EXPECT_EQ(layout, (std::vector<int>{c.osLevel, c.width, c.pathColumn, c.floor, c.cpi}));
+        EXPECT_EQ(run({"C:\\"}), 0);
+        EXPECT_EQ(rs.lineWidth, c.width);
+        EXPECT_EQ(rs.cpi, c.cpi);
     }
 }
 

@@ -39,10 +39,16 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
              fakeAddFile("C:\\L\\f", 5), fakeAddFile("C:\\L\\s\\x", 7), fakeAddLink("C:\\L\\a", "C:\\L");
              fakeAddLink("C:\\L\\s\\up", "C:\\L\\s"), fakeAddLink("C:\\L\\t", "C:\\L\\s");  // t\up is s, as t
          }, "C:\\L", Listing::longNames, 5, 3, 19, "C:\\L\\t" + dots(70) + " 7\n", "C:\\L\\a", false},
+        {"the same number on another volume is no loop", [] {
+             fakeAddDrive('D', driveFixed), fakeAddFile("C:\\c", 3), fakeAddLink("D:\\toC", "C:\\");
+         }, "D:\\", Listing::longNames, 1, 1, 3, "D:\\toC" + dots(70) + " 3\n", "loop", false},
         {"file names by their short name, else the long one", [] {
              fakeAddFile("C:\\F\\A Long Name.txt", 1, "ALONGN~1.TXT"), fakeAddFile("C:\\F\\short.txt", 2);
              rs.showFiles = Listing::shortNames;
          }, "C:\\F", Listing::longNames, 0, 2, 3, "ALONGN~1.TXT\nshort.txt\nC:\\F..", "A Long", true},
+        {"file names by their long name under showFiles=L, /S or not",
+         [] { fakeAddFile("C:\\G\\A Long Name.txt", 1, "ALONGN~1.TXT"), rs.showFiles = Listing::longNames; }, "C:\\G",
+         Listing::shortNames, 0, 1, 1, "A Long Name.txt\nC:\\G..", "ALONGN~1", true},
         {"paths from short names under /S, else from the long name", [] {
              fakeAddDir("C:\\S\\Long Directory", "LONGDI~1"), fakeAddFile("C:\\S\\Long Directory\\f", 1);
              fakeAddFile("C:\\S\\plain\\g", 2);
@@ -172,5 +178,4 @@ TEST_F(WalkTest, DecreasingTotalStopsTheRunAfterItsMessagesAndAWait) {
                                 "Folmar==>  Press Enter to continue \n"));
     const std::string file = fakeFileText("C:\\FolmarAll.txt");
     EXPECT_FALSE(contains(file, "Totals") || contains(file, "C:\\A")) << file;
-    EXPECT_EQ(rs.dirCount, 0u);
 }
