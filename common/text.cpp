@@ -135,7 +135,7 @@ int charColumns(uint32_t code) {
 
 int displayChar(const char *text, uint32_t *code) {
     int length = decodeUtf8(text, code);
-    if (*code == invalidCode || isControlCode(*code)) *code = '?';
+    if (*code == invalidCode || isControlCode(*code) || isDirectionControl(*code)) *code = '?';
     return length;
 }
 

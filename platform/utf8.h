@@ -65,6 +65,14 @@ inline bool isControlCode(uint32_t code) {
     return code < 0x20 || (code >= 0x7F && code <= 0x9F);
 }
 
+// The bidirectional embeddings, overrides and isolates (U+202A to U+202E,
+// U+2066 to U+2069): a viewer that applies them shows the rest of a line,
+// its figures included, reversed. Never shown either; a name holding one is
+// still a name like any other.
+inline bool isDirectionControl(uint32_t code) {
+    return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
 // Characters of `text` up to its terminator, each invalid byte one.
 inline size_t utf8Chars(const char *text) {
     size_t count = 0;

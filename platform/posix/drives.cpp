@@ -73,14 +73,14 @@ void parseDriveMapping(const char *text, DriveMap *map, std::vector<std::string>
     }
 }
 
-// `text` as it may be shown on a terminal: each control character and each
-// byte that is no UTF-8 becomes '?'.
+// `text` as it may be shown on a terminal: each control character (direction
+// controls too) and each byte that is no UTF-8 becomes '?'.
 static std::string shownText(const std::string &text) {
     std::string shown;
     for (const char *c = text.c_str(); *c != '\0';) {
         uint32_t code;
         int length = decodeUtf8(c, &code);
-        if (code == invalidCode || isControlCode(code))
+        if (code == invalidCode || isControlCode(code) || isDirectionControl(code))
             shown += '?';
         else
             shown.append(c, (size_t)length);

@@ -62,6 +62,8 @@ TEST_F(LayoutTest, LinesAreExactToTheCharacter) {
          "C:\\e\xea\xa0\xa5\xea\xaf\xa8\xf0\x91\x9c\x9d\\", 5,
          "C:\\e\xea\xa0\xa5\xea\xaf\xa8\xf0\x91\x9c\x9d" + dots(57) + "............ 5\n"},
         {75, "invalid byte and C1 control", "C:\\bad\xe9x\xc2\x9b\\", 5, "C:\\bad?x?" + dots(52) + "............ 5\n"},
+        {75, "direction controls (U+202E, U+2066) are one '?' and one column each",
+         "C:\\rlo\xe2\x80\xae" "exe.txt\xe2\x81\xa6\\", 5, "C:\\rlo?exe.txt?" + dots(46) + "............ 5\n"},
         {75, "hard break between two characters", "C:\\ab" + times(70, e) + "\\", 5,
          "C:\\ab" + times(56, e) + "\n   " + times(14, e) + dots(44) + "............ 5\n"},
         {75, "a wide character that would cross the path column moves on", "C:\\x" + times(40, wide) + "\\", 5,
