@@ -4,9 +4,10 @@
 // untouched. Where the file system allows, the new file has no name at all
 // until then (O_TMPFILE), so that neither a walk of its folder nor a
 // process killed outright ever sees it; elsewhere it is created exclusively
-// under a name of its own. It is the running user's (with the old file's
-// permissions when that was the user's own too), so a file another user
-// planted, or a hard link, is replaced, never written into. The signal
+// under a name of its own. It takes the old file's permission bits (and,
+// run as root, its owner and group), so that no more users may read it than
+// could read the old one; a file another user planted, or a hard link, is
+// replaced, never written into. The signal
 // handlers (signals.cpp) remove the named new files of unfinished
 // replacements, from names kept where a handler can read them.
 #include <cerrno>
@@ -106,6 +107,17 @@ bool replaceable(const char *path, Chain *chain, FileEnd *end, struct stat *old)
            faccessat(dir, end->name.c_str(), W_OK, AT_EACCESS) == 0 && mayReplace(dir, *old);
 }
 
+// Gives the new file `fd` the access of `old`, the file it replaces: its
+// permission bits and, run as root, its owner; its group where the user may
+// give it. A group that cannot be kept gets no access: the new file is never
+// readable by more users than the old one.
+void keepAccess(int fd, const struct stat &old) {
+    mode_t mode = old.st_mode & 0777;
+    uid_t owner = geteuid() == 0 ? old.st_uid : (uid_t)-1;
+    if (fchown(fd, owner, old.st_gid) != 0) mode &= ~(mode_t)070;
+    fchmod(fd, mode);
+}
+
 // Forgets slot `slot`, removing its new file (if it has a name) unless it
 // was renamed. Called with the signals blocked.
 void release(int slot, bool removeFile) {
@@ -148,7 +160,7 @@ FILE *createReplacement(const char *path, bool) {
     restoreSignalMask(&saved);
     if (fd < 0) return nullptr;
     finalNames[slot] = end.name;
-    if (end.found && old.st_uid == geteuid()) fchmod(fd, old.st_mode & 0777);
+    if (end.found) keepAccess(fd, old);
     streams[slot] = fdopen(fd, "w+");
     if (streams[slot] == nullptr) {
         close(fd);

@@ -96,7 +96,7 @@ class HostileMachine(harness.TreeTest):
         code, out, _ = run_folmar(["C:\\p"], drives="C=" + base, cwd="/", command=nobody)
         self.assertEqual((code, totals(out)), (0, (4, 1, 70)), out)  # neither of the two entered
 
-    def test_a_report_replaces_a_file_planted_in_a_sticky_folder_and_never_writes_into_it(self):
+    def test_a_report_replaces_a_file_planted_in_a_sticky_folder_never_writes_into_it_nor_widens_it(self):
         base, as_nobody = self.as_nobody()
         nobody = pwd.getpwnam("nobody")
         public = os.path.join(base, "pub")
@@ -107,16 +107,18 @@ class HostileMachine(harness.TreeTest):
             f.write("nobody's own\n")
         os.link(kept, planted)  # a hard link at the report's name
         os.lchown(kept, nobody.pw_uid, nobody.pw_gid)
-        os.chmod(kept, 0o666)
+        os.chmod(kept, 0o640)
         harness.write_settings(base, "lineWidthPrint=78\noutputFile=C:\\pub\\out.txt\n")
         code, out, _ = run_folmar(["/ALL"], drives="C=" + base, cwd=base, preexec=lambda: os.umask(0o022))
         self.assertEqual(code, 0, out)
         with open(kept) as f:
             self.assertEqual(f.read(), "nobody's own\n")
-        report = os.lstat(planted)
-        self.assertEqual((report.st_uid, report.st_mode & 0o7777), (0, 0o644))
+        report = os.lstat(planted)  # readable by no more users than the file it replaced
+        self.assertEqual((report.st_uid, report.st_gid, report.st_mode & 0o7777),
+                         (nobody.pw_uid, nobody.pw_gid, 0o640))
         self.assertEqual(sorted(os.listdir(public)), ["kept", "out.txt"])
         # Root's report, writable by all, may not be replaced by nobody there: refused at the start of the run.
+        os.lchown(planted, 0, 0)
         os.chmod(planted, 0o666)
         code, out, _ = run_folmar(["/ALL"], drives="C=" + base, cwd=base, command=as_nobody)
         self.assertEqual((code, out.count("Folmar==>  Unable to open the FolmarAll.txt output file \n")), (0, 1), out)
