@@ -163,15 +163,19 @@ void readIntegerFromStdin(int *value);
 // blocks. A link in the path is followed only where it stays on the drive.
 // The program reads its settings with it; files it writes are replacements.
 // On Windows a UNC or device-namespace name ("\\server\share", "\\?\")
-// opens nothing.
-FILE *openFile(const char *path, const char *mode);
+// opens nothing. A file that another user may have put there is not opened
+// either: POSIX, one that belongs to neither the running user nor root, or
+// that users other than its owner may write; *foreign (when given) is then
+// set. (Windows sets it never.)
+FILE *openFile(const char *path, const char *mode, bool *foreign = nullptr);
 
 // Opens the settings file shared by every directory, whose Windows path is
 // `path` ("C:\Orvan\Folmar.ini"), as openFile(path, mode) does. POSIX looks
 // first where Linux keeps settings: the user's configuration directory
 // ($XDG_CONFIG_HOME, by default ~/.config), then /etc, each in a "folmar"
-// folder; the first regular file found is the one opened.
-FILE *openSharedSettingsFile(const char *path, const char *mode);
+// folder; the first regular file found is the one opened. A place whose
+// file another user may have put there is passed over, and *foreign set.
+FILE *openSharedSettingsFile(const char *path, const char *mode, bool *foreign = nullptr);
 
 // A file written whole (the report file, an export): it is written to a new
 // file in the folder of `path` and takes the place of `path` only when it is

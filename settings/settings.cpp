@@ -145,10 +145,12 @@ void decodeSettingsText(size_t length) {
 }
 
 // Reads `path` whole into fileText and closes it. False when it cannot be
-// opened, or when it is larger than the bound (after a message and a wait):
-// the next place is then looked at.
+// opened, or is another user's (after a message), or when it is larger than
+// the bound (after a message and a wait): the next place is then looked at.
 bool loadSettingsFile(const char *path, bool shared) {
-    FILE *file = shared ? openSharedSettingsFile(path, "rb") : openFile(path, "rb");
+    bool foreign = false;
+    FILE *file = shared ? openSharedSettingsFile(path, "rb", &foreign) : openFile(path, "rb", &foreign);
+    if (foreign) conFormat("Folmar==>  %s belongs to another user and is not read \n", path);
     if (file == nullptr) return false;
     size_t length = std::fread(fileBytes, 1, sizeof fileBytes, file);
     std::fclose(file);

@@ -568,7 +568,7 @@ void readIntegerFromStdin(int *value) {
 // Files live on the test machine's disk and are always opened in binary
 // mode, so that a test reads back exactly the bytes the program wrote on
 // every C runtime (a text mode would turn "\n" into "\r\n" on Windows).
-FILE *openFile(const char *path, const char *mode) {
+FILE *openFile(const char *path, const char *mode, bool *) {
     std::string binary = mode;
     if (binary.find('b') == std::string::npos) binary += 'b';
     auto it = m.files.find(upper(path));
@@ -588,8 +588,9 @@ FILE *openFile(const char *path, const char *mode) {
     return std::fopen(f.diskPath.c_str(), binary.c_str());
 }
 
-// The fake machine keeps the shared settings file at its Windows path.
-FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
+// The fake machine keeps the shared settings file at its Windows path; its
+// files have no owners.
+FILE *openSharedSettingsFile(const char *path, const char *mode, bool *) { return openFile(path, mode); }
 
 // A replacement is written to a disk file of its own, which becomes the
 // file's content only when it is committed. Every file is binary here.

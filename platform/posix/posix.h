@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace posix {
@@ -114,14 +115,22 @@ bool isOnPseudoFileSystem(const std::string &path);
 // HOME is one; "" when neither names a directory.
 std::string userSettingsPath(const char *xdgConfigHome, const char *home);
 // Opens the first of `places` (native paths; "" is skipped) that is a regular
-// file on a real file system, else openFile(path, mode).
-FILE *openSharedSettingsFrom(const std::vector<std::string> &places, const char *path, const char *mode);
+// file on a real file system, else openFile(path, mode, foreign). A place
+// whose file isForeignFile is passed over, and *foreign (when given) set.
+FILE *openSharedSettingsFrom(const std::vector<std::string> &places, const char *path, const char *mode,
+                             bool *foreign = nullptr);
 // The file a former openSharedSettingsFrom(..., `path`, ...) found at one of
 // its places, opened again for reading; nullptr when it took the drive path
 // (or found nothing), so that openFile(path) names the same file.
 FILE *reopenSharedSettingsPlace(const char *path);
 
 // ---- Reading and opening directories (resolve.cpp) ----
+
+// A settings file of owner `owner` and mode `mode` that someone other than
+// the user `me` and root may have written: another user's, or one that users
+// other than its owner may write (as git refuses a repository someone else
+// owns, and ssh such files). It is not read.
+bool isForeignFile(uid_t owner, mode_t mode, uid_t me);
 
 // Calls `visit` for every entry of the directory open as `fd`, except "."
 // and "..", with its name and its d_type (DT_UNKNOWN when the file system

@@ -241,6 +241,10 @@ static bool resolveKey(const PathKey &key, Links links, Chain *chain, FileEnd *f
     return resolve(chain, keyComponents(key), links, file);
 }
 
+bool isForeignFile(uid_t owner, mode_t mode, uid_t me) {
+    return (owner != me && owner != 0) || (mode & (S_IWGRP | S_IWOTH)) != 0;
+}
+
 int openKeyDirectory(const PathKey &key, std::string *native, Links links) {
     Chain chain;
     if (!resolveKey(key, links, &chain, nullptr)) return -1;
@@ -266,8 +270,9 @@ using namespace posix;
 // a real file system: a FIFO or a device is refused, not opened for good,
 // and a kernel pseudo file (which may block a reader, or never end) is as if
 // no file were there. Links are followed only inside the drive. Only
-// reading is offered: the files the program writes are replacements.
-FILE *openFile(const char *path, const char *mode) {
+// reading is offered: the files the program writes are replacements. A file
+// another user may have written is not read (*foreign set).
+FILE *openFile(const char *path, const char *mode, bool *foreign) {
     if (path == nullptr || mode == nullptr || mode[0] != 'r' || std::strchr(mode, '+') != nullptr) return nullptr;
     Chain chain;
     FileEnd end;
@@ -278,6 +283,10 @@ FILE *openFile(const char *path, const char *mode) {
     bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
                   !onPseudoFileSystem(fd, joinNative(chain.native, end.name)) &&
                   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
+    if (usable && isForeignFile(st.st_uid, st.st_mode, geteuid())) {
+        usable = false;
+        if (foreign != nullptr) *foreign = true;
+    }
     FILE *file = usable ? fdopen(fd, mode) : nullptr;
     if (file == nullptr) close(fd);
     return file;

@@ -405,7 +405,7 @@ HANDLE openHandle(const char *path, const OpenMode &m) {
 // A device (CON, NUL, COM1) or a pipe is no disk file, and a directory is
 // not opened without backup semantics; none of them is used, and opening
 // any of them does not wait. The C runtime then takes the handle over.
-FILE *openFile(const char *path, const char *mode) {
+FILE *openFile(const char *path, const char *mode, bool *) {
     OpenMode m;
     if (path == nullptr || win::beyondDrives(path) || !parseMode(mode, &m)) return nullptr;
     HANDLE h = openHandle(path, m);
@@ -428,8 +428,9 @@ FILE *openFile(const char *path, const char *mode) {
     return file;
 }
 
-// The shared settings file is where its Windows path says.
-FILE *openSharedSettingsFile(const char *path, const char *mode) { return openFile(path, mode); }
+// The shared settings file is where its Windows path says; the folders'
+// permissions say who may put a file there.
+FILE *openSharedSettingsFile(const char *path, const char *mode, bool *) { return openFile(path, mode); }
 
 namespace win {
 

@@ -36,6 +36,7 @@ def make_tree(root, tree):
 def write_settings(directory, text):
     with open(os.path.join(directory, "Folmar.ini"), "w") as f:
         f.write("[Folmar settings]\n" + text)
+    os.chmod(os.path.join(directory, "Folmar.ini"), 0o644)  # whatever the umask: others may not write it
 
 
 def bench_tree(root, scale):

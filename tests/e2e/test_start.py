@@ -25,18 +25,35 @@ class Start(harness.TreeTest):
 
     def test_shared_settings_from_xdg_config_home_unless_the_working_directory_has_its_own(self):
         config, work = os.path.join(self.tmp, "config"), os.path.join(self.tmp, "work")
-        os.makedirs(os.path.join(config, "folmar"))
+        for folder, width in ((os.path.join(config, "folmar"), 80), (os.path.join(self.tmp, "Orvan"), 90)):
+            os.makedirs(folder)
+            harness.write_settings(folder, "lineWidthPrint=%d\n" % width)
         os.makedirs(work)
-        harness.write_settings(os.path.join(config, "folmar"), "lineWidthPrint=80\n")
         env = {"XDG_CONFIG_HOME": config}
-        for own, width in [(None, 80), ("lineWidthPrint=75\n", 75)]:
-            if own:
-                harness.write_settings(work, own)
+        # A file that another user owns, or that others may write, may have been planted: not read, the next
+        # place is (the drive's after the user's).
+        me, nobody = os.geteuid(), 65534
+        own, user = os.path.join(work, "Folmar.ini"), os.path.join(config, "folmar", "Folmar.ini")
+        for text, (path, owner, mode), width, warned in [
+                (None, (user, me, 0o644), 80, None), ("lineWidthPrint=75\n", (own, me, 0o644), 75, None),
+                ("lineWidthPrint=75\n", (own, me, 0o664), 80, "Folmar.ini"),
+                ("lineWidthPrint=75\n", (own, nobody, 0o644), 80, "Folmar.ini"),
+                (None, (user, nobody, 0o644), 90, "C:\\Orvan\\Folmar.ini")]:
+            if text:
+                harness.write_settings(work, text)
+            elif os.path.exists(own):
+                os.remove(own)
+            if owner != me and me != 0:
+                continue  # only root can give a file away
+            os.chown(path, owner, -1)
+            os.chmod(path, mode)
             code, out, _ = harness.run_folmar([], drives="C=" + self.tmp, cwd=work, env=env)
             self.assertEqual((code, "Not Found" in out), (0, False), out)
             self.assertEqual([len(line) for line in out.split("\n") if line.startswith("C:\\work.")], [width])
+            self.assertEqual([line for line in out.split("\n") if "another user" in line],
+                             ["Folmar==>  %s belongs to another user and is not read " % warned] if warned else [])
+        os.chown(user, me, -1)
         # The user's file, reached as a report path on drive C, is refused as the settings file of the run.
-        os.remove(os.path.join(work, "Folmar.ini"))
         harness.write_settings(os.path.join(config, "folmar"), "lineWidthPrint=80\noutputFile=C:\\CONFIG\\folmar\\Folmar.ini\n")
         code, out, _ = harness.run_folmar(["/ALL"], drives="C=" + self.tmp, cwd=work, env=env)
         self.assertEqual((code, out.splitlines()[-1]), (1, "Folmar==>  It is the settings file of this run "))
