@@ -92,10 +92,10 @@ TEST_F(ExportTest, AnExportRefusedOrNotWrittenEndsWithExitCodeOne) {
         {{"C:\\T", "/X:C:\\e.json"}, [] { fakeFailOpen("C:\\e.json"); },
          "Folmar==>  Unable to open the export file C:\\e.json \n"
          "Folmar==>  Program will terminate \n", false},
-        {{"/ALL", "/X:c:\\folmarall.JSON"},
+        {{"/ALL", "/X:.\\Sub\\..\\folmarall.JSON"},  // a name not there yet, spelled another way
          [] { fakePutFile("Folmar.ini", "[Folmar x]\nlineWidthPrint=90\noutputFile=C:\\FolmarAll.json\n"); },
-         "Folmar==>  Unable to use the export file c:\\folmarall.JSON \nFolmar==>  It is the output file of this run \n",
-         false},
+         "Folmar==>  Unable to use the export file .\\Sub\\..\\folmarall.JSON \n"
+         "Folmar==>  It is the output file of this run \n", false},
         {{"C:\\T", "/X:C:\\e.json"}, [] { fakeFullDisk("C:\\e.json"); },
          "Folmar==>  Unable to write the export file C:\\e.json \n"
          "Folmar==>  Most likely the disk drive is full \n", true},
