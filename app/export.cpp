@@ -118,12 +118,15 @@ int chooseExport() {
 bool openChosenExport() {
     const Sink *sink = exportSink();
     if (sink == nullptr) return true;
-    if (rs.runMode == RunMode::allDrives &&
-        (sameFileName(rs.exportFile, rs.outputFile) || isSameFile(rs.exportFile, rs.outputFile))) {
+    bool intoReport = rs.runMode == RunMode::allDrives &&
+                      (sameFileName(rs.exportFile, rs.outputFile) || isSameFile(rs.exportFile, rs.outputFile));
+    bool intoStdout = !intoReport && isStandardOutput(rs.exportFile);
+    if (intoReport || intoStdout) {
         conText("Folmar==>  Unable to use the export file ");
         conClean(rs.exportFile);
         conText(" \n");
-        conText("Folmar==>  It is the output file of this run \n");
+        conText(intoReport ? "Folmar==>  It is the output file of this run \n"
+                           : "Folmar==>  It is the standard output of this run \n");
         return false;
     }
     if (!openExport(rs.exportFile)) {

@@ -46,8 +46,8 @@ int normaliseTarget();
 // extension of no format; nothing has been walked then.
 int chooseExport();
 // Opens the chosen export and writes its beginning, unless in an all-drives
-// run its path is the report file's. False after the messages (nothing is
-// walked then).
+// run its path is the report file's, or it is the file standard output
+// writes to. False after the messages (nothing is walked then).
 bool openChosenExport();
 // Ends the export and puts it in place; false after the messages when it
 // could not be written completely (the old file stays).

@@ -199,6 +199,10 @@ void abandonReplacement(FILE *file);
 // openFile (or, for the shared settings file's path, openSharedSettingsFile)
 // last opened it, name the same existing file.
 bool isSameFile(const char *writtenPath, const char *readPath);
+// `writtenPath`, as a replacement would take its place, names the existing
+// file that standard output writes to (a redirection into it), whose text a
+// replacement would take away. Windows 9x, which cannot tell, says no.
+bool isStandardOutput(const char *writtenPath);
 
 // Writes the UTF-8 `text` to `stream` (standard output or a report file) in
 // the encoding its reader expects: unchanged on POSIX; on Windows the real

@@ -641,6 +641,10 @@ bool isSameFile(const char *writtenPath, const char *readPath) {
     return full(writtenPath) == full(readPath) && !key(readPath).empty();
 }
 
+// The fake's standard output is a file of the test's own, never one of its
+// machine's.
+bool isStandardOutput(const char *) { return false; }
+
 int fakeOpenReplacements() { return (int)m.replacements.size(); }
 int fakeAbandonedReplacements() { return m.abandoned; }
 

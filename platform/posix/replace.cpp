@@ -199,6 +199,15 @@ void abandonReplacement(FILE *file) {
     restoreSignalMask(&saved);
 }
 
+bool isStandardOutput(const char *writtenPath) {
+    Chain chain;
+    FileEnd end;
+    struct stat written, out;
+    return writtenPath != nullptr && resolveFilePath(writtenPath, Links::none, &chain, &end) && end.found &&
+           fstatat(chain.top(), end.name.c_str(), &written, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(written.st_mode) &&
+           fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == written.st_dev && out.st_ino == written.st_ino;
+}
+
 bool isSameFile(const char *writtenPath, const char *readPath) {
     Chain chain;
     FileEnd end;

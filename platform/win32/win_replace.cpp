@@ -209,3 +209,14 @@ bool isSameFile(const char *writtenPath, const char *readPath) {
            !(w.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && w.dwVolumeSerialNumber == r.dwVolumeSerialNumber &&
            w.nFileIndexHigh == r.nFileIndexHigh && w.nFileIndexLow == r.nFileIndexLow;
 }
+
+bool isStandardOutput(const char *writtenPath) {
+    static SysPath written;
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    BY_HANDLE_FILE_INFORMATION w, o;
+    return writtenPath != nullptr && win::isNt() && out != nullptr && out != INVALID_HANDLE_VALUE &&
+           GetFileType(out) == FILE_TYPE_DISK && !win::beyondDrives(writtenPath) && toSysPath(writtenPath, &written) &&
+           diskFileInfo(written, false, &w) && GetFileInformationByHandle(out, &o) &&
+           w.dwVolumeSerialNumber == o.dwVolumeSerialNumber && w.nFileIndexHigh == o.nFileIndexHigh &&
+           w.nFileIndexLow == o.nFileIndexLow;
+}

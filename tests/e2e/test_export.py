@@ -54,11 +54,16 @@ class Export(harness.TreeTest):
         disk = sum(os.lstat(path).st_blocks * 512 for path in files)
         self.assertEqual(read, (8, 6, 52438805, disk, 1, 52438805, disk))
 
-    def test_path_as_typed_and_a_full_disk(self):
+    def test_path_as_typed_standard_output_and_a_full_disk(self):
         harness.make_tree(self.tmp, {"t/%03d" % i + "n" * 200: 1 for i in range(100)})
         drives, tree = "C=" + self.tmp, os.path.join(self.tmp, "t")
         self.assertEqual(harness.run_folmar(["/x:Mixed.Json"], drives=drives, cwd=tree)[0], 0)  # upper-cased alone
         self.assertTrue(os.path.isfile(os.path.join(tree, "Mixed.Json")))
+        with open(os.path.join(tree, "Mixed.Json"), "w") as stdout:  # "> Mixed.Json": the report would be lost
+            code = harness.run_folmar(["C:\\t", "/X:mixed.json"], drives=drives, cwd=tree, stdout=stdout)[0]
+        refused = "Folmar==>  Unable to use the export file mixed.json \nFolmar==>  It is the standard output of this run \n"
+        with open(os.path.join(tree, "Mixed.Json")) as f:
+            self.assertEqual((code, f.read()[-len(refused):]), (1, refused))
         full = os.path.join(self.tmp, "full")
         os.mkdir(full)
         script = 'mount -t tmpfs -o size=8k tmpfs "$1" && exec "$2" "$3" "$4"'
