@@ -72,6 +72,15 @@ static int runSinglePath() {
     return completeExport() ? 0 : 1;
 }
 
+// `count` with its thousands grouped, in a buffer valid until the next call.
+static const char *groupedCount(uint64_t count) {
+    char digits[21];
+    u64Digits(count, digits);
+    const char *grouped = formatGrouped(digits, 26);
+    while (*grouped == ' ') ++grouped;
+    return grouped;
+}
+
 // Without /E, when directories could not be read: one line on standard
 // error that says how many and that /E lists them.
 static void printNotReadCount() {
@@ -80,22 +89,37 @@ static void printNotReadCount() {
         errText("Folmar==>  1 directory could not be read; /E lists them \n");
         return;
     }
-    char digits[21], line[128];
-    u64Digits(rs.notReadCount, digits);
-    const char *count = formatGrouped(digits, 26);
-    while (*count == ' ') ++count;
-    std::snprintf(line, sizeof line, "Folmar==>  %s directories could not be read; /E lists them \n", count);
+    char line[128];
+    std::snprintf(line, sizeof line, "Folmar==>  %s directories could not be read; /E lists them \n",
+                  groupedCount(rs.notReadCount));
+    errText(line);
+}
+
+// Under /E, after the list: how many directories it had no room for.
+static void printNotListedCount() {
+    if (rs.notListedCount == 0) return;
+    if (rs.notListedCount == 1) {
+        errText("Folmar==>  1 more directory could not be read and is not listed \n");
+        return;
+    }
+    char line[128];
+    std::snprintf(line, sizeof line, "Folmar==>  %s more directories could not be read and are not listed \n",
+                  groupedCount(rs.notListedCount));
     errText(line);
 }
 
 // Every run ends here: files closed, output flushed, the progress display
 // erased, the directories that could not be read named on standard error
-// under /E (else their count, last of all), the code handed back; 1 when
+// under /E (with the count of those the list had no room for; else their
+// count, last of all), the code handed back; 1 when
 // standard output could not be written, whatever the run said.
 static int finish(int code) {
     closeFiles();
     progressErase();
-    if (rs.listNotRead) printNotRead();
+    if (rs.listNotRead) {
+        printNotRead();
+        printNotListedCount();
+    }
     if (rs.stdoutFailed) {
         errText("Folmar==>  Unable to write to standard output \n");
         errText("Folmar==>  Most likely the disk drive is full \n");

@@ -80,6 +80,7 @@ struct RunState {
     uint64_t i64TotalAlloc;     // running byte total of the drive (saturates)
     bool runAborted;            // the walk stopped: out of memory or open files, or a total went down
     uint64_t notReadCount;      // directories the walk could not read, over the run
+    uint64_t notListedCount;    // of those, under /E, the ones the list had no room for
     uint64_t i64GrandDirs;      // grand totals, each saturating
     uint64_t i64GrandFiles;
     uint64_t i64GrandAlloc;

@@ -36,5 +36,5 @@ void foldDriveTotals();
 
 // ---- notread.cpp ----
 // Under /E, the kept list on standard error, one directory a line with its
-// reason. Changes no counter.
+// reason (rs.notListedCount more had no room in it). Changes no counter.
 void printNotRead();

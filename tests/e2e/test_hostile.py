@@ -154,6 +154,18 @@ class HostileMachine(harness.TreeTest):
             with open(report) as f:
                 self.assertEqual(f.read(), "the previous report\n", fault)
 
+    def test_not_read_list_past_a_file_size_limit_has_each_line_whole_once_and_says_how_many_more(self):
+        long = "x" * 150  # 300 lines of 220 bytes; names Windows cannot hold
+        harness.make_tree(self.c, {"u/a\\b%s%03d" % (long, i): None for i in range(300)})
+        fsize = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (20000, 20000))  # its scratch file stops there
+        code, _, err = self.run_c(["C:\\u", "/E"], preexec=fsize)
+        *listed, last = err.splitlines()
+        every = {"Folmar==>  Unable to read C:\\u\\a?b%s%03d (name this system cannot hold) " % (long, i)
+                 for i in range(300)}
+        self.assertEqual((len(set(listed) & every), len(listed) > 100), (len(listed), True))  # whole, once each
+        self.assertEqual((code, last), (0, "Folmar==>  %d more directories could not be read and are not listed "
+                                        % (300 - len(listed))))
+
     def test_working_directory_deeper_than_a_windows_path_ends_the_run(self):
         deep = os.path.join(self.c, *(["x" * 50] * 6))
         os.makedirs(deep)
