@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <sys/types.h>
+#include <sys/stat.h>
 #include <vector>
 
 namespace posix {
@@ -126,11 +126,11 @@ FILE *reopenSharedSettingsPlace(const char *path);
 
 // ---- Reading and opening directories (resolve.cpp) ----
 
-// A settings file of owner `owner` and mode `mode` that someone other than
-// the user `me` and root may have written: another user's, or one that users
-// other than its owner may write (as git refuses a repository someone else
-// owns, and ssh such files). It is not read.
-bool isForeignFile(uid_t owner, mode_t mode, uid_t me);
+// The settings file whose status is `st` may have been written by someone
+// other than the running user and root: it is another user's, or users other
+// than its owner may write it (as git refuses a repository someone else
+// owns, and ssh such files). It is not read; *foreign (when given) is set.
+bool isForeignFile(const struct stat &st, bool *foreign);
 
 // Calls `visit` for every entry of the directory open as `fd`, except "."
 // and "..", with its name and its d_type (DT_UNKNOWN when the file system

@@ -7,9 +7,9 @@
 // under a name of its own. It takes the old file's permission bits (and,
 // run as root, its owner and group), so that no more users may read it than
 // could read the old one; a file another user planted, or a hard link, is
-// replaced, never written into. The signal
-// handlers (signals.cpp) remove the named new files of unfinished
-// replacements, from names kept where a handler can read them.
+// replaced, never written into. The signal handlers (signals.cpp) remove the
+// named new files of unfinished replacements, from names kept where a
+// handler can read them.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

@@ -241,8 +241,10 @@ static bool resolveKey(const PathKey &key, Links links, Chain *chain, FileEnd *f
     return resolve(chain, keyComponents(key), links, file);
 }
 
-bool isForeignFile(uid_t owner, mode_t mode, uid_t me) {
-    return (owner != me && owner != 0) || (mode & (S_IWGRP | S_IWOTH)) != 0;
+bool isForeignFile(const struct stat &st, bool *foreign) {
+    bool planted = (st.st_uid != geteuid() && st.st_uid != 0) || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    if (planted && foreign != nullptr) *foreign = true;
+    return planted;
 }
 
 int openKeyDirectory(const PathKey &key, std::string *native, Links links) {
@@ -282,11 +284,7 @@ FILE *openFile(const char *path, const char *mode, bool *foreign) {
     struct stat st;
     bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
                   !onPseudoFileSystem(fd, joinNative(chain.native, end.name)) &&
-                  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
-    if (usable && isForeignFile(st.st_uid, st.st_mode, geteuid())) {
-        usable = false;
-        if (foreign != nullptr) *foreign = true;
-    }
+                  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0 && !isForeignFile(st, foreign);
     FILE *file = usable ? fdopen(fd, mode) : nullptr;
     if (file == nullptr) close(fd);
     return file;

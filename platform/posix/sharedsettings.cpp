@@ -36,11 +36,8 @@ static FILE *openRegularFile(const std::string &path, const char *mode, bool *fo
     struct stat st;
     char canonical[PATH_MAX];
     bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && realpath(path.c_str(), canonical) != nullptr &&
-                  !isOnPseudoFileSystem(canonical) && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0;
-    if (usable && isForeignFile(st.st_uid, st.st_mode, geteuid())) {
-        usable = false;
-        if (foreign != nullptr) *foreign = true;
-    }
+                  !isOnPseudoFileSystem(canonical) && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0 &&
+                  !isForeignFile(st, foreign);
     FILE *file = usable ? fdopen(fd, mode) : nullptr;
     if (file == nullptr) close(fd);
     return file;
