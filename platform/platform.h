@@ -178,13 +178,19 @@ FILE *openSharedSettingsFile(const char *path, const char *mode);
 // complete, so a run that fails or is interrupted leaves what was there as
 // it was, and a hard link or another user's file at that name is replaced,
 // never written into. No link is followed anywhere in `path` below its
-// drive. Returns the new file's stream, or nullptr when no replacement can
+// drive. On Windows a printer port (PRN, LPT1 to LPT9, in any folder and
+// with any extension) is written directly. Returns the new file's stream, or nullptr when no replacement can
 // be made (no such folder, a name that is no regular file, a kernel pseudo
 // file system, no room). A signal that ends the process removes the new
 // files of the replacements still open. Two may be open at once. A report
 // is text, with the system's line ends (CR LF on Windows); a `binary` file
 // (an export) gets its bytes exactly as they are written.
 FILE *createReplacement(const char *path, bool binary = false);
+// Why the latest createReplacement gave nullptr, when the system told:
+// errorSharingViolation when another program has the file open and does
+// not let it be replaced; else 0.
+uint32_t replacementError();
+enum : uint32_t { errorSharingViolation = 32 };
 // Flushes and closes `file` (from createReplacement) and puts it in place
 // of its path. False when any write, the flush, the close or the renaming
 // failed; the new file is then removed and the old one left as it was.

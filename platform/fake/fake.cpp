@@ -608,6 +608,8 @@ FILE *createReplacement(const char *path, bool) {
     return create;
 }
 
+uint32_t replacementError() { return 0; }
+
 bool commitReplacement(FILE *file) {
     auto it = m.replacements.find(file);
     if (it == m.replacements.end()) return false;

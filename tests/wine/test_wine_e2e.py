@@ -242,7 +242,7 @@ class AllDrivesTest(WineTest):
 
     @each(EXE, EXE32, EXE95)
     def test_report_file_must_be_a_regular_file_on_a_drive_named_by_the_settings_as_saved(self):
-        # A folder, a device, a UNC or device-namespace name are refused (a settings file in the working folder must
+        # A folder, a device (a printer port that cannot be opened, in any folder), a UNC or device-namespace name are refused (a settings file in the working folder must
         # not send the user's credentials to a server); a name beyond ASCII names its file, whichever way an editor
         # saved the settings, and is shown as it is; it is replaced whole. Windows 95 can name no file beyond its
         # ANSI code page.
@@ -254,6 +254,7 @@ class AllDrivesTest(WineTest):
         nt = self.exe != EXE95
         for value, encoding, made in [
                 ("C:\\Folder.txt", "utf-8", None), ("NUL", "utf-8", None), ("COM1", "utf-8", None), ("CON", "utf-8", None),
+                ("LPT1", "utf-8", None), ("C:\\Folder.txt\\lpt9.log", "utf-8", None),  # ports with no printer
                 ("\\\\server\\share\\r.txt", "utf-8", None), ("//server/share/r.txt", "utf-8", None),
                 ("\\\\?\\C:\\r.txt", "utf-8", None), ("\\\\.\\C:\\r.txt", "utf-8", None), ("\\??\\C:\\r.txt", "utf-8", None),
                 ("C:\\Résumé-Dvořák.txt", "utf-8", "Résumé-Dvořák.txt" if nt else None),
@@ -281,6 +282,38 @@ class AllDrivesTest(WineTest):
         for width, lines in [(125, run([], cwd=D, exe=self.exe)[1]), (75, self.all_drives("", "1\n", exe=self.exe)[1])]:
             sized = [line for line in lines if re.search(r"\. [0-9,]+$", line)]
             self.assertEqual([len(line.encode("cp1252")) for line in sized], [width] * 5, "\n".join(sized))
+
+
+    @each(EXE, EXE95)
+    def test_a_report_or_export_another_program_holds_open_is_refused_before_the_walk(self):
+        # cmd holds the file open for writing, letting others only read it (as a spreadsheet holds its file): the
+        # replacement could not be moved onto it at the end, so the run says so at the start and keeps it.
+        held = os.path.join(DRIVE_C, "held.csv")
+        Path(held).write_bytes(b"last run\r\n")
+        holder = subprocess.Popen(["/bin/sh", os.path.join(HERE, "wine-run.sh"), "cmd", "/c", "set /p x=held>> C:\\held.csv"],
+                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, start_new_session=True)
+        try:
+            for _ in range(200):
+                if Path(held).read_bytes().endswith(b"held"):
+                    break
+                time.sleep(0.05)
+            out, report = self.all_drives("outputFile = C:\\held.csv\n", "4\n", exe=self.exe)
+            Path(F, "Folmar.ini").write_bytes(b"[Folmar settings]\n")
+            rc, exported = run(["/ALL", "/X:C:\\held.csv"], cwd=F, answer="4\n", exe=self.exe)
+        finally:
+            holder.stdin.close()
+            holder.wait(timeout=30)
+        self.assertTrue("\n".join(out).endswith("Unable to open the FolmarAll.txt output file \n"
+                                                 "Folmar==>  Another program has it open \n"
+                                                 "Folmar==>  Program will terminate \n"
+                                                 "Folmar==>  Press Enter to continue "), out[-4:])
+        self.assertIsNone(report)
+        self.assertEqual(rc, 1)
+        self.assertTrue("\n".join(exported).endswith("Unable to open the export file C:\\held.csv \n"
+                                                      "Folmar==>  Another program has it open \n"
+                                                      "Folmar==>  Program will terminate "), exported[-3:])
+        self.assertFalse([line for line in out + exported if "Processing Drive" in line])
+        self.assertEqual(Path(held).read_bytes(), b"last run\r\nheld")
 
 
 class ConsoleTest(WineTest):
