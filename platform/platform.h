@@ -76,6 +76,11 @@ struct FileIdentity {
 // had. Asked only for directories whose find record has the reparse-point
 // attribute; the POSIX emulation sets none.
 bool getDirectoryIdentity(const char *path, FileIdentity *identity);
+// The directory `path` names (its final backslash may be there) is itself a
+// reparse point as it stands now, not followed: a folder that became a link
+// after it was listed. False when it is none or cannot be asked; the POSIX
+// emulation sets none.
+bool isReparsePoint(const char *path);
 // The long names of this enumeration may be look-alikes of the real ones
 // (Windows 9x, ANSI code page): an entry with a short name is then entered
 // by its short name, so that the walk never leads into a sibling.
