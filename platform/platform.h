@@ -202,6 +202,11 @@ enum : uint32_t { errorSharingViolation = 32 };
 bool commitReplacement(FILE *file);
 // Closes `file` (from createReplacement) and removes it; the old file stays.
 void abandonReplacement(FILE *file);
+// The entry `name` of the directory searched by `searchPath` ("...\*.*")
+// is one of the new files of the replacements still open (by its identity:
+// volume and file index, device and inode), which no figure of the run is
+// to include.
+bool isOwnNewFile(const char *searchPath, const char *name);
 // `writtenPath`, as a replacement would take its place, and `readPath`, as
 // openFile (or, for the shared settings file's path, openSharedSettingsFile)
 // last opened it, name the same existing file.

@@ -105,7 +105,7 @@ static uint64_t processFiles(const char *lsPath) {
     }
     uint64_t bytes = 0;
     do {
-        if (fileEntry.attributes & fileAttributeDirectory) continue;
+        if ((fileEntry.attributes & fileAttributeDirectory) || isOwnNewFile(lsPath, fileEntry.cFileName)) continue;
         deliverFileListed(fileEntry);
         rs.fileCount += 1;
         uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;

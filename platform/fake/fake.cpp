@@ -622,6 +622,9 @@ FILE *createReplacement(const char *path, bool) {
 
 uint32_t replacementError() { return 0; }
 
+// The fake keeps a replacement's new file outside its tree.
+bool isOwnNewFile(const char *, const char *) { return false; }
+
 bool commitReplacement(FILE *file) {
     auto it = m.replacements.find(file);
     if (it == m.replacements.end()) return false;

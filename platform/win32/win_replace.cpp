@@ -147,6 +147,8 @@ volatile LONG inUse[maxReplacements];
 SysPath finals[maxReplacements];
 FILE *streams[maxReplacements];
 bool toDevice[maxReplacements];  // written straight to a printer port
+char tempNames[maxReplacements][16];  // the new file's name in its folder ("~FOL1A2B.TMP")
+BY_HANDLE_FILE_INFORMATION tempIdentity[maxReplacements];  // its volume and file index
 
 // Ctrl+C, Ctrl+Break, the window closed: the new files go (on NT, when the
 // process has ended and closed them), then the process ends as usual.
@@ -171,7 +173,12 @@ HANDLE createTemp(const char *path, int slot) {
             !toSysPath(name, &temps[slot]))
             return INVALID_HANDLE_VALUE;
         HANDLE h = openSys(temps[slot], GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
-        if (h != INVALID_HANDLE_VALUE) return h;
+        if (h != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(h, &tempIdentity[slot]))
+            std::memset(&tempIdentity[slot], 0, sizeof tempIdentity[slot]);
+        if (h != INVALID_HANDLE_VALUE) {
+            std::strcpy(tempNames[slot], name + folder);
+            return h;
+        }
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
@@ -259,6 +266,26 @@ void abandonReplacement(FILE *file) {
     if (slot < 0) return;
     std::fclose(file);
     release(slot, true);
+}
+
+// Only an entry of the very name of a new file is looked at: the same name
+// in another folder, or another file under it, is no new file of this run.
+bool isOwnNewFile(const char *searchPath, const char *name) {
+    for (int slot = 0; slot < maxReplacements; ++slot) {
+        if (!inUse[slot] || lstrcmpiA(name, tempNames[slot]) != 0) continue;
+        const char *pattern = std::strrchr(searchPath, '\\');
+        size_t folder = pattern == nullptr ? 0 : (size_t)(pattern - searchPath) + 1;
+        char path[pathRoom];
+        static SysPath entry;
+        BY_HANDLE_FILE_INFORMATION info;
+        const BY_HANDLE_FILE_INFORMATION &own = tempIdentity[slot];
+        if (std::snprintf(path, sizeof path, "%.*s%s", (int)folder, searchPath, name) < (int)sizeof path &&
+            toSysPath(path, &entry) && diskFileInfo(entry, false, &info) &&
+            info.dwVolumeSerialNumber == own.dwVolumeSerialNumber && info.nFileIndexHigh == own.nFileIndexHigh &&
+            info.nFileIndexLow == own.nFileIndexLow)
+            return true;
+    }
+    return false;
 }
 
 bool isSameFile(const char *writtenPath, const char *readPath) {

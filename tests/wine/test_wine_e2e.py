@@ -316,6 +316,17 @@ class AllDrivesTest(WineTest):
         self.assertEqual(Path(held).read_bytes(), b"last run\r\nheld")
 
 
+    @each(EXE, EXE95)
+    def test_the_runs_own_new_report_and_export_are_in_no_figure(self):
+        # They lie on the drive walked, unfinished while it is walked: the export lists neither, no total has them.
+        make_tree(D, {"a": 100})
+        Path(F, "Folmar.ini").write_bytes(b"[Folmar settings]\noutputFile = D:\\r.txt\n")
+        rc, out = run(["/ALL", "/X:D:\\x.json"], cwd=F, answer="3\n", exe=self.exe)
+        report = ansi_lines(Path(D, "r.txt").read_bytes())
+        self.assertEqual((rc, dir_lines(report), figures(report, "Number of Files")), (0, [("D:\\", 100)], [1, 1]))
+        self.assertNotIn("~FOL", Path(D, "x.json").read_text())
+
+
 class ConsoleTest(WineTest):
     def test_keys_end_the_waits_on_a_console_that_shows_the_real_characters(self):
         # A pseudo-terminal is the console: a cursor key (an escape sequence) ends the wait after the settings
