@@ -17,6 +17,7 @@ import shutil
 import subprocess
 import sys
 import time
+import tty
 import unittest
 from pathlib import Path
 
@@ -269,6 +270,22 @@ class AllDrivesTest(WineTest):
                 self.assertIn("Folmar==>  Output is in " + value.encode("cp1252", "replace").decode("cp1252"), out)
                 self.assertTrue(Path(DRIVE_C, made).read_bytes().startswith(b"Directory Size"), value)
                 os.remove(os.path.join(DRIVE_C, made))
+        # A port with a device behind it (here a terminal) gets the report straight, whatever folder or extension.
+        controller, device = pty.openpty()
+        tty.setraw(device)
+        port = os.path.join(os.environ["WINEPREFIX"], "dosdevices", "lpt3")
+        os.symlink(os.ttyname(device), port)
+        try:
+            out, _ = self.all_drives("outputFile = C:\\Folder.txt\\Lpt3.txt\n", "4\n", exe=self.exe)
+            printed = b""
+            while select.select([controller], [], [], 0.5)[0]:
+                printed += os.read(controller, 65536)
+        finally:
+            os.remove(port)
+            os.close(controller), os.close(device)
+        self.assertEqual(out[-1], "Folmar==>  Output is in C:\\Folder.txt\\Lpt3.txt")
+        self.assertTrue(printed.startswith(b"Directory Size") and printed.endswith(b"\r\n"), printed[-40:])
+        self.assertFalse(os.path.exists(os.path.join(DRIVE_C, "Folder.txt", "Lpt3.txt")))
         # The settings file this run read, by another spelling: refused, and left as it was.
         out, _ = self.all_drives("outputFile = f:\\FOLMAR.INI\n", "4\n", code=1, exe=self.exe)
         self.assertTrue("\n".join(out).endswith("Folmar==>  Unable to use the output file f:\\FOLMAR.INI \n"
