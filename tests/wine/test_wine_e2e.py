@@ -308,12 +308,13 @@ class AllDrivesTest(WineTest):
         held = os.path.join(DRIVE_C, "held.csv")
         Path(held).write_bytes(b"last run\r\n")
         holder = subprocess.Popen(["/bin/sh", os.path.join(HERE, "wine-run.sh"), "cmd", "/c", "set /p x=held>> C:\\held.csv"],
-                                  stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, start_new_session=True)
+                                  cwd=F, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, start_new_session=True)
         try:
-            for _ in range(200):
+            for _ in range(400):
                 if Path(held).read_bytes().endswith(b"held"):
                     break
                 time.sleep(0.05)
+            self.assertTrue(Path(held).read_bytes().endswith(b"held"), "cmd did not start")
             out, report = self.all_drives("outputFile = C:\\held.csv\n", "4\n", exe=self.exe)
             Path(F, "Folmar.ini").write_bytes(b"[Folmar settings]\n")
             rc, exported = run(["/ALL", "/X:C:\\held.csv"], cwd=F, answer="4\n", exe=self.exe)
