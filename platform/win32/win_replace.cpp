@@ -268,11 +268,19 @@ void abandonReplacement(FILE *file) {
     release(slot, true);
 }
 
+// `name` is the ASCII name `ascii` in any case (cheaply: asked of every
+// file the walk lists while a replacement is open).
+static bool sameAsciiName(const char *name, const char *ascii) {
+    for (; *ascii != '\0'; ++name, ++ascii)
+        if ((*name & ~0x20) != (*ascii & ~0x20)) return false;
+    return *name == '\0';
+}
+
 // Only an entry of the very name of a new file is looked at: the same name
 // in another folder, or another file under it, is no new file of this run.
 bool isOwnNewFile(const char *searchPath, const char *name) {
     for (int slot = 0; slot < maxReplacements; ++slot) {
-        if (!inUse[slot] || lstrcmpiA(name, tempNames[slot]) != 0) continue;
+        if (!inUse[slot] || !sameAsciiName(name, tempNames[slot])) continue;
         const char *pattern = std::strrchr(searchPath, '\\');
         size_t folder = pattern == nullptr ? 0 : (size_t)(pattern - searchPath) + 1;
         char path[pathRoom];
