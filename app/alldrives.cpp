@@ -139,7 +139,10 @@ int runAllDrives() {
     rs.outFile = createReplacement(rs.outputFile);
     if (rs.outFile == nullptr) {
         conText("Folmar==>  Unable to open the FolmarAll.txt output file \n");
-        conText("Folmar==>  Most likely the disk drive is full \n");
+        if (replacementError() == errorSharingViolation)
+            conText("Folmar==>  Another program has it open \n");
+        else
+            conText("Folmar==>  Most likely the disk drive is full \n");
         conText("Folmar==>  Program will terminate \n");
         waitForKey();
         return 0;

@@ -133,6 +133,7 @@ bool openChosenExport() {
         conText("Folmar==>  Unable to open the export file ");
         conClean(rs.exportFile);
         conText(" \n");
+        if (replacementError() == errorSharingViolation) conText("Folmar==>  Another program has it open \n");
         conText("Folmar==>  Program will terminate \n");
         return false;
     }

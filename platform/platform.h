@@ -76,6 +76,11 @@ struct FileIdentity {
 // had. Asked only for directories whose find record has the reparse-point
 // attribute; the POSIX emulation sets none.
 bool getDirectoryIdentity(const char *path, FileIdentity *identity);
+// The directory `path` names (its final backslash may be there) is itself a
+// reparse point as it stands now, not followed: a folder that became a link
+// after it was listed. False when it is none or cannot be asked; the POSIX
+// emulation sets none.
+bool isReparsePoint(const char *path);
 // The long names of this enumeration may be look-alikes of the real ones
 // (Windows 9x, ANSI code page): an entry with a short name is then entered
 // by its short name, so that the walk never leads into a sibling.
@@ -182,19 +187,30 @@ FILE *openSharedSettingsFile(const char *path, const char *mode, bool *foreign =
 // complete, so a run that fails or is interrupted leaves what was there as
 // it was, and a hard link or another user's file at that name is replaced,
 // never written into. No link is followed anywhere in `path` below its
-// drive. Returns the new file's stream, or nullptr when no replacement can
+// drive. On Windows a printer port (PRN, LPT1 to LPT9, in any folder and
+// with any extension) is written directly. Returns the new file's stream, or nullptr when no replacement can
 // be made (no such folder, a name that is no regular file, a kernel pseudo
 // file system, no room). A signal that ends the process removes the new
 // files of the replacements still open. Two may be open at once. A report
 // is text, with the system's line ends (CR LF on Windows); a `binary` file
 // (an export) gets its bytes exactly as they are written.
 FILE *createReplacement(const char *path, bool binary = false);
+// Why the latest createReplacement gave nullptr, when the system told:
+// errorSharingViolation when another program has the file open and does
+// not let it be replaced; else 0.
+uint32_t replacementError();
+enum : uint32_t { errorSharingViolation = 32 };
 // Flushes and closes `file` (from createReplacement) and puts it in place
 // of its path. False when any write, the flush, the close or the renaming
 // failed; the new file is then removed and the old one left as it was.
 bool commitReplacement(FILE *file);
 // Closes `file` (from createReplacement) and removes it; the old file stays.
 void abandonReplacement(FILE *file);
+// The entry `name` of the directory searched by `searchPath` ("...\*.*")
+// is one of the new files of the replacements still open (by its identity:
+// volume and file index, device and inode), which no figure of the run is
+// to include.
+bool isOwnNewFile(const char *searchPath, const char *name);
 // `writtenPath`, as a replacement would take its place, and `readPath`, as
 // openFile (or, for the shared settings file's path, openSharedSettingsFile)
 // last opened it, name the same existing file.

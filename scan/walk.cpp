@@ -26,6 +26,7 @@ struct Level {
     size_t chars;           // characters of that path
     bool firstPending;      // `entry` holds its first entry, not yet looked at
     uint8_t identityState;  // identityUnknown, identityKnown or identityUnavailable
+    bool loopChecked;       // listed as a reparse point, and so already checked for a loop
     FileIdentity identity;  // asked for only when a reparse point is met
     DirFigures figures;     // its own files, then its subtree's as the walk comes back
 };
@@ -104,7 +105,7 @@ static uint64_t processFiles(const char *lsPath) {
     }
     uint64_t bytes = 0;
     do {
-        if (fileEntry.attributes & fileAttributeDirectory) continue;
+        if ((fileEntry.attributes & fileAttributeDirectory) || isOwnNewFile(lsPath, fileEntry.cFileName)) continue;
         deliverFileListed(fileEntry);
         rs.fileCount += 1;
         uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;
@@ -129,9 +130,24 @@ static void handLineOn(size_t length, uint64_t bytes, uint32_t errorCode) {
 
 bool walkStopped() { return rs.runAborted || rs.stdoutFailed; }
 
+static bool loopsBack(int depth);
+
+// The directory of levels[depth], now open (rs.curPath is its path), was
+// listed as a plain directory but is a reparse point as it is entered (a
+// folder swapped for a link) that leads back up its own branch: it is
+// closed and noted as not read. What was opened counts, not what was listed.
+static bool swappedIntoLoop(int depth) {
+    Level &level = levels[depth];
+    if (depth == 0 || level.loopChecked || !isReparsePoint(rs.curPath) || !loopsBack(depth)) return false;
+    findClose(level.handle);
+    notRead(errorCantResolveFilename, rs.curPath, level.length - 1, nullptr);
+    return true;
+}
+
 // Opens the directory pass of the directory in rs.curPath (its path of
 // levels[depth].length bytes, final backslash included), runs its file pass
-// and hands its line on. False when it cannot be enumerated: it gets no line.
+// and hands its line on. False when it cannot be enumerated, or leads back
+// up its branch: it gets no line.
 static bool openLevel(int depth) {
     Level &level = levels[depth];
     progressTick();
@@ -143,6 +159,9 @@ static bool openLevel(int depth) {
         rs.curPath[level.length] = '\0';
         return false;
     }
+    rs.curPath[level.length] = '\0';
+    if (swappedIntoLoop(depth)) return false;
+    std::memcpy(rs.curPath + level.length, searchPattern, sizeof searchPattern);
     deliverDirEntered(rs.curPath, level.length, depth == 0 ? nullptr : enteredName);
     uint32_t filesBefore = rs.fileCount;
     uint64_t bytes = processFiles(rs.curPath);
@@ -228,7 +247,8 @@ static bool enterChild(int depth) {
     std::memcpy(rs.curPath + parent.length, name, nameLength);
     rs.curPath[child.length - 1] = '\\';
     rs.curPath[child.length] = '\0';
-    if ((entry.attributes & fileAttributeReparsePoint) && loopsBack(depth + 1)) {
+    child.loopChecked = (entry.attributes & fileAttributeReparsePoint) != 0;
+    if (child.loopChecked && loopsBack(depth + 1)) {
         notRead(errorCantResolveFilename, rs.curPath, child.length - 1, nullptr);
         return false;
     }
@@ -248,6 +268,7 @@ void processDirs() {
     levels[0].length = length;
     levels[0].chars = chars;
     levels[0].identityState = identityUnknown;
+    levels[0].loopChecked = false;
     if (!openLevel(0)) return;
     for (int depth = 0; depth >= 0;) {
         Level &level = levels[depth];

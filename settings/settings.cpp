@@ -116,19 +116,40 @@ bool isUtf8(const char *text, size_t length) {
     return true;
 }
 
+// UTF-16 saved without a byte-order mark: every unit of the first line (to
+// its line feed, or of the whole text) has one zero byte, always the same
+// one, and one that is not. Returns 0 for no such text, 1 for little-endian
+// (the zero second), 2 for big-endian. No 8-bit text has a NUL in every
+// second byte, and no settings line of UTF-16 holds a character beyond
+// U+00FF in every unit.
+int utf16WithoutMark(const unsigned char *b, size_t length) {
+    if (length < 2) return 0;
+    int order = b[1] == 0 ? 1 : b[0] == 0 ? 2 : 0;
+    for (size_t i = 0; order != 0 && i + 1 < length; i += 2) {
+        unsigned char zero = order == 1 ? b[i + 1] : b[i], other = order == 1 ? b[i] : b[i + 1];
+        if (zero != 0 || other == 0) return 0;
+        if (other == '\n') break;
+    }
+    return order;
+}
+
 // Decodes the `length` bytes of fileBytes into fileText and sets textLength:
-// after a UTF-16 mark (FF FE or FE FF) from UTF-16; after a UTF-8 mark (EF BB
-// BF) as UTF-8; without a mark as UTF-8 when it is valid UTF-8, else from
-// the ANSI code page, where the system has one, else byte for byte. A text
-// in 8 bits ends at a Ctrl-Z, as the C runtime's text mode reads it.
+// after a UTF-16 mark (FF FE or FE FF), or as UTF-16 without one, from
+// UTF-16; after a UTF-8 mark (EF BB BF) as UTF-8; without a mark as UTF-8
+// when it is valid UTF-8, else from the ANSI code page, where the system has
+// one, else byte for byte. A text in 8 bits ends at a Ctrl-Z, as the C
+// runtime's text mode reads it.
 void decodeSettingsText(size_t length) {
     const unsigned char *b = (const unsigned char *)fileBytes;
     fileBytes[length] = '\0';  // no character is decoded past the end
     bool utf16 = length >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF));
     bool markUtf8 = length >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF;
+    int unmarked = utf16 ? 0 : utf16WithoutMark(b, length);
     textLength = 0;
     if (utf16) {
         textLength = decodeUtf16(b + 2, length - 2, b[0] == 0xFE);
+    } else if (unmarked != 0) {
+        textLength = decodeUtf16(b, length, unmarked == 2);
     } else {
         const char *text = fileBytes + (markUtf8 ? 3 : 0);
         size_t size = length - (markUtf8 ? 3 : 0);

@@ -27,6 +27,7 @@ struct Node {
     uint64_t size = 0;
     std::vector<int> children;
     int linkTo = -1;      // a link (reparse point): the directory it leads to
+    int swapTo = -1;      // becomes a link to this directory when a path first leads through it
     char drive = 0;       // the drive it is on: its identity's volume
     int failAfter = -1;   // findFirstFile calls that succeed before failing; -1 never
     uint32_t failCode = 0;
@@ -162,7 +163,7 @@ int childNamed(int dir, const std::string &name) {
     return -1;
 }
 
-int resolve(const char *path, bool create, bool lastIsFile = false) {
+int resolve(const char *path, bool create, bool lastIsFile = false, bool followLast = true) {
     char letter;
     std::vector<std::string> parts;
     if (!splitPath(path, &letter, &parts)) return -1;
@@ -184,8 +185,9 @@ int resolve(const char *path, bool create, bool lastIsFile = false) {
             m.nodes[cur].children.push_back(next);
         }
         cur = next;
+        if (m.nodes[cur].swapTo >= 0) m.nodes[cur].linkTo = m.nodes[cur].swapTo, m.nodes[cur].swapTo = -1;
     }
-    return m.nodes[cur].linkTo >= 0 ? m.nodes[cur].linkTo : cur;
+    return m.nodes[cur].linkTo >= 0 && followLast ? m.nodes[cur].linkTo : cur;
 }
 
 // The text written to `stream` from byte `start` on.
@@ -287,6 +289,12 @@ void fakeAddLink(const char *path, const char *targetPath) {
     if (target < 0 || n < 0) return;
     m.nodes[n].isDir = true;
     m.nodes[n].linkTo = target;
+}
+
+void fakeSwapForLink(const char *path, const char *targetPath) {
+    int target = resolve(targetPath, false);
+    int n = resolve(path, false);
+    if (target >= 0 && n >= 0) m.nodes[n].swapTo = target;
 }
 
 void fakeFailDir(const char *path, int afterCalls, uint32_t errorCode) {
@@ -445,6 +453,10 @@ bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
     const Node &node = m.nodes[n];
     *identity = FileIdentity{(uint64_t)node.drive, (uint64_t)(n - m.drives[node.drive].root)};
     return true;
+}
+bool isReparsePoint(const char *path) {
+    int n = resolve(path, false, false, false);
+    return n >= 0 && m.nodes[n].linkTo >= 0;
 }
 bool enterByShortNames() { return m.enterByShortNames; }
 
@@ -608,6 +620,11 @@ FILE *createReplacement(const char *path, bool) {
     if (create) m.replacements[create] = {path, disk};
     return create;
 }
+
+uint32_t replacementError() { return 0; }
+
+// The fake keeps a replacement's new file outside its tree.
+bool isOwnNewFile(const char *, const char *) { return false; }
 
 bool commitReplacement(FILE *file) {
     auto it = m.replacements.find(file);

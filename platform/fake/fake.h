@@ -28,6 +28,9 @@ void fakeAddFile(const char *path, uint64_t size, const char *shortName = "");
 // `targetPath`: listed as a directory with the reparse-point attribute, and
 // a path through it leads into the target.
 void fakeAddLink(const char *path, const char *targetPath);
+// The directory at `path`, listed as it is, is a link to `targetPath` from
+// the moment a path first leads through it (swapped as the walk enters it).
+void fakeSwapForLink(const char *path, const char *targetPath);
 // Enumerations of this directory fail from the `afterCalls`-th findFirstFile
 // of it on (0: every one; 1: the first succeeds, later ones fail), with
 // `errorCode` for getLastError (by default access denied).

@@ -29,3 +29,4 @@ uint64_t monotonicMilliseconds() {
 FILE *openTemporaryFile() { return std::tmpfile(); }
 
 bool getDirectoryIdentity(const char *, FileIdentity *) { return false; }
+bool isReparsePoint(const char *) { return false; }

@@ -27,6 +27,7 @@ typedef HANDLE(WINAPI *FindFirstFileWFn)(LPCWSTR, LPWIN32_FIND_DATAW);
 typedef BOOL(WINAPI *FindNextFileWFn)(HANDLE, LPWIN32_FIND_DATAW);
 typedef HANDLE(WINAPI *CreateFileWFn)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
                                       HANDLE);
+typedef DWORD(WINAPI *GetFileAttributesWFn)(LPCWSTR);
 
 // The wide calls, looked up before main runs: FindFirstFileExW is missing
 // before NT 4, and Windows 95 may lack them all.
@@ -40,6 +41,7 @@ const WideFind wideFind = {win::lookUp<FindFirstFileExWFn>("kernel32.dll", "Find
                            win::lookUp<FindFirstFileWFn>("kernel32.dll", "FindFirstFileW"),
                            win::lookUp<FindNextFileWFn>("kernel32.dll", "FindNextFileW")};
 const CreateFileWFn createFileW = win::lookUp<CreateFileWFn>("kernel32.dll", "CreateFileW");
+const GetFileAttributesWFn attributesW = win::lookUp<GetFileAttributesWFn>("kernel32.dll", "GetFileAttributesW");
 
 // True when the directory part of `searchPath` (everything before its last
 // component, the pattern) holds a wildcard. Windows rejects wildcards there
@@ -342,6 +344,24 @@ bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
     identity->volume = info.dwVolumeSerialNumber;
     identity->index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
     return true;
+}
+
+// The attributes of the path itself: a link in its last component is not
+// followed by GetFileAttributes.
+bool isReparsePoint(const char *path) {
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (win::isNt()) {
+        const wchar_t *wide = widePathForCalls(path, true, &walkerPaths);
+        if (wide != nullptr && attributesW != nullptr) attributes = attributesW(wide);
+    } else {
+        char ansi[maxPathBytes + 8];
+        if (win::pathToAnsi(path, ansi, sizeof ansi)) {
+            size_t length = std::strlen(ansi);
+            if (length > 3 && ansi[length - 1] == '\\') ansi[length - 1] = '\0';
+            attributes = GetFileAttributesA(ansi);
+        }
+    }
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // The ANSI long names of Windows 9x may be best-fit look-alikes ("Dvořák"

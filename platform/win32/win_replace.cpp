@@ -51,11 +51,14 @@ bool toSysPath(const char *path, SysPath *out) {
     return path[used] == '\0';
 }
 
-HANDLE openSys(const SysPath &p, DWORD access, DWORD disposition, DWORD flags) {
-    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Opens `p` letting others read and write it (NT: and delete it), or, with
+// `readersOnly`, only read it.
+HANDLE openSys(const SysPath &p, DWORD access, DWORD disposition, DWORD flags, bool readersOnly = false) {
+    const DWORD share = readersOnly ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE;
     if (!win::isNt()) return CreateFileA(p.ansi, access, share, nullptr, disposition, flags, nullptr);
     if (createW == nullptr) return INVALID_HANDLE_VALUE;
-    return createW(p.wide, access, share | FILE_SHARE_DELETE, nullptr, disposition, flags, nullptr);
+    DWORD shareNt = readersOnly ? share : share | FILE_SHARE_DELETE;
+    return createW(p.wide, access, shareNt, nullptr, disposition, flags, nullptr);
 }
 
 bool deleteSys(const SysPath &p) {
@@ -85,8 +88,30 @@ bool diskFileInfo(const SysPath &p, bool followLink, BY_HANDLE_FILE_INFORMATION 
     return known;
 }
 
-// The name is free, or names a disk file that is no folder, link or device
-// and is not read-only (a report made read-only stays as it was).
+// Why the latest createReplacement made nothing, when it is known.
+uint32_t refusal = 0;
+
+// The existing file `p` can be replaced while other programs have it open:
+// it opens with the access the replacement needs (NT: deleting it, which
+// the move onto it does; 9x: writing, as it is deleted first) and the
+// sharing a reader allows. Only a sharing or lock violation counts against
+// it: the folder's rights may allow what the file's own do not.
+bool heldByNoOther(const SysPath &p) {
+    DWORD access = win::isNt() ? DELETE : GENERIC_WRITE;
+    HANDLE h = openSys(p, access, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, true);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return true;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) return true;
+    refusal = errorSharingViolation;
+    return false;
+}
+
+// The name is free, or names a disk file that is no folder, link or device,
+// is not read-only (a report made read-only stays as it was) and is held
+// open by no program that keeps it from being replaced.
 bool replaceable(const SysPath &p) {
     HANDLE h = lookAt(p, false);
     if (h == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
@@ -95,7 +120,25 @@ bool replaceable(const SysPath &p) {
     bool usable = GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
                   (info.dwFileAttributes & refused) == 0;
     CloseHandle(h);
-    return usable;
+    return usable && heldByNoOther(p);
+}
+
+// The device a name stands for wherever it is (in any folder, with any
+// extension): "PRN" or "LPT1" to "LPT9", in any case, before the first dot
+// of the last component; the bare device name into `device`. A printer
+// port takes a report as it is written: there is nothing to replace.
+bool printerPort(const char *path, char device[5]) {
+    const char *name = path;
+    for (const char *c = path; *c != '\0'; ++c)
+        if (*c == '\\' || *c == '/' || (c == path + 1 && *c == ':')) name = c + 1;
+    size_t length = 0;
+    while (name[length] != '\0' && name[length] != '.' && length < 5) ++length;
+    if (length < 3 || length > 4 || (name[length] != '\0' && name[length] != '.')) return false;
+    for (size_t i = 0; i < length; ++i) device[i] = (char)(name[i] & ~0x20);
+    device[length] = '\0';
+    if (length == 3) return std::strcmp(device, "PRN") == 0;
+    device[3] = name[3];
+    return std::strncmp(device, "LPT", 3) == 0 && device[3] >= '1' && device[3] <= '9';
 }
 
 // What the console handler reads: the new files still to be completed.
@@ -103,6 +146,9 @@ SysPath temps[maxReplacements];
 volatile LONG inUse[maxReplacements];
 SysPath finals[maxReplacements];
 FILE *streams[maxReplacements];
+bool toDevice[maxReplacements];  // written straight to a printer port
+char tempNames[maxReplacements][16];  // the new file's name in its folder ("~FOL1A2B.TMP")
+BY_HANDLE_FILE_INFORMATION tempIdentity[maxReplacements];  // its volume and file index
 
 // Ctrl+C, Ctrl+Break, the window closed: the new files go (on NT, when the
 // process has ended and closed them), then the process ends as usual.
@@ -127,7 +173,12 @@ HANDLE createTemp(const char *path, int slot) {
             !toSysPath(name, &temps[slot]))
             return INVALID_HANDLE_VALUE;
         HANDLE h = openSys(temps[slot], GENERIC_READ | GENERIC_WRITE, CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
-        if (h != INVALID_HANDLE_VALUE) return h;
+        if (h != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(h, &tempIdentity[slot]))
+            std::memset(&tempIdentity[slot], 0, sizeof tempIdentity[slot]);
+        if (h != INVALID_HANDLE_VALUE) {
+            std::strcpy(tempNames[slot], name + folder);
+            return h;
+        }
         DWORD error = GetLastError();
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
@@ -141,27 +192,15 @@ int slotOf(FILE *file) {
 }
 
 void release(int slot, bool removeFile) {
-    if (removeFile) deleteSys(temps[slot]);
+    if (removeFile && !toDevice[slot]) deleteSys(temps[slot]);
     inUse[slot] = 0;
     streams[slot] = nullptr;
+    toDevice[slot] = false;
 }
 
-}  // namespace
-
-// A UNC path or a device namespace is refused as a file that cannot be
-// opened: a settings file names it, and it would reach another machine.
-// A report is written in text mode (CR LF line ends), an export in binary.
-FILE *createReplacement(const char *path, bool binary) {
-    int slot = -1;
-    for (int i = 0; i < maxReplacements && slot < 0; ++i)
-        if (!inUse[i]) slot = i;
-    if (path == nullptr || slot < 0 || win::beyondDrives(path) || !toSysPath(path, &finals[slot]) || !replaceable(finals[slot]))
-        return nullptr;
-    static bool handlerSet = false;
-    if (!handlerSet) handlerSet = SetConsoleCtrlHandler(onConsoleEnd, TRUE) != 0;
-    HANDLE h = createTemp(path, slot);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
-    inUse[slot] = 1;
+// The stream of `h` in `slot`, in text mode or `binary`; nullptr (the
+// handle closed, a new file removed) when the C runtime cannot take it.
+FILE *streamOf(HANDLE h, int slot, bool binary) {
     int fd = _open_osfhandle((intptr_t)h, binary ? _O_BINARY : _O_TEXT);
     if (fd < 0) CloseHandle(h);
     streams[slot] = fd >= 0 ? _fdopen(fd, binary ? "w+b" : "w+") : nullptr;
@@ -172,13 +211,52 @@ FILE *createReplacement(const char *path, bool binary) {
     return streams[slot];
 }
 
+// Opens the printer port `device` ("LPT1") for writing into `slot`;
+// nullptr when no such port can be opened (none there, no printer).
+FILE *openPrinterPort(const char *device, int slot, bool binary) {
+    HANDLE h = CreateFileA(device, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (GetFileType(h) != FILE_TYPE_CHAR) {
+        CloseHandle(h);
+        return nullptr;
+    }
+    toDevice[slot] = true;
+    return streamOf(h, slot, binary);
+}
+
+}  // namespace
+
+// A UNC path or a device namespace is refused as a file that cannot be
+// opened: a settings file names it, and it would reach another machine.
+// A report is written in text mode (CR LF line ends), an export in binary.
+// A printer port is written directly.
+FILE *createReplacement(const char *path, bool binary) {
+    refusal = 0;
+    int slot = -1;
+    for (int i = 0; i < maxReplacements && slot < 0; ++i)
+        if (!inUse[i] && streams[i] == nullptr) slot = i;
+    char device[5];
+    if (path == nullptr || slot < 0 || win::beyondDrives(path)) return nullptr;
+    if (printerPort(path, device)) return openPrinterPort(device, slot, binary);
+    if (!toSysPath(path, &finals[slot]) || !replaceable(finals[slot])) return nullptr;
+    static bool handlerSet = false;
+    if (!handlerSet) handlerSet = SetConsoleCtrlHandler(onConsoleEnd, TRUE) != 0;
+    HANDLE h = createTemp(path, slot);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    inUse[slot] = 1;
+    return streamOf(h, slot, binary);
+}
+
+uint32_t replacementError() { return refusal; }
+
 bool commitReplacement(FILE *file) {
     int slot = slotOf(file);
     if (slot < 0) return false;
     bool written = std::fflush(file) == 0 && !std::ferror(file) &&
-                   FlushFileBuffers((HANDLE)_get_osfhandle(_fileno(file))) != 0;
+                   (toDevice[slot] || FlushFileBuffers((HANDLE)_get_osfhandle(_fileno(file))) != 0);
     if (std::fclose(file) != 0) written = false;
-    bool moved = written && moveSys(temps[slot], finals[slot]);
+    bool moved = written && (toDevice[slot] || moveSys(temps[slot], finals[slot]));
     release(slot, !moved);
     return moved;
 }
@@ -188,6 +266,34 @@ void abandonReplacement(FILE *file) {
     if (slot < 0) return;
     std::fclose(file);
     release(slot, true);
+}
+
+// `name` is the ASCII name `ascii` in any case (cheaply: asked of every
+// file the walk lists while a replacement is open).
+static bool sameAsciiName(const char *name, const char *ascii) {
+    for (; *ascii != '\0'; ++name, ++ascii)
+        if ((*name & ~0x20) != (*ascii & ~0x20)) return false;
+    return *name == '\0';
+}
+
+// Only an entry of the very name of a new file is looked at: the same name
+// in another folder, or another file under it, is no new file of this run.
+bool isOwnNewFile(const char *searchPath, const char *name) {
+    for (int slot = 0; slot < maxReplacements; ++slot) {
+        if (!inUse[slot] || !sameAsciiName(name, tempNames[slot])) continue;
+        const char *pattern = std::strrchr(searchPath, '\\');
+        size_t folder = pattern == nullptr ? 0 : (size_t)(pattern - searchPath) + 1;
+        char path[pathRoom];
+        static SysPath entry;
+        BY_HANDLE_FILE_INFORMATION info;
+        const BY_HANDLE_FILE_INFORMATION &own = tempIdentity[slot];
+        if (std::snprintf(path, sizeof path, "%.*s%s", (int)folder, searchPath, name) < (int)sizeof path &&
+            toSysPath(path, &entry) && diskFileInfo(entry, false, &info) &&
+            info.dwVolumeSerialNumber == own.dwVolumeSerialNumber && info.nFileIndexHigh == own.nFileIndexHigh &&
+            info.nFileIndexLow == own.nFileIndexLow)
+            return true;
+    }
+    return false;
 }
 
 bool isSameFile(const char *writtenPath, const char *readPath) {

@@ -155,13 +155,14 @@ TEST_F(SettingsTest, APieceOfAtMost80CharactersIsALine) {
     EXPECT_EQ(rs.pageSize, 57);
 }
 
-// After a byte-order mark (UTF-8, UTF-16 in either order) as it says; else
-// UTF-8 where it is valid, else the ANSI code page where there is one (else
+// After a byte-order mark (UTF-8, UTF-16 in either order) as it says; UTF-16
+// without one by the zero in every second byte of its first line; else UTF-8
+// where it is valid, else the ANSI code page where there is one (else
 // the bytes as they are), to a Ctrl-Z. 80 characters to a piece.
 TEST_F(SettingsTest, TheTextIsDecodedByItsMarkElseUtf8ElseTheCodePage) {
-    auto utf16 = [](const std::u16string &text, bool bigEndian) {  // after the byte-order mark
+    auto utf16 = [](const std::u16string &text, bool bigEndian, bool mark = true) {
         std::string bytes;
-        for (char16_t unit : u"\uFEFF" + text) {
+        for (char16_t unit : (mark ? u"\uFEFF" : u"") + text) {
             char high = (char)(unit >> 8), low = (char)(unit & 0xFF);
             bytes += bigEndian ? std::string{high, low} : std::string{low, high};
         }
@@ -174,6 +175,8 @@ TEST_F(SettingsTest, TheTextIsDecodedByItsMarkElseUtf8ElseTheCodePage) {
         {utf16(u"[Folmar x]\r\noutputFile=C:\\Gr\u00f6\u00dfe\U0001F600\r\n", false), false,
          groesse + "\xf0\x9f\x98\x80"},
         {utf16(u"[Folmar x]\noutputFile=\xd800\xdc00\xdc00\n", true), false, "\xf0\x90\x80\x80\xef\xbf\xbd"},
+        {utf16(u"[Folmar x]\r\noutputFile=C:\\Gr\u00f6\u00dfe\r\n", false, false), true, groesse},
+        {utf16(u"[Folmar x]\noutputFile=\u65e5\n", true, false), false, "\xe6\x97\xa5"},
         {"[Folmar x]\noutputFile=" + latin1 + "\n", true, groesse},
         {"ab\xbf\n[Folmar x]\noutputFile=" + latin1 + "\n", true, groesse},  // no mark but the whole of EF BB BF
         {"[Folmar x]\noutputFile=" + latin1 + "\n", false, latin1},

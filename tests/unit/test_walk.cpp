@@ -39,6 +39,9 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
              fakeAddFile("C:\\L\\f", 5), fakeAddFile("C:\\L\\s\\x", 7), fakeAddLink("C:\\L\\a", "C:\\L");
              fakeAddLink("C:\\L\\s\\up", "C:\\L\\s"), fakeAddLink("C:\\L\\t", "C:\\L\\s");  // t\up is s, as t
          }, "C:\\L", Listing::longNames, 5, 3, 19, "C:\\L\\t" + dots(70) + " 7\n", "C:\\L\\a", false},
+        {"a folder swapped for a link up its branch after it was listed is counted, not entered", [] {
+             fakeAddFile("C:\\P\\f", 5), fakeAddFile("C:\\P\\s\\x", 7), fakeSwapForLink("C:\\P\\s", "C:\\P");
+         }, "C:\\P", Listing::longNames, 1, 1, 5, "C:\\P...", "C:\\P\\s", false},
         {"the same number on another volume is no loop", [] {
              fakeAddDrive('D', driveFixed), fakeAddFile("C:\\c", 3), fakeAddLink("D:\\toC", "C:\\");
          }, "D:\\", Listing::longNames, 1, 1, 3, "D:\\toC" + dots(70) + " 3\n", "loop", false},

@@ -17,6 +17,7 @@ import shutil
 import subprocess
 import sys
 import time
+import tty
 import unittest
 from pathlib import Path
 
@@ -242,7 +243,7 @@ class AllDrivesTest(WineTest):
 
     @each(EXE, EXE32, EXE95)
     def test_report_file_must_be_a_regular_file_on_a_drive_named_by_the_settings_as_saved(self):
-        # A folder, a device, a UNC or device-namespace name are refused (a settings file in the working folder must
+        # A folder, a device (a printer port that cannot be opened, in any folder), a UNC or device-namespace name are refused (a settings file in the working folder must
         # not send the user's credentials to a server); a name beyond ASCII names its file, whichever way an editor
         # saved the settings, and is shown as it is; it is replaced whole. Windows 95 can name no file beyond its
         # ANSI code page.
@@ -254,6 +255,7 @@ class AllDrivesTest(WineTest):
         nt = self.exe != EXE95
         for value, encoding, made in [
                 ("C:\\Folder.txt", "utf-8", None), ("NUL", "utf-8", None), ("COM1", "utf-8", None), ("CON", "utf-8", None),
+                ("LPT1", "utf-8", None), ("C:\\Folder.txt\\lpt9.log", "utf-8", None),  # ports with no printer
                 ("\\\\server\\share\\r.txt", "utf-8", None), ("//server/share/r.txt", "utf-8", None),
                 ("\\\\?\\C:\\r.txt", "utf-8", None), ("\\\\.\\C:\\r.txt", "utf-8", None), ("\\??\\C:\\r.txt", "utf-8", None),
                 ("C:\\Résumé-Dvořák.txt", "utf-8", "Résumé-Dvořák.txt" if nt else None),
@@ -268,6 +270,22 @@ class AllDrivesTest(WineTest):
                 self.assertIn("Folmar==>  Output is in " + value.encode("cp1252", "replace").decode("cp1252"), out)
                 self.assertTrue(Path(DRIVE_C, made).read_bytes().startswith(b"Directory Size"), value)
                 os.remove(os.path.join(DRIVE_C, made))
+        # A port with a device behind it (here a terminal) gets the report straight, whatever folder or extension.
+        controller, device = pty.openpty()
+        tty.setraw(device)
+        port = os.path.join(os.environ["WINEPREFIX"], "dosdevices", "lpt3")
+        os.symlink(os.ttyname(device), port)
+        try:
+            out, _ = self.all_drives("outputFile = C:\\Folder.txt\\Lpt3.txt\n", "4\n", exe=self.exe)
+            printed = b""
+            while select.select([controller], [], [], 0.5)[0]:
+                printed += os.read(controller, 65536)
+        finally:
+            os.remove(port)
+            os.close(controller), os.close(device)
+        self.assertEqual(out[-1], "Folmar==>  Output is in C:\\Folder.txt\\Lpt3.txt")
+        self.assertTrue(printed.startswith(b"Directory Size") and printed.endswith(b"\r\n"), printed[-40:])
+        self.assertFalse(os.path.exists(os.path.join(DRIVE_C, "Folder.txt", "Lpt3.txt")))
         # The settings file this run read, by another spelling: refused, and left as it was.
         out, _ = self.all_drives("outputFile = f:\\FOLMAR.INI\n", "4\n", code=1, exe=self.exe)
         self.assertTrue("\n".join(out).endswith("Folmar==>  Unable to use the output file f:\\FOLMAR.INI \n"
@@ -281,6 +299,50 @@ class AllDrivesTest(WineTest):
         for width, lines in [(125, run([], cwd=D, exe=self.exe)[1]), (75, self.all_drives("", "1\n", exe=self.exe)[1])]:
             sized = [line for line in lines if re.search(r"\. [0-9,]+$", line)]
             self.assertEqual([len(line.encode("cp1252")) for line in sized], [width] * 5, "\n".join(sized))
+
+
+    @each(EXE, EXE95)
+    def test_a_report_or_export_another_program_holds_open_is_refused_before_the_walk(self):
+        # cmd holds the file open for writing, letting others only read it (as a spreadsheet holds its file): the
+        # replacement could not be moved onto it at the end, so the run says so at the start and keeps it.
+        held = os.path.join(DRIVE_C, "held.csv")
+        Path(held).write_bytes(b"last run\r\n")
+        holder = subprocess.Popen(["/bin/sh", os.path.join(HERE, "wine-run.sh"), "cmd", "/c", "set /p x=held>> C:\\held.csv"],
+                                  cwd=F, stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, start_new_session=True)
+        try:
+            for _ in range(400):
+                if Path(held).read_bytes().endswith(b"held"):
+                    break
+                time.sleep(0.05)
+            self.assertTrue(Path(held).read_bytes().endswith(b"held"), "cmd did not start")
+            out, report = self.all_drives("outputFile = C:\\held.csv\n", "4\n", exe=self.exe)
+            Path(F, "Folmar.ini").write_bytes(b"[Folmar settings]\n")
+            rc, exported = run(["/ALL", "/X:C:\\held.csv"], cwd=F, answer="4\n", exe=self.exe)
+        finally:
+            holder.stdin.close()
+            holder.wait(timeout=30)
+        self.assertTrue("\n".join(out).endswith("Unable to open the FolmarAll.txt output file \n"
+                                                 "Folmar==>  Another program has it open \n"
+                                                 "Folmar==>  Program will terminate \n"
+                                                 "Folmar==>  Press Enter to continue "), out[-4:])
+        self.assertIsNone(report)
+        self.assertEqual(rc, 1)
+        self.assertTrue("\n".join(exported).endswith("Unable to open the export file C:\\held.csv \n"
+                                                      "Folmar==>  Another program has it open \n"
+                                                      "Folmar==>  Program will terminate "), exported[-3:])
+        self.assertFalse([line for line in out + exported if "Processing Drive" in line])
+        self.assertEqual(Path(held).read_bytes(), b"last run\r\nheld")
+
+
+    @each(EXE, EXE95)
+    def test_the_runs_own_new_report_and_export_are_in_no_figure(self):
+        # They lie on the drive walked, unfinished while it is walked: the export lists neither, no total has them.
+        make_tree(D, {"a": 100})
+        Path(F, "Folmar.ini").write_bytes(b"[Folmar settings]\noutputFile = D:\\r.txt\n")
+        rc, out = run(["/ALL", "/X:D:\\x.json"], cwd=F, answer="3\n", exe=self.exe)
+        report = ansi_lines(Path(D, "r.txt").read_bytes())
+        self.assertEqual((rc, dir_lines(report), figures(report, "Number of Files")), (0, [("D:\\", 100)], [1, 1]))
+        self.assertNotIn("~FOL", Path(D, "x.json").read_text())
 
 
 class ConsoleTest(WineTest):
