@@ -9,6 +9,7 @@
 // planted, or a hard link, is replaced, never written into. The signal
 // handlers (signals.cpp) remove the named new files of unfinished
 // replacements, from names kept where a handler can read them.
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -124,7 +125,7 @@ void posix::removeReplacementFiles() {
 }
 
 // POSIX writes every file byte for byte: `binary` changes nothing.
-FILE *createReplacement(const char *path, bool) {
+static FILE *createNewFile(const char *path) {
     int slot = -1;
     for (int i = 0; i < maxReplacements && slot < 0; ++i)
         if (temps[i].dirFd < 0) slot = i;
@@ -157,6 +158,25 @@ FILE *createReplacement(const char *path, bool) {
         restoreSignalMask(&saved);
     }
     return streams[slot];
+}
+
+// The errno of the latest createReplacement that failed; 0 when the failure
+// was a name that is no regular file of a real file system.
+static int replacementErrno = 0;
+
+FILE *createReplacement(const char *path, bool) {
+    errno = 0;
+    FILE *file = createNewFile(path);
+    if (file == nullptr) replacementErrno = errno;
+    return file;
+}
+
+const char *replacementFailure() {
+    static char reason[128];
+    if (replacementErrno == 0) return "not a regular file of a real file system";
+    std::snprintf(reason, sizeof reason, "%s", std::strerror(replacementErrno));
+    reason[0] = (char)std::tolower((unsigned char)reason[0]);
+    return reason;
 }
 
 // Everything written reaches the disk before the new file takes the old

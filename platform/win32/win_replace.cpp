@@ -151,7 +151,7 @@ void release(int slot, bool removeFile) {
 // A UNC path or a device namespace is refused as a file that cannot be
 // opened: a settings file names it, and it would reach another machine.
 // A report is written in text mode (CR LF line ends), an export in binary.
-FILE *createReplacement(const char *path, bool binary) {
+static FILE *createNewFile(const char *path, bool binary) {
     int slot = -1;
     for (int i = 0; i < maxReplacements && slot < 0; ++i)
         if (!inUse[i]) slot = i;
@@ -170,6 +170,33 @@ FILE *createReplacement(const char *path, bool binary) {
         release(slot, true);
     }
     return streams[slot];
+}
+
+// The system's error code of the latest createReplacement that failed; 0
+// when the name was refused before the system was asked.
+static DWORD replacementError = 0;
+
+FILE *createReplacement(const char *path, bool binary) {
+    SetLastError(0);
+    FILE *file = createNewFile(path, binary);
+    if (file == nullptr) replacementError = GetLastError();
+    return file;
+}
+
+// The system's message for the error, its first letter small, without the
+// final stop and line break ("access is denied").
+const char *replacementFailure() {
+    static char reason[256];
+    DWORD length = 0;
+    if (replacementError != 0)
+        length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                replacementError, 0, reason, sizeof reason, nullptr);
+    if (length == 0) return "not a file that can be written here";
+    while (length > 0 && (reason[length - 1] == '.' || reason[length - 1] == '\r' ||
+                          reason[length - 1] == '\n' || reason[length - 1] == ' '))
+        reason[--length] = '\0';
+    if (reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = (char)(reason[0] - 'A' + 'a');
+    return reason;
 }
 
 bool commitReplacement(FILE *file) {
