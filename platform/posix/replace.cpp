@@ -98,13 +98,26 @@ bool mayReplace(int dirFd, const struct stat &old) {
 // The folder of `path` and the name there, when a replacement may be made:
 // the folder on a real file system, the name free or a regular file that
 // the user could have written (a report made read-only stays as it is).
+// errno says why not, for the message: 0 for a name that is no regular
+// file, or a folder on a kernel pseudo file system.
 bool replaceable(const char *path, Chain *chain, FileEnd *end, struct stat *old) {
-    if (!resolveFilePath(path, Links::none, chain, end) || onPseudoFileSystem(chain->top(), chain->native))
+    if (!resolveFilePath(path, Links::none, chain, end)) {
+        if (errno == 0) errno = ENOENT;
         return false;
+    }
+    errno = 0;
+    if (onPseudoFileSystem(chain->top(), chain->native)) return false;
     if (!end->found) return true;
     int dir = chain->top();
-    return fstatat(dir, end->name.c_str(), old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old->st_mode) &&
-           faccessat(dir, end->name.c_str(), W_OK, AT_EACCESS) == 0 && mayReplace(dir, *old);
+    if (fstatat(dir, end->name.c_str(), old, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (!S_ISREG(old->st_mode)) {
+        errno = 0;
+        return false;
+    }
+    if (faccessat(dir, end->name.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    if (mayReplace(dir, *old)) return true;
+    errno = EACCES;
+    return false;
 }
 
 // Forgets slot `slot`, removing its new file (if it has a name) unless it
