@@ -116,7 +116,8 @@ void printHelpScreen() {
 // The usage that "--help" prints: every switch, the targets, the
 // environment, the settings and the exit codes.
 static const char *const usageLines[] = {
-    "Usage: folmar [target] [/C] [/S] [/L] [/P] [/E] [/X:file] [/I:pattern] [/T:n] [/ALL]\n",
+    "Usage: folmar [target] [/C] [/S] [/L] [/P] [/E] [/X:file] [/I:pattern] [/T:n]\n",
+    "              [/ALL]\n",
     "       folmar /? | /H | --help | --version\n",
     "\n",
     "Writes a directory summary report of one tree on standard output, or of\n",
@@ -124,7 +125,7 @@ static const char *const usageLines[] = {
     "\n",
     "Target:\n",
     "  D:  D:\\data  D:data     a drive, a drive and path (D:data is D:\\data)\n",
-    "  data  \\data           a path from the root of the current drive\n",
+    "  data  \\data            a path from the root of the current drive\n",
     "  .  ..  .\\data  ..\\data  a path from the current directory\n",
     "  ~                      all drives, as /ALL\n",
     "  On Linux also a Linux path: one with '/' after its first character\n",
