@@ -21,10 +21,13 @@
 #include "report/report.h"
 #include "scan/scan.h"
 
-// The menu of the width question, ending with the prompt (no line break).
+// The menu of the width question, naming the report file that will be
+// written, ending with the prompt (no line break).
 static void askLineWidth() {
     conText("Folmar==>  Processing ALL Drives \n");
-    conText("Folmar==>  Output will be in C:\\FolmarAll.txt \n");
+    conText("Folmar==>  Output will be in ");
+    conClean(rs.outputFile);
+    conText(" \n");
     conText("Folmar==>  Select Line Width in Characters (1-4): \n");
     conText("Folmar==>     1 =  75 (10 cpi) \n");
     conText("Folmar==>     2 =  90 (12 cpi) \n");
@@ -34,20 +37,27 @@ static void askLineWidth() {
 }
 
 // The answers 1 to 4 are the printer pitches' widths, in their order; an
-// answer that cannot be read is 0.
-bool selectLineWidth(int *width) {
+// answer that is no number is 0. No answer at all (standard input at its
+// end, as in a scheduled run) is not taken for 0: the run cannot go on
+// without a width, and says where to set one.
+WidthAnswer selectLineWidth(int *width) {
     if (rs.lineWidthPrint != 0) {
         *width = rs.lineWidthPrint;
-        return true;
+        return WidthAnswer::chosen;
     }
     askLineWidth();
     conFlush();
     int answer = 0;
-    readIntegerFromStdin(&answer);
-    if (answer == 0) return false;
+    if (!readIntegerFromStdin(&answer)) {
+        conText("\nFolmar==>  No answer: set lineWidthPrint in ");
+        conClean(rs.settingsRead != nullptr ? rs.settingsRead : "Folmar.ini");
+        conText("\n");
+        return WidthAnswer::none;
+    }
+    if (answer == 0) return WidthAnswer::ended;
     if (answer >= 1 && answer <= (int)std::size(printerPitches))
         *width = printerPitches[answer - 1].lineWidth;
-    return true;
+    return WidthAnswer::chosen;
 }
 
 // The progress lines written before the first drive.
@@ -130,10 +140,10 @@ static bool refuseSettingsFileAsReport() {
 // rs.pageSize. Writes every selected drive into a new report file
 // (rs.outFile), then the grand totals and the closing lines, and puts it in
 // place of the old report only when it is complete (rs.outFile is null on
-// return). Returns 0 after a complete report and after a file that cannot
-// be opened (three messages and a wait); 1 when the report file is the
-// settings file, or could not be written, or the walk stopped: the old
-// report then stays as it was.
+// return). Returns 0 after a complete report; 1 when the report file is the
+// settings file, or cannot be opened (the messages with the system's reason,
+// and a wait), or could not be written, or the walk stopped: the old report
+// then stays as it was.
 int runAllDrives() {
     if (refuseSettingsFileAsReport()) return 1;
     rs.outFile = createReplacement(rs.outputFile);
@@ -144,8 +154,11 @@ int runAllDrives() {
         else
             conText("Folmar==>  Most likely the disk drive is full \n");
         conText("Folmar==>  Program will terminate \n");
+        conText("Folmar==>  The system says: ");
+        conText(replacementFailure());
+        conText("\n");
         waitForKey();
-        return 0;
+        return 1;
     }
     useReportSink(&reportFileSink);
     if (rs.showDirs == Listing::none) writeShortTitle();

@@ -23,6 +23,38 @@ static bool exportArgumentTooLong = false;
 // it was longer than that.
 static char targetArg[4 * 520];
 static bool targetTooLong = false;
+// What the target argument is in the host's own path form (a Linux path):
+// targetArg then holds its drive form, or (on no drive) the argument itself.
+static HostPath targetHostPath = HostPath::notHostPath;
+
+// The switches spelled exactly so (any case): they are never a path.
+static const char *const switchSpellings[] = {"/C", "/S", "/L", "/P", "/E", "/ALL", "/?", "/H"};
+
+// `arg` is one of the exact switch spellings, or a switch that takes a
+// value ("/X:PATH": a slash, a letter and a colon).
+static bool isSwitchSpelling(const char *arg) {
+    if (arg[0] != '/') return false;
+    if (std::isalpha((unsigned char)arg[1]) && arg[2] == ':') return true;
+    for (const char *spelling : switchSpellings) {
+        size_t i = 0;
+        while (spelling[i] != '\0' && std::toupper((unsigned char)arg[i]) == spelling[i]) ++i;
+        if (spelling[i] == '\0' && arg[i] == '\0') return true;
+    }
+    return false;
+}
+
+// What `arg` is in the host's own path form, its drive form into
+// `drivePath`: never a switch spelling nor a drive form ("D:...").
+static HostPath hostPathOf(const char *arg, char *drivePath, size_t room) {
+    if (isSwitchSpelling(arg) || (arg[0] != '\0' && arg[1] == ':')) return HostPath::notHostPath;
+    return hostPathTarget(arg, drivePath, room);
+}
+
+// A lone argument in the host's own path form keeps its case and is no
+// help request.
+static bool isLoneHostPath(int argc, char **argv) {
+    return argc == 2 && hostPathOf(argv[1], targetArg, sizeof targetArg) != HostPath::notHostPath;
+}
 
 void keepExportArgument(int argc, char **argv) {
     exportArgument[0] = '\0';
@@ -43,11 +75,11 @@ static void upperCaseInPlace(char *text) {
 }
 
 void upperCaseLoneArgument(int argc, char **argv) {
-    if (argc == 2) upperCaseInPlace(argv[1]);
+    if (argc == 2 && !isLoneHostPath(argc, argv)) upperCaseInPlace(argv[1]);
 }
 
 bool isHelpRequest(int argc, char **argv) {
-    if (argc != 2 || argv[1][0] != '/') return false;
+    if (argc != 2 || argv[1][0] != '/' || isLoneHostPath(argc, argv)) return false;
     return argv[1][1] == '?' || argv[1][1] == 'H' || argv[1][1] == 'h';
 }
 
@@ -79,6 +111,60 @@ void printHelpScreen() {
     conText("Folmar==>  For the latest updates and product information: \n");
     conText("Folmar==>  " MAKER_WEB " \n");
     conText("Folmar==>  " MAKER_EMAIL " \n");
+}
+
+// The usage that "--help" prints: every switch, the targets, the
+// environment, the settings and the exit codes.
+static const char *const usageLines[] = {
+    "Usage: folmar [target] [/C] [/S] [/L] [/P] [/E] [/X:file] [/I:pattern] [/T:n]\n",
+    "              [/ALL]\n",
+    "       folmar /? | /H | --help | --version\n",
+    "\n",
+    "Writes a directory summary report of one tree on standard output, or of\n",
+    "every selected drive into the report file (/ALL).\n",
+    "\n",
+    "Target:\n",
+    "  D:  D:\\data  D:data     a drive, a drive and path (D:data is D:\\data)\n",
+    "  data  \\data             a path from the root of the current drive\n",
+    "  .  ..  .\\data  ..\\data  a path from the current directory\n",
+    "  ~                       all drives, as /ALL\n",
+    "  On Linux also a Linux path: one with '/' after its first character\n",
+    "  (src/lib, /usr/share), one beginning with '/' that exists (/home), or\n",
+    "  . and ..; taken from the working directory, links followed, reported in\n",
+    "  its drive form with its names as on disk. It must lie inside a drive.\n",
+    "  /C /S /L /P /E /ALL /? /H and /X: /I: /T: are always switches.\n",
+    "\n",
+    "Switches:\n",
+    "  /C         condensed: one line per first-level directory\n",
+    "  /S  /L     paths from short 8.3 names / long names\n",
+    "  /P         pause every 23 lines on the console\n",
+    "  /E         name on standard error every directory that could not be read\n",
+    "  /X:file    also export the walk: file.json (ncdu's format) or file.csv\n",
+    "  /I:pattern exclude directories matching pattern (may be repeated)\n",
+    "  /T:n       list the n largest files after each drive's totals\n",
+    "  /ALL       all drives into the report file\n",
+    "  /?  /H     the old help screen, a wait, exit code 1\n",
+    "\n",
+    "Environment (Linux):\n",
+    "  FOLMAR_DRIVES    drive letters to directories: 'C=/srv/c;D=/mnt/nas,remote'\n",
+    "                   (types fixed remote removable cdrom ramdisk); else C is /\n",
+    "  FOLMAR_READAHEAD threads that read ahead (0: none); else chosen by the load\n",
+    "\n",
+    "Settings: Folmar.ini in the current directory, else C:\\Orvan\\Folmar.ini\n",
+    "  (on Linux ~/.config/folmar/Folmar.ini, then /etc/folmar/Folmar.ini), in a\n",
+    "  section [Folmar ...]: showDirs showFiles lineWidthPrint pageSize\n",
+    "  processLocalDrives processRemoteDrives driveList outputFile exportFile\n",
+    "  exclude hardLinks largestFiles. The report file is outputFile, else\n",
+    "  C:\\FolmarAll.txt (on Linux FolmarAll.txt in the working directory).\n",
+    "\n",
+    "Exit codes: 0 the report was written (or a width answer of 0 ended the run);\n",
+    "  1 it was not: help screen, a path too long or on no drive, a report file\n",
+    "  or export or standard output that could not be written, no answer to the\n",
+    "  width question, a walk that stopped.\n",
+};
+
+void printUsage() {
+    for (const char *line : usageLines) conText(line);
 }
 
 // An all-drives request: the drive list of the settings is emptied so that
@@ -113,13 +199,18 @@ void applySwitch(char *arg) {
 void scanArguments(int argc, char **argv) {
     targetArg[0] = '\0';
     targetTooLong = false;
+    targetHostPath = HostPath::notHostPath;
     for (int i = 1; i < argc; ++i) {
-        if (argv[i][0] == '/') {
+        HostPath kind = hostPathOf(argv[i], targetArg, sizeof targetArg);
+        if (kind == HostPath::notHostPath && argv[i][0] == '/') {
             applySwitch(argv[i]);
             continue;
         }
+        targetHostPath = kind;
+        targetTooLong = false;
+        if (kind == HostPath::drivePath) continue;
         size_t length = std::strlen(argv[i]);
-        targetTooLong = length >= sizeof targetArg;
+        targetTooLong = length >= sizeof targetArg || kind == HostPath::tooLong;
         if (targetTooLong) length = sizeof targetArg - 1;
         std::memcpy(targetArg, argv[i], length);
         targetArg[length] = '\0';
@@ -168,9 +259,60 @@ static int readCurrentDirectory(char *cwd, uint32_t size) {
     return 1;
 }
 
+// A target in the host's own path form that lies on no drive: the message
+// and exit code 1; an all-drives run does not use its target and goes on.
+static int refuseTargetOnNoDrive() {
+    if (rs.runMode == RunMode::allDrives) return 0;
+    conText("Folmar==>  ");
+    conClean(targetArg);
+    conText(" is on no drive\n");
+    return 1;
+}
+
+// A target taken from the current directory rather than its drive's root:
+// ".", "..", or one that begins ".\" or "..\".
+static bool isDotTarget(const char *target) {
+    size_t dots = target[0] != '.' ? 0 : target[1] != '.' ? 1 : 2;
+    return dots > 0 && (target[dots] == '\0' || target[dots] == '\\');
+}
+
+// Folds the "." and ".." components of the Windows path `path` ("C:\a\.\b\..")
+// in place; ".." never climbs above the drive's root.
+static void foldDotComponents(char *path) {
+    char *write = path + 2, *read = path + 2;  // after "C:"
+    while (*read == '\\') {
+        char *end = read + 1;
+        while (*end != '\0' && *end != '\\') ++end;
+        size_t length = (size_t)(end - read);  // with its backslash
+        bool dot = length == 2 && read[1] == '.', dotDot = length == 3 && read[1] == '.' && read[2] == '.';
+        if (dotDot) {
+            while (write > path + 2 && *--write != '\\') {}
+        } else if (!dot) {
+            std::memmove(write, read, length);
+            write += length;
+        }
+        read = end;
+    }
+    std::memmove(write, read, std::strlen(read) + 1);
+    if (write == path + 2 && *write == '\0') std::memcpy(write, "\\", 2);
+}
+
+int settleReportFile() {
+    if (rs.runMode != RunMode::allDrives || std::strcmp(rs.outputFile, FOLMAR_DEFAULT_OUTPUT) != 0) return 0;
+    if (defaultReportFile(rs.outputFile, sizeof rs.outputFile)) return 0;
+    char cwd[maxPathBytes + 1];
+    getCurrentDirectory(sizeof cwd, cwd);
+    conText("Folmar==>  The current directory is on no drive: ");
+    conClean(cwd);
+    conText("\n");
+    return 1;
+}
+
 int normaliseTarget() {
     char *target = targetArg;
     if (targetTooLong) return rejectLongTarget();
+    if (targetHostPath == HostPath::onNoDrive) return refuseTargetOnNoDrive();
+    if (targetHostPath == HostPath::notHostPath) hostSeparatorsToBackslashes(target);
     if (target[0] == '~') {
         requestAllDrives();
     } else if (target[0] != '\0' && target[1] == ':' && target[2] != '\\') {
@@ -187,12 +329,19 @@ int normaliseTarget() {
         rs.driveLetter = rs.curPath[0];
         return 0;
     }
-    if (target[1] != ':') {
+    if (target[1] != ':' && isDotTarget(target)) {
+        size_t cwdLength = std::strlen(cwd);
+        if (cwdLength + 1 >= sizeof cwd) return rejectLongTarget();
+        if (cwd[cwdLength - 1] != '\\') cwd[cwdLength++] = '\\';
+        cwd[cwdLength] = '\0';
+        if (!insertIntoTarget(0, cwd)) return rejectLongTarget();
+    } else if (target[1] != ':') {
         char prefix[4] = {cwd[0], ':', '\\', '\0'};
         if (!insertIntoTarget(0, prefix)) return rejectLongTarget();
     }
-    char *pattern = std::strstr(target, "*.*");
+    char *pattern = targetHostPath == HostPath::drivePath ? nullptr : std::strstr(target, "*.*");
     if (pattern != nullptr) *pattern = '\0';
+    foldDotComponents(target);
     size_t length = std::strlen(target);
     if (length > 0 && target[length - 1] == '\\') target[--length] = '\0';
     if (utf8Chars(target) > maxPathChars) {

@@ -19,8 +19,11 @@ void upperCaseLoneArgument(int argc, char **argv);
 // True for exactly one argument that begins "/?" or "/H" (any case).
 // Changes nothing.
 bool isHelpRequest(int argc, char **argv);
-// The help screen's text; /? adds a wait and exit code 1, --help neither.
+// The help screen's text of /? and /H (a wait and exit code 1 follow).
 void printHelpScreen();
+// The full usage that "--help" prints: switches, targets, environment,
+// settings places and keys, exit codes.
+void printUsage();
 // Every argument in turn: '/' arguments go to applySwitch, any other
 // becomes the target argument (the last one wins).
 void scanArguments(int argc, char **argv);
@@ -39,6 +42,11 @@ int rejectLongPath(const char *message, const char *text);
 // after a message (1: the target or the working directory's path is too
 // long, or the working directory lies on no drive).
 int normaliseTarget();
+// The report file of an all-drives run when the settings name none (or name
+// the old default C:\FolmarAll.txt): the system's default, on Linux
+// FolmarAll.txt in the working directory. Returns 0, or 1 after a message
+// when that directory lies on no drive.
+int settleReportFile();
 
 // ---- the export (export.cpp) ----
 // The export's sink, by the extension of rs.exportFile (none when it is
@@ -68,9 +76,11 @@ void printDriveTotals();
 // ---- the all-drives run (alldrives.cpp) ----
 // The width question of an all-drives run: *width becomes the settings'
 // width when they gave one, else the width of the answer 1 to 4; another
-// number keeps it. False when the answer is 0 or no number could be read
-// (the program then ends with exit code 0).
-bool selectLineWidth(int *width);
+// number keeps it (chosen). An answer of 0, or one that is no number, ends
+// the run with exit code 0 (ended); no answer at all, with a message and
+// exit code 1 (none).
+enum class WidthAnswer : char { chosen, ended, none };
+WidthAnswer selectLineWidth(int *width);
 // The drive loop: progress messages, then for each selected drive its
 // report (reportDrive). Returns when the list is exhausted or a walk stopped.
 void processDrives();

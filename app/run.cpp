@@ -46,13 +46,16 @@ static bool nothingToDo() {
 }
 
 // The width of the report's lines: 78 on a console; redirected, the
-// settings' width; in an all-drives run the width question's (which may end
-// the program: false). With no width given, the widest.
-static bool fixLineWidth() {
+// settings' width; in an all-drives run the width question's. With no width
+// given, the widest. Returns -1 to go on, or the exit code when the question
+// ended the run (0 for an answer of 0, 1 when there was no answer).
+static int fixLineWidth() {
     int width = rs.stdoutRedirected ? rs.lineWidthPrint : consoleLineWidth;
-    if (rs.runMode == RunMode::allDrives && !selectLineWidth(&width)) return false;
+    WidthAnswer answer = WidthAnswer::chosen;
+    if (rs.runMode == RunMode::allDrives) answer = selectLineWidth(&width);
+    if (answer != WidthAnswer::chosen) return answer == WidthAnswer::ended ? 0 : 1;
     setLineWidth(width != 0 ? width : widestLineWidth);
-    return true;
+    return -1;
 }
 
 void closeFiles() {
@@ -132,7 +135,7 @@ static int finish(int code) {
 // "--help" or "--version": the text on the screen as it stands (nothing
 // cleared, as a query typed at a shell prompt expects), no wait, exit code 0.
 static int answerToolRequest(ToolRequest request) {
-    if (request == ToolRequest::help) printHelpScreen();
+    if (request == ToolRequest::help) printUsage();
     if (request == ToolRequest::version) printVersionLine();
     return finish(0);
 }
@@ -154,13 +157,15 @@ int folmarMain(int argc, char **argv) {
     readSettings();
     scanArguments(argc, argv);
     int code = normaliseTarget();
+    if (code == 0) code = settleReportFile();
     if (code == 0) code = chooseExport();
     if (code != 0) return finish(code);
     printBanner();
     if (!determineOsLevel()) return finish(0);
     getLocalTime(&rs.runDate);
     if (nothingToDo()) return finish(0);
-    if (!fixLineWidth()) return finish(0);
+    code = fixLineWidth();
+    if (code >= 0) return finish(code);
     if (!openChosenExport()) return finish(1);
     if (rs.runMode == RunMode::allDrives) return finish(runAllDrives());
     return finish(runSinglePath());

@@ -131,6 +131,36 @@ struct LocalTime {
 };
 void getLocalTime(LocalTime *now);
 
+// ---- The host's own paths ----
+
+// What an argument that is no switch and no drive form ("D:...") names in
+// the host's own path form. Windows has none: every argument is a Windows
+// path. POSIX: an argument that holds '/' after its first character, or
+// begins with '/' and names an existing object, or is "." or "..".
+enum class HostPath : char {
+    notHostPath,  // a Windows path, to be taken as it stands
+    drivePath,    // *drivePath holds its drive form, names as on disk
+    onNoDrive,    // it lies inside no drive's directory
+    tooLong       // its drive form is longer than `room` holds
+};
+// A host path is taken from the working directory and resolved as far as it
+// exists (".", "..", links; a link is followed only where it lands inside a
+// drive), then given in drive form ("C:\usr\share") in `drivePath`.
+HostPath hostPathTarget(const char *argument, char *drivePath, size_t room);
+// A drive form written with the host's separator ("c:/usr/share" on POSIX)
+// gets backslashes in place, so that it reads "c:\usr\share". Windows
+// leaves it as it is.
+void hostSeparatorsToBackslashes(char *target);
+// The report file of an all-drives run when no setting names one, into
+// `path` (`room` bytes): Windows "C:\FolmarAll.txt"; POSIX FolmarAll.txt in
+// the working directory, in drive form. False when the working directory
+// lies on no drive (POSIX) or its drive form would not fit.
+bool defaultReportFile(char *path, size_t room);
+// The places the shared settings file is looked for, for the message that
+// none was found ("~/.config/folmar/Folmar.ini, /etc/folmar/Folmar.ini");
+// null where the shared file has its one Windows place.
+const char *sharedSettingsPlaces();
+
 // ---- Process ----
 
 // Prepares the process before anything else runs, and hands over the
@@ -155,8 +185,9 @@ int consoleGetKey();
 // A key press is waiting (Shift, Ctrl or Alt alone do not count).
 bool consoleKeyWaiting();
 // Reads one decimal integer from standard input in the manner of
-// scanf("%d"); *value is left unchanged when no number can be read.
-void readIntegerFromStdin(int *value);
+// scanf("%d"); *value is left unchanged when no number can be read. False
+// when there was no answer at all: standard input at its end, or none.
+bool readIntegerFromStdin(int *value);
 
 // ---- Files and text ----
 
@@ -204,6 +235,9 @@ enum : uint32_t { errorSharingViolation = 32 };
 // of its path. False when any write, the flush, the close or the renaming
 // failed; the new file is then removed and the old one left as it was.
 bool commitReplacement(FILE *file);
+// Why the latest createReplacement failed, as the system words it, in small
+// letters and without a final stop ("permission denied").
+const char *replacementFailure();
 // Closes `file` (from createReplacement) and removes it; the old file stays.
 void abandonReplacement(FILE *file);
 // The entry `name` of the directory searched by `searchPath` ("...\*.*")

@@ -294,6 +294,12 @@ void applyDefaults() {
     conText("\n");
     conText("Folmar==>  " FOLMAR_SETTINGS_SHARED_PATH " File Not Found \n");
     conText("Folmar==>  Default Parameters will be used \n");
+    const char *places = sharedSettingsPlaces();
+    if (places != nullptr) {  // where the host keeps settings, not C:\Orvan
+        conText("Folmar==>  Looked for Folmar.ini here and in ");
+        conText(places);
+        conText(" \n");
+    }
     rs.showDirs = Listing::longNames;
     rs.lineWidthPrint = widestLineWidth;
     rs.pageSize = 60;

@@ -84,7 +84,11 @@ struct Machine {
     int stderrColumns = 0;
     uint64_t clockMs = 0, clockStep = 0;
     bool haveInteger = false;
+    bool haveWord = false;  // an answer that is no number
     int integer = 0;
+    bool linuxHost = false;
+    std::map<std::string, std::pair<HostPath, std::string>> hostPaths;  // key: the argument
+    std::string replacementFailure = "access denied";
     std::map<std::string, FakeFile> files;  // key: upper-cased Windows path
     std::vector<std::string> tempPaths;
     int tempCounter = 0;
@@ -368,6 +372,16 @@ void fakeSetStdinInteger(int value) {
     m.integer = value;
 }
 
+void fakeSetStdinWord() { m.haveWord = true; }
+
+void fakeSetLinuxHost(bool isLinux) { m.linuxHost = isLinux; }
+
+void fakeSetHostPath(const char *argument, HostPath kind, const char *drivePath) {
+    m.hostPaths[argument] = {kind, drivePath};
+}
+
+void fakeSetReplacementFailure(const char *reason) { m.replacementFailure = reason; }
+
 std::string fakeStdoutText() { return capturedText(capturedStdout, capturedStart); }
 std::string fakeStderrText() { return capturedText(capturedStderr, capturedErrStart); }
 void fakeSetStderrTerminal(int columns) { m.stderrColumns = columns; }
@@ -572,10 +586,40 @@ int consoleGetKey() {
 
 bool consoleKeyWaiting() { return m.console && !m.typed.empty(); }
 
-void readIntegerFromStdin(int *value) {
+bool readIntegerFromStdin(int *value) {
     m.shownAtLastRead = shownBytes();
     if (m.haveInteger) *value = m.integer;
+    return m.haveInteger || m.haveWord;
 }
+
+HostPath hostPathTarget(const char *argument, char *drivePath, size_t room) {
+    auto it = m.hostPaths.find(argument);
+    if (it == m.hostPaths.end()) return HostPath::notHostPath;
+    if (it->second.first != HostPath::drivePath) return it->second.first;
+    if (it->second.second.size() >= room) return HostPath::tooLong;
+    std::memcpy(drivePath, it->second.second.c_str(), it->second.second.size() + 1);
+    return HostPath::drivePath;
+}
+
+void hostSeparatorsToBackslashes(char *target) {
+    for (; m.linuxHost && *target != '\0'; ++target)
+        if (*target == '/') *target = '\\';
+}
+
+bool defaultReportFile(char *path, size_t room) {
+    std::string file = "C:\\FolmarAll.txt";
+    if (m.linuxHost && !m.cwdOnDrive) return false;
+    if (m.linuxHost) file = m.cwd + (m.cwd.back() == '\\' ? "" : "\\") + "FolmarAll.txt";
+    if (file.size() >= room) return false;
+    std::memcpy(path, file.c_str(), file.size() + 1);
+    return true;
+}
+
+const char *sharedSettingsPlaces() {
+    return m.linuxHost ? "~/.config/folmar/Folmar.ini, /etc/folmar/Folmar.ini" : nullptr;
+}
+
+const char *replacementFailure() { return m.replacementFailure.c_str(); }
 
 // Files live on the test machine's disk and are always opened in binary
 // mode, so that a test reads back exactly the bytes the program wrote on

@@ -87,8 +87,22 @@ void fakeSetStderrTerminal(int columns);
 void fakeSetClockStep(uint64_t milliseconds);
 // The captured standard error as it stood when the latest key read began.
 std::string fakeStderrAtLastRead();
-// The integer the width question reads; without it nothing can be read.
+// The integer the width question reads; without it (or a word) standard
+// input is at its end.
 void fakeSetStdinInteger(int value);
+// The width question reads an answer that is no number.
+void fakeSetStdinWord();
+
+// ---- the host's own paths ----
+// The machine is a Linux host: drive forms may be written with '/', the
+// default report file is in the current directory, and the places of the
+// shared settings file are named.
+void fakeSetLinuxHost(bool isLinux);
+// hostPathTarget gives `kind` (and `drivePath`) for exactly this argument;
+// every other argument is no host path.
+void fakeSetHostPath(const char *argument, HostPath kind, const char *drivePath = "");
+// The reason replacementFailure() gives (by default "access denied").
+void fakeSetReplacementFailure(const char *reason);
 
 // Redirected standard output and the report file are written in an ANSI
 // code page, and a settings file that is no UTF-8 is read in it: Latin-1

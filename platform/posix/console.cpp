@@ -204,15 +204,16 @@ bool consoleKeyWaiting() {
 // sign and digits; the first other character stays unread. *value is left as
 // it was when no number comes. A number beyond int is taken as INT_MAX or
 // INT_MIN.
-void readIntegerFromStdin(int *value) {
+bool readIntegerFromStdin(int *value) {
     std::fflush(stdout);
     int c;
     do c = std::getchar(); while (c == ' ' || (c >= '\t' && c <= '\r'));
+    if (c == EOF) return false;
     bool negative = c == '-';
     if (c == '-' || c == '+') c = std::getchar();
     if (c < '0' || c > '9') {
         if (c != EOF) std::ungetc(c, stdin);
-        return;
+        return true;
     }
     long long number = 0;
     for (; c >= '0' && c <= '9'; c = std::getchar())
@@ -220,6 +221,7 @@ void readIntegerFromStdin(int *value) {
     if (c != EOF) std::ungetc(c, stdin);
     if (negative) number = -number;
     *value = number > INT_MAX ? INT_MAX : number < INT_MIN ? INT_MIN : (int)number;
+    return true;
 }
 
 // Flushes every stream, puts the terminal's mode back, ends the process.

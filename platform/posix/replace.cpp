@@ -10,6 +10,7 @@
 // replaced, never written into. The signal handlers (signals.cpp) remove the
 // named new files of unfinished replacements, from names kept where a
 // handler can read them.
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -98,13 +99,26 @@ bool mayReplace(int dirFd, const struct stat &old) {
 // The folder of `path` and the name there, when a replacement may be made:
 // the folder on a real file system, the name free or a regular file that
 // the user could have written (a report made read-only stays as it is).
+// errno says why not, for the message: 0 for a name that is no regular
+// file, or a folder on a kernel pseudo file system.
 bool replaceable(const char *path, Chain *chain, FileEnd *end, struct stat *old) {
-    if (!resolveFilePath(path, Links::none, chain, end) || onPseudoFileSystem(chain->top(), chain->native))
+    if (!resolveFilePath(path, Links::none, chain, end)) {
+        if (errno == 0) errno = ENOENT;
         return false;
+    }
+    errno = 0;
+    if (onPseudoFileSystem(chain->top(), chain->native)) return false;
     if (!end->found) return true;
     int dir = chain->top();
-    return fstatat(dir, end->name.c_str(), old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old->st_mode) &&
-           faccessat(dir, end->name.c_str(), W_OK, AT_EACCESS) == 0 && mayReplace(dir, *old);
+    if (fstatat(dir, end->name.c_str(), old, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (!S_ISREG(old->st_mode)) {
+        errno = 0;
+        return false;
+    }
+    if (faccessat(dir, end->name.c_str(), W_OK, AT_EACCESS) != 0) return false;
+    if (mayReplace(dir, *old)) return true;
+    errno = EACCES;
+    return false;
 }
 
 // Gives the new file `fd` the access of `old`, the file it replaces: its
@@ -136,7 +150,7 @@ void posix::removeReplacementFiles() {
 }
 
 // POSIX writes every file byte for byte: `binary` changes nothing.
-FILE *createReplacement(const char *path, bool) {
+static FILE *createNewFile(const char *path) {
     int slot = -1;
     for (int i = 0; i < maxReplacements && slot < 0; ++i)
         if (temps[i].dirFd < 0) slot = i;
@@ -169,6 +183,25 @@ FILE *createReplacement(const char *path, bool) {
         restoreSignalMask(&saved);
     }
     return streams[slot];
+}
+
+// The errno of the latest createReplacement that failed; 0 when the failure
+// was a name that is no regular file of a real file system.
+static int replacementErrno = 0;
+
+FILE *createReplacement(const char *path, bool) {
+    errno = 0;
+    FILE *file = createNewFile(path);
+    if (file == nullptr) replacementErrno = errno;
+    return file;
+}
+
+const char *replacementFailure() {
+    static char reason[128];
+    if (replacementErrno == 0) return "not a regular file of a real file system";
+    std::snprintf(reason, sizeof reason, "%s", std::strerror(replacementErrno));
+    reason[0] = (char)std::tolower((unsigned char)reason[0]);
+    return reason;
 }
 
 // Everything written reaches the disk before the new file takes the old

@@ -129,10 +129,9 @@ bool consoleKeyWaiting() {
     }
 }
 
-void readIntegerFromStdin(int *value) {
+bool readIntegerFromStdin(int *value) {
     std::fflush(stdout);
-    int stored = std::scanf("%d", value);  // stores nothing when no number can be read
-    (void)stored;
+    return std::scanf("%d", value) != EOF;  // stores nothing when no number can be read
 }
 
 // ---- text ----

@@ -231,8 +231,7 @@ FILE *openPrinterPort(const char *device, int slot, bool binary) {
 // opened: a settings file names it, and it would reach another machine.
 // A report is written in text mode (CR LF line ends), an export in binary.
 // A printer port is written directly.
-FILE *createReplacement(const char *path, bool binary) {
-    refusal = 0;
+static FILE *createNewFile(const char *path, bool binary) {
     int slot = -1;
     for (int i = 0; i < maxReplacements && slot < 0; ++i)
         if (!inUse[i] && streams[i] == nullptr) slot = i;
@@ -246,6 +245,34 @@ FILE *createReplacement(const char *path, bool binary) {
     if (h == INVALID_HANDLE_VALUE) return nullptr;
     inUse[slot] = 1;
     return streamOf(h, slot, binary);
+}
+
+// The system's error code of the latest createReplacement that failed; 0
+// when the name was refused before the system was asked.
+static DWORD lastFailure = 0;
+
+FILE *createReplacement(const char *path, bool binary) {
+    refusal = 0;
+    SetLastError(0);
+    FILE *file = createNewFile(path, binary);
+    if (file == nullptr) lastFailure = GetLastError();
+    return file;
+}
+
+// The system's message for the error, its first letter small, without the
+// final stop and line break ("access is denied").
+const char *replacementFailure() {
+    static char reason[256];
+    DWORD length = 0;
+    if (lastFailure != 0)
+        length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                lastFailure, 0, reason, sizeof reason, nullptr);
+    if (length == 0) return "not a file that can be written here";
+    while (length > 0 && (reason[length - 1] == '.' || reason[length - 1] == '\r' ||
+                          reason[length - 1] == '\n' || reason[length - 1] == ' '))
+        reason[--length] = '\0';
+    if (reason[0] >= 'A' && reason[0] <= 'Z') reason[0] = (char)(reason[0] - 'A' + 'a');
+    return reason;
 }
 
 uint32_t replacementError() { return refusal; }

@@ -257,3 +257,18 @@ void platformStartUp(int *argc, char ***argv) {
     *argc = count;
     *argv = utf8;
 }
+
+// ---- The host's own paths: Windows has none beyond its own ----
+
+HostPath hostPathTarget(const char *, char *, size_t) { return HostPath::notHostPath; }
+
+void hostSeparatorsToBackslashes(char *) {}
+
+bool defaultReportFile(char *path, size_t room) {
+    static const char name[] = "C:\\FolmarAll.txt";
+    if (sizeof name > room) return false;
+    std::memcpy(path, name, sizeof name);
+    return true;
+}
+
+const char *sharedSettingsPlaces() { return nullptr; }

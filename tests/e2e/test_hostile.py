@@ -121,7 +121,8 @@ class HostileMachine(harness.TreeTest):
         os.lchown(planted, 0, 0)
         os.chmod(planted, 0o666)
         code, out, _ = run_folmar(["/ALL"], drives="C=" + base, cwd=base, command=as_nobody)
-        self.assertEqual((code, out.count("Folmar==>  Unable to open the FolmarAll.txt output file \n")), (0, 1), out)
+        self.assertEqual((code, out.count("Folmar==>  Unable to open the FolmarAll.txt output file \n")), (1, 1), out)
+        self.assertIn("Folmar==>  Program will terminate \nFolmar==>  The system says: permission denied\n", out)
 
     def test_an_interrupted_or_failed_all_drives_run_leaves_the_previous_report_as_it_was(self):
         # Names listed to a pipe nobody reads: the run waits mid-walk, its new report file begun.

@@ -1,8 +1,10 @@
 """How a run starts on Linux: "--help" and "--version" alone answer at once (exit code 0, no wait, nothing
-walked) while a directory of that name stays reachable by its path, and the shared settings file comes from the
-user's configuration directory when the working directory holds none (and is never the report file)."""
+walked) while a directory of that name stays reachable by its path, Linux paths are targets, the shared settings
+file comes from the user's configuration directory when the working directory holds none (and is never the report
+file), and an all-drives run writes its report in the working directory or says by its exit code that it did not."""
 
 import os
+import re
 
 import harness
 
@@ -17,8 +19,12 @@ class Start(harness.TreeTest):
         drives = "C=" + self.tmp
         code, slash_help, _ = harness.run_folmar(["/?"], drives=drives, cwd=self.tmp)
         self.assertEqual((code, slash_help[-len(WAIT):]), (1, WAIT))
-        self.assertEqual(harness.run_folmar(["--help"], drives=drives, cwd=self.tmp),
-                         (0, slash_help[:-len(WAIT)], ""))  # the same screen, without its wait
+        code, usage, err = harness.run_folmar(["--help"], drives=drives, cwd=self.tmp)
+        self.assertEqual((code, err, usage.startswith("Usage: folmar [target]")), (0, "", True), usage)
+        for word in ("/C ", "/S ", "/L ", "/P ", "/E ", "/X:", "/I:", "/T:", "/ALL", "/? ", "/H ", "/usr/share",
+                     "FOLMAR_DRIVES", "FOLMAR_READAHEAD", "~/.config/folmar/Folmar.ini", "/etc/folmar/Folmar.ini",
+                     "exclude", "hardLinks", "largestFiles", "Exit codes"):
+            self.assertIn(word, usage)
         self.assertEqual(harness.run_folmar(["--version"], drives=drives, cwd=self.tmp), (0, VERSION, ""))
         code, out, _ = harness.run_folmar(["C:\\--help"], drives=drives, cwd=self.tmp)
         self.assertEqual((code, harness.totals(out)), (0, (1, 1, 300)))
@@ -57,6 +63,41 @@ class Start(harness.TreeTest):
         harness.write_settings(os.path.join(config, "folmar"), "lineWidthPrint=80\noutputFile=C:\\CONFIG\\folmar\\Folmar.ini\n")
         code, out, _ = harness.run_folmar(["/ALL"], drives="C=" + self.tmp, cwd=work, env=env)
         self.assertEqual((code, out.splitlines()[-1]), (1, "Folmar==>  It is the settings file of this run "))
+
+    def test_linux_paths_are_targets_in_drive_form_taken_from_the_working_directory(self):
+        harness.make_tree(self.tmp, {"Data/Sub/f": 7, "Data/g": 5})
+        os.symlink("Data/Sub", os.path.join(self.tmp, "lnk"))
+        cases = [([self.tmp + "/Data/Sub"], "", "C:\\Data\\Sub"), (["Data/Sub", "/C"], "", "C:\\Data\\Sub"),
+                 (["."], "Data", "C:\\Data"), ([".."], "Data/Sub", "C:\\Data"), (["lnk/"], "", "C:\\Data\\Sub"),
+                 (["c:/Data/Sub", "/L"], "", "c:\\Data\\Sub"), ([".\\Sub"], "Data", "C:\\Data\\SUB"),
+                 (["/nosuch"], "Data", "C:\\Data"),  # no such object: a switch, ignored
+                 (["/usr"], "", "Folmar==>  /usr is on no drive\n")]
+        for args, cwd, first in cases:
+            code, out, _ = harness.run_folmar(args, drives="C=" + self.tmp, cwd=os.path.join(self.tmp, cwd))
+            lines = re.findall(r"^[Cc]:\\[^.]*", out, re.M)
+            if first.startswith("Folmar"):
+                self.assertEqual((code, out[-len(first):]), (1, first), args)
+            else:
+                self.assertEqual((code, lines[0]), (0, first), (args, out))
+
+    def test_all_drives_report_in_the_working_directory_or_exit_code_1(self):
+        work = os.path.join(self.tmp, "work")
+        harness.make_tree(self.tmp, {"work/f": 3})
+        code, out, _ = harness.run_folmar(["/ALL"], drives="C=" + self.tmp, cwd=work)
+        self.assertEqual(code, 0, out)
+        self.assertIn("Folmar==>  Default Parameters will be used \n"
+                      "Folmar==>  Looked for Folmar.ini here and in ~/.config/folmar/Folmar.ini, "
+                      "/etc/folmar/Folmar.ini \n", out)
+        self.assertTrue(out.endswith("Folmar==>  Output is in C:\\work\\FolmarAll.txt\n"), out)
+        report = os.path.join(work, "FolmarAll.txt")
+        with open(report) as f:
+            previous = f.read()
+        # No width set and no answer to read (a scheduled run): not taken as 0, and the report stays.
+        harness.write_settings(work, "showDirs=L\n")
+        code, out, _ = harness.run_folmar(["/ALL"], drives="C=" + self.tmp, cwd=work)
+        self.assertEqual((code, out.splitlines()[-1]), (1, "Folmar==>  No answer: set lineWidthPrint in Folmar.ini"))
+        with open(report) as f:
+            self.assertEqual(f.read(), previous)
 
 
 if __name__ == "__main__":

@@ -14,19 +14,22 @@ protected:
     }
 };
 
-// Each row: the integer read (none: a word), the settings' width (no question
-// then), the width before (78 on a console, else none: 0), whether the run
-// goes on and the width. The prompt is on the screen, without a line break,
-// when read.
+// Each row: what is read (a number, a word, or nothing: the end of input),
+// the settings' width (no question then), the width before (78 on a
+// console, else none: 0), the answer's outcome and the width. The prompt,
+// naming the report file, is on the screen without a line break when read.
 TEST_F(AllDrivesTest, TheWidthQuestionTakesEveryAnswerOnAConsoleAndRedirected) {
-    struct Case { bool haveNumber; int answer, settingsWidth, mainWidth; bool goOn; int width; };
+    enum Read { number, word, nothing };
+    struct Case { Read read; int answer, settingsWidth, mainWidth; WidthAnswer outcome; int width; };
+    const WidthAnswer chosen = WidthAnswer::chosen, ended = WidthAnswer::ended;
     const Case cases[] = {
-        {true, 1, 0, 78, true, 75},     {true, 2, 0, 0, true, 90},     {true, 3, 0, 78, true, 112},
-        {true, 4, 0, 0, true, 125},     {true, 0, 0, 78, false, 78},   {false, 0, 0, 0, false, 0},
-        {true, 7, 0, 78, true, 78},     {true, 7, 0, 0, true, 0},    {true, 0, 90, 78, true, 90},
+        {number, 1, 0, 78, chosen, 75},  {number, 2, 0, 0, chosen, 90},  {number, 3, 0, 78, chosen, 112},
+        {number, 4, 0, 0, chosen, 125},  {number, 0, 0, 78, ended, 78},  {word, 0, 0, 0, ended, 0},
+        {number, 7, 0, 78, chosen, 78},  {number, 7, 0, 0, chosen, 0},   {number, 0, 90, 78, chosen, 90},
+        {nothing, 0, 0, 78, WidthAnswer::none, 78},
     };
     const std::string question = "Folmar==>  Processing ALL Drives \n"
-                                 "Folmar==>  Output will be in C:\\FolmarAll.txt \n"
+                                 "Folmar==>  Output will be in D:\\other.txt \n"
                                  "Folmar==>  Select Line Width in Characters (1-4): \n"
                                  "Folmar==>     1 =  75 (10 cpi) \n"
                                  "Folmar==>     2 =  90 (12 cpi) \n"
@@ -34,16 +37,21 @@ TEST_F(AllDrivesTest, TheWidthQuestionTakesEveryAnswerOnAConsoleAndRedirected) {
                                  "Folmar==>     4 = 125 (17 cpi) \n"
                                  "Folmar==>  Enter (1-4) or 0 to End: ";
     for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.answer) + (c.haveNumber ? "" : " (a word)") + " from " + std::to_string(c.mainWidth));
+        SCOPED_TRACE(std::to_string(c.answer) + " read as " + std::to_string(c.read) + " from " + std::to_string(c.mainWidth));
         fresh();
-        if (c.haveNumber) fakeSetStdinInteger(c.answer);
-        std::strcpy(rs.outputFile, "D:\\other.txt");  // the question names the default all the same
+        if (c.read == number) fakeSetStdinInteger(c.answer);
+        if (c.read == word) fakeSetStdinWord();
+        std::strcpy(rs.outputFile, "D:\\other.txt");
+        rs.settingsRead = "C:\\Orvan\\Folmar.ini";
         rs.lineWidthPrint = c.settingsWidth;
         int width = c.mainWidth;
-        EXPECT_EQ(selectLineWidth(&width), c.goOn);
+        EXPECT_EQ(selectLineWidth(&width), c.outcome);
         EXPECT_EQ(width, c.width);
-        EXPECT_EQ(out(), c.settingsWidth ? "" : question);
-        if (c.settingsWidth == 0) EXPECT_EQ(fakeShownAtLastRead(), question.size());
+        const std::string noAnswer = "\nFolmar==>  No answer: set lineWidthPrint in C:\\Orvan\\Folmar.ini\n";
+        EXPECT_EQ(out(), c.settingsWidth ? "" : question + (c.read == nothing ? noAnswer : ""));
+        if (c.settingsWidth == 0) {
+            EXPECT_EQ(fakeShownAtLastRead(), question.size());
+        }
     }
 }
 
@@ -132,8 +140,8 @@ TEST_F(AllDrivesTest, GrandTotalsGetANewPageOnlyWhenTheyDoNotFit) {
     }
 }
 
-// One that cannot be opened: a wait, exit code 0; one on a full disk, or a walk
-// that stops: exit code 1. Each time the previous report stays as it was.
+// One that cannot be opened: the system's reason, a wait; one on a full disk,
+// or a walk that stops. Each is exit code 1, and the previous report stays.
 TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplete) {
     enum Fault { cannotOpen, fullDisk, walkStops };
     for (Fault fault : {cannotOpen, fullDisk, walkStops}) {
@@ -144,7 +152,7 @@ TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplet
         if (fault == cannotOpen) fakeFailOpen("C:\\FolmarAll.txt");
         if (fault == fullDisk) fakeFullDisk("C:\\FolmarAll.txt");
         if (fault == walkStops) fakeFailDir("C:\\A", 0, errorNotEnoughMemory);
-        EXPECT_EQ(runAllDrives(), fault == cannotOpen ? 0 : 1);
+        EXPECT_EQ(runAllDrives(), 1);
         const std::string text = out();
         EXPECT_EQ(text.substr(fault == cannotOpen ? 0 : text.find("Folmar==>  Unable")),
                   fault == fullDisk ? "Folmar==>  Unable to write the output file C:\\FolmarAll.txt \n"
@@ -154,6 +162,7 @@ TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplet
                                        : "Folmar==>  Unable to open the FolmarAll.txt output file \n"
                                          "Folmar==>  Most likely the disk drive is full \n"
                                          "Folmar==>  Program will terminate \n"
+                                         "Folmar==>  The system says: access denied\n"
                                          "Folmar==>  Press Enter to continue \n");
         EXPECT_EQ(fakeFileText("C:\\FolmarAll.txt"), "the previous report\n");
         EXPECT_EQ(fakeAbandonedReplacements(), fault == cannotOpen ? 0 : 1);

@@ -18,8 +18,9 @@ protected:
 };
 
 // The target as the walk starts it: from the root of its drive (of the
-// current one without a letter), without "*.*" or a last backslash; a lone
-// argument upper-cased; the last of several.
+// current one without a letter), but ".", ".." and ".\x" from the current
+// directory, without "*.*", a last backslash or a "." or ".." component; a
+// lone argument upper-cased; the last of several.
 TEST_F(StartUpTest, TargetsAreTakenFromTheRootOfTheirDrive) {
     struct Case { const char *cwd; std::vector<std::string> args; const char *curPath; };
     const Case cases[] = {
@@ -27,6 +28,10 @@ TEST_F(StartUpTest, TargetsAreTakenFromTheRootOfTheirDrive) {
         {"C:\\WORK", {"/L", "D:temp"}, "D:\\temp"}, {"E:\\x\\y", {"/L", "temp"}, "E:\\temp"},
         {"C:\\WORK", {"/L", "C:\\data\\*.*"}, "C:\\data"}, {"C:\\WORK", {"/L", "C:\\"}, "C:"},
         {"C:\\WORK", {"/L", "d:\\Mixed"}, "d:\\Mixed"},  {"C:\\WORK", {"C:\\one", "/S", "C:\\two"}, "C:\\two"},
+        {"E:\\x\\y", {"/L", "."}, "E:\\x\\y"},   {"E:\\x\\y", {"/L", ".."}, "E:\\x"},
+        {"E:\\x\\y", {".\\Sub\\.\\z"}, "E:\\x\\y\\SUB\\Z"}, {"E:\\x\\y", {"/L", "..\\..\\..\\q"}, "E:\\q"},
+        {"E:\\", {"/L", ".."}, "E:"},              {"E:\\x", {"/L", "C:\\a\\.\\..\\b\\."}, "C:\\b"},
+        {"E:\\x", {"/L", "c:/a"}, "c:\\/a"},   // a drive form keeps its slash on Windows
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args.empty() ? "no arguments" : c.args.back());
@@ -35,6 +40,65 @@ TEST_F(StartUpTest, TargetsAreTakenFromTheRootOfTheirDrive) {
         EXPECT_EQ(parse(c.args), 0);
         EXPECT_STREQ(rs.curPath, c.curPath);
         EXPECT_EQ(rs.driveLetter, c.curPath[0]);
+    }
+}
+
+// A Linux path (the host decides which arguments are) is the target in its
+// drive form as the host gives it, never upper-cased; the exact switch
+// spellings and drive forms are never handed to the host; a path on no
+// drive or too long is refused, unless all drives are walked.
+TEST_F(StartUpTest, LinuxPathsAreTargetsAndTheSwitchSpellingsStaySwitches) {
+    struct Case { std::vector<std::string> args; int code; const char *curPath; bool condensed; std::string text; };
+    const Case cases[] = {
+        {{"/usr/share/man"}, 0, "C:\\usr\\share\\man", false, ""},  {{"/home"}, 0, "C:\\home", false, ""},
+        {{"x/y", "/c"}, 0, "C:\\x\\y", true, ""},                 {{"/C", "/X:a/b.json"}, 0, "C:\\", true, ""},
+        {{"c:/usr/share"}, 0, "C:\\USR\\SHARE", false, ""},       {{"/L", "c:/usr/share/"}, 0, "c:\\usr\\share", false, ""},
+        {{"/L", "/srv"}, 1, "", false, "Folmar==>  /srv is on no drive\n"},  {{"/srv", "/ALL"}, 0, "", false, ""},
+        {{"/L", "/long"}, 1, "", false, "Folmar==>  Target path too long: /long...\n"},
+        {{"/usr/share/man", "/L", "D:\\x"}, 0, "D:\\x", false, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        fresh();
+        fakeSetLinuxHost(true);
+        fakeSetHostPath("/usr/share/man", HostPath::drivePath, "C:\\usr\\share\\man");
+        fakeSetHostPath("/home", HostPath::drivePath, "C:\\home");
+        fakeSetHostPath("x/y", HostPath::drivePath, "C:\\x\\y");
+        for (const char *never : {"/C", "/c", "/X:a/b.json", "c:/usr/share", "c:/usr/share/"})
+            fakeSetHostPath(never, HostPath::drivePath, "C:\\wrong");  // what a host would make of them
+        fakeSetHostPath("/srv", HostPath::onNoDrive);
+        fakeSetHostPath("/long", HostPath::tooLong);
+        EXPECT_EQ(parse(c.args), c.code);
+        EXPECT_FALSE(help);
+        if (c.code == 0 && c.curPath[0] != '\0') {
+            EXPECT_STREQ(rs.curPath, c.curPath);
+        }
+        EXPECT_EQ(rs.condensed, c.condensed);
+        EXPECT_EQ(out(), c.text);
+    }
+}
+
+// An all-drives run without an outputFile (or with the old default's) on a
+// Linux host writes FolmarAll.txt in the working directory; one that lies
+// on no drive is refused. Windows keeps C:\FolmarAll.txt.
+TEST_F(StartUpTest, TheDefaultReportFileOfALinuxHostIsInTheWorkingDirectory) {
+    struct Case { bool onLinux, onDrive; const char *outputFile; int code; const char *settled; };
+    const Case cases[] = {
+        {true, true, "C:\\FolmarAll.txt", 0, "C:\\home\\ann\\FolmarAll.txt"},
+        {true, true, "D:\\r.txt", 0, "D:\\r.txt"},
+        {false, true, "C:\\FolmarAll.txt", 0, "C:\\FolmarAll.txt"},
+        {true, false, "C:\\FolmarAll.txt", 1, "C:\\FolmarAll.txt"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.outputFile) + (c.onLinux ? " on Linux" : " on Windows"));
+        fresh();
+        fakeSetLinuxHost(c.onLinux);
+        c.onDrive ? fakeSetCurrentDirectory("C:\\home\\ann") : fakeSetCurrentDirectoryOffDrive("/srv/x");
+        std::strcpy(rs.outputFile, c.outputFile);
+        rs.runMode = RunMode::allDrives;
+        EXPECT_EQ(settleReportFile(), c.code);
+        EXPECT_STREQ(rs.outputFile, c.settled);
+        EXPECT_EQ(out(), c.code ? "Folmar==>  The current directory is on no drive: /srv/x\n" : "");
     }
 }
 

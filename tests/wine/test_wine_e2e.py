@@ -231,6 +231,9 @@ class AllDrivesTest(WineTest):
         self.assertIn("D:\\work\\sub" + "." * 87 + " 5,000,000,000", report)  # the answer 3: 112 wide
         stamp = re.search(r"\nCreating Directory List for Drive D on (.*) Hours \n", "\n".join(report)).group(1)
         self.assertTrue(before <= datetime.datetime.strptime(stamp, "%m-%d-%Y at %H:%M") <= datetime.datetime.now())
+        # Nothing to read for the width question (a scheduled task): exit code 1, no report.
+        out, report = self.all_drives("", "", code=1, exe=self.exe)
+        self.assertEqual((out[-1], report), ("Folmar==>  No answer: set lineWidthPrint in Folmar.ini", None))
 
     def test_windows_95_to_nul_keeps_the_console_width_and_asks_the_classic_query(self):
         # NUL is a character device: the width stays 78 after an answer outside 0 to 4.
@@ -263,9 +266,11 @@ class AllDrivesTest(WineTest):
                 ("C:\\Grüße.txt", "cp1252", "Grüße.txt")]:
             if made:
                 Path(DRIVE_C, made).write_bytes(b"the previous report\r\n")
-            out, _ = self.all_drives("outputFile = " + value + "\n", "4\n", encoding, exe=self.exe)
+            out, _ = self.all_drives("outputFile = " + value + "\n", "4\n", encoding, code=0 if made else 1,
+                                     exe=self.exe)
             refused = [line for line in out if line.endswith("Unable to open the FolmarAll.txt output file ")]
             self.assertEqual(bool(refused), made is None, value)
+            self.assertEqual(any(line.startswith("Folmar==>  The system says: ") for line in out), made is None, out)
             if made:
                 self.assertIn("Folmar==>  Output is in " + value.encode("cp1252", "replace").decode("cp1252"), out)
                 self.assertTrue(Path(DRIVE_C, made).read_bytes().startswith(b"Directory Size"), value)
