@@ -1,11 +1,12 @@
-// Reading one directory into an OpenDir: its entries in the file system's
-// order, their kinds and sizes, and which subdirectories the walk will
-// enter. Used by the walker's own enumerations and by the read-ahead
+// Reading one directory into an OpenDir: its entries in the order an NTFS
+// volume lists them, their kinds and sizes, and which subdirectories the
+// walk will enter. Used by the walker's own enumerations and by the read-ahead
 // threads alike; nothing here touches shared state.
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <algorithm>
 #include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -72,7 +73,9 @@ void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8
     Entry &entry = *(Entry *)at;
     uint16_t shortLength = (uint16_t)length;  // NAME_MAX is 255
     entry.kind = kind;
-    entry.flags = flags | (isUnsafeName(name, length) ? flagUnsafe : 0);
+    entry.flags = flags;
+    if (isUnsafeName(name, length))
+        entry.flags |= flagUnsafe | (std::memchr(name, '\\', length) != nullptr ? flagUnreachable : 0);
     std::memcpy(entry.length, &shortLength, sizeof shortLength);
     setSizes(entry, size, blocks);
     std::memcpy(at + sizeof(Entry), name, length);
@@ -129,6 +132,41 @@ void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome) {
     }
 }
 
+// Puts the records after "." in the order compareWindowsOrder gives, so
+// that every reader of them (the walker's enumerations, the read-ahead's
+// schedule) meets them so. The records are copied once in that order; the
+// file system's order is kept as long as it is the one (std::bad_alloc
+// when memory cannot be had).
+static void sortEntries(OpenDir *dir) {
+    uint32_t first = firstEntry(dir);
+    std::vector<uint32_t> order;
+    order.reserve(dir->count);
+    bool sorted = true;
+    for (uint32_t at = first; at < dir->records.used; at = nextEntry(dir, at)) {
+        if (!order.empty() && sorted) {
+            const Entry &before = entryAt(dir, order.back()), &entry = entryAt(dir, at);
+            sorted = compareWindowsOrder(nameOf(before), nameLengthOf(before), nameOf(entry),
+                                         nameLengthOf(entry)) <= 0;
+        }
+        order.push_back(at);
+    }
+    if (sorted) return;
+    std::sort(order.begin(), order.end(), [dir](uint32_t a, uint32_t b) {
+        const Entry &x = entryAt(dir, a), &y = entryAt(dir, b);
+        return compareWindowsOrder(nameOf(x), nameLengthOf(x), nameOf(y), nameLengthOf(y)) < 0;
+    });
+    Records sortedRecords;
+    char *out = sortedRecords.grow(dir->records.used);
+    std::memcpy(out, dir->records.data, first);
+    for (uint32_t at : order) {
+        uint32_t length = nextEntry(dir, at) - at;
+        std::memcpy(out + first, dir->records.data + at, length);
+        first += length;
+    }
+    std::swap(dir->records.data, sortedRecords.data);
+    std::swap(dir->records.capacity, sortedRecords.capacity);
+}
+
 bool readEntries(OpenDir *dir, bool searchable) {
     addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0, 0);
     Reading reading = {dir, 0};
@@ -143,7 +181,9 @@ bool readEntries(OpenDir *dir, bool searchable) {
     // Listed but not searchable: no size in it could be read. As on Windows,
     // access to such a directory is denied.
     struct stat st;
-    return outcome.searched || fstatat(dir->fd, ".", &st, 0) == 0;
+    if (!outcome.searched && fstatat(dir->fd, ".", &st, 0) != 0) return false;
+    sortEntries(dir);
+    return true;
 }
 
 uint64_t entrySize(const OpenDir *dir, Entry &entry) {
@@ -172,16 +212,14 @@ uint64_t allocatedOf(const OpenDir *dir, const Entry &entry) {
     return size + (512 - size % 512) % 512;
 }
 
-// The walker enters a subdirectory when its name does not begin with '.',
-// it can open it (a name Windows could hold), and the child's path with its
-// final backslash fits its path buffer.
+// The walker enters a subdirectory when it can open it (no backslash in its
+// name) and the child's path with its final backslash fits its path buffer.
 void findWalkSubdirs(OpenDir *dir) {
     dir->subdirs.clear();
     if (dir->windowsLength == 0) return;
     for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
         const Entry &entry = entryAt(dir, at);
-        if (entry.kind != kindDirectory || (entry.flags & flagUnsafe)) continue;
-        if (nameOf(entry)[0] == '.') continue;
+        if (entry.kind != kindDirectory || (entry.flags & flagUnreachable)) continue;
         size_t length = nameLengthOf(entry);  // bytes, at least as many as characters
         if (dir->windowsLength + length + 1 > maxWalkPath &&
             dir->windowsLength + utf8CharsIn(nameOf(entry), length) + 1 > maxWalkPath)
