@@ -132,35 +132,59 @@ void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome) {
     }
 }
 
+namespace {
+
+// A record to be put in order, with the first eight code units of its name
+// upper-cased as far as they are ASCII: a unit past ASCII is 0x80 and ends
+// the prefix, and the end of the name is 0. Every unit past ASCII, once
+// upper-cased, is above every ASCII one, so prefixes that differ order their
+// names; only equal ones need the names compared.
+struct Sorted {
+    uint64_t prefix;
+    uint32_t at;
+};
+
+uint64_t prefixOf(const char *name, size_t length) {
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 8; ++i) {
+        unsigned char c = i < length ? (unsigned char)name[i] : 0;
+        if (c >= 0x80) c = 0x80;
+        if (c >= 'a' && c <= 'z') c = (unsigned char)(c - 32);
+        prefix |= (uint64_t)c << (56 - 8 * i);
+        if (c == 0x80) break;
+    }
+    return prefix;
+}
+
+}  // namespace
+
 // Puts the records after "." in the order compareWindowsOrder gives, so
 // that every reader of them (the walker's enumerations, the read-ahead's
-// schedule) meets them so. The records are copied once in that order; the
-// file system's order is kept as long as it is the one (std::bad_alloc
-// when memory cannot be had).
+// schedule) meets them so. Unless they are in that order already, they are
+// copied once in it (std::bad_alloc when memory cannot be had).
 static void sortEntries(OpenDir *dir) {
     uint32_t first = firstEntry(dir);
-    std::vector<uint32_t> order;
+    std::vector<Sorted> order;
     order.reserve(dir->count);
+    auto before = [dir](const Sorted &a, const Sorted &b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        const Entry &x = entryAt(dir, a.at), &y = entryAt(dir, b.at);
+        return compareWindowsOrder(nameOf(x), nameLengthOf(x), nameOf(y), nameLengthOf(y)) < 0;
+    };
     bool sorted = true;
     for (uint32_t at = first; at < dir->records.used; at = nextEntry(dir, at)) {
-        if (!order.empty() && sorted) {
-            const Entry &before = entryAt(dir, order.back()), &entry = entryAt(dir, at);
-            sorted = compareWindowsOrder(nameOf(before), nameLengthOf(before), nameOf(entry),
-                                         nameLengthOf(entry)) <= 0;
-        }
-        order.push_back(at);
+        const Entry &entry = entryAt(dir, at);
+        order.push_back(Sorted{prefixOf(nameOf(entry), nameLengthOf(entry)), at});
+        sorted = sorted && (order.size() < 2 || !before(order.back(), order[order.size() - 2]));
     }
     if (sorted) return;
-    std::sort(order.begin(), order.end(), [dir](uint32_t a, uint32_t b) {
-        const Entry &x = entryAt(dir, a), &y = entryAt(dir, b);
-        return compareWindowsOrder(nameOf(x), nameLengthOf(x), nameOf(y), nameLengthOf(y)) < 0;
-    });
+    std::sort(order.begin(), order.end(), before);
     Records sortedRecords;
     char *out = sortedRecords.grow(dir->records.used);
     std::memcpy(out, dir->records.data, first);
-    for (uint32_t at : order) {
-        uint32_t length = nextEntry(dir, at) - at;
-        std::memcpy(out + first, dir->records.data + at, length);
+    for (const Sorted &one : order) {
+        uint32_t length = nextEntry(dir, one.at) - one.at;
+        std::memcpy(out + first, dir->records.data + one.at, length);
         first += length;
     }
     std::swap(dir->records.data, sortedRecords.data);
