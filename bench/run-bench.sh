@@ -21,17 +21,25 @@ ROUNDS=${ROUNDS:-7}
 WARMUP=${WARMUP:-2}
 BENCH_DIR=${BENCH_DIR:-/tmp/folmar-bench}
 TREE=$BENCH_DIR/tree-s$SCALE
-STAMP=$BENCH_DIR/tree-s$SCALE.made.txt
+STAMP=$BENCH_DIR/tree-s$SCALE.made2.txt
 
 [[ -x $FOLMAR ]] || { echo "$0: $FOLMAR not found; build it first (cmake -S . -B build && cmake --build build)" >&2; exit 1; }
 [[ -x /usr/bin/time ]] || { echo "$0: /usr/bin/time not found (Debian package 'time')" >&2; exit 1; }
 
-# The tree is made once and kept: its stamp holds make-tree's own figures.
+# The tree is made once and kept: its stamp holds make-tree's own figures. A
+# tree made before dot-directories were counted (its stamp .made.txt) gets
+# them anew without being made again; a fresh one gets the older stamp too.
+OLD_STAMP=$BENCH_DIR/tree-s$SCALE.made.txt
+if [[ ! -f $STAMP && -f $OLD_STAMP ]]; then
+    python3 "$REPO/bench/make-tree.py" --figures "$TREE" "$SCALE" > "$STAMP.tmp"
+    mv "$STAMP.tmp" "$STAMP"
+fi
 if [[ ! -f $STAMP ]]; then
     rm -rf "$TREE"
     mkdir -p "$BENCH_DIR"
     echo "making the scale-$SCALE tree in $TREE ..." >&2
     python3 "$REPO/bench/make-tree.py" "$TREE" "$SCALE" > "$STAMP.tmp"
+    sed -n 's/^dotless //p' "$STAMP.tmp" > "$OLD_STAMP"
     mv "$STAMP.tmp" "$STAMP"
 fi
 

@@ -7,7 +7,8 @@
 // printDirLine, after which its bytes join the drive's total), then each
 // subdirectory of D is walked in enumeration order. A directory's line
 // therefore follows the names of its own files and precedes every line of
-// its subtree. Names beginning with '.' are never entered; a directory that
+// its subtree. The "." and ".." entries are never entered (a name that only
+// begins with '.' is a directory like any other); a directory that
 // cannot be enumerated gets no line, nor does one whose path would pass
 // walkPathChars, nor a reparse point that is the same directory as one above
 // it in the branch: each of these is counted and noted as not read

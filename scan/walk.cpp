@@ -187,15 +187,18 @@ static void finishLevel(int depth) {
     parent.allBytes = addSaturating(parent.allBytes, done.allBytes);
 }
 
-// Reads the level's entries on to its next subdirectory, one whose name
-// does not begin with '.'; false when there is none left.
+// Reads the level's entries on to its next subdirectory, passing over the
+// "." and ".." entries (a name that only begins with '.' is a real
+// directory); false when there is none left.
 static bool nextSubdirectory(Level &level) {
     for (;;) {
         if (level.firstPending)
             level.firstPending = false;
         else if (!findNextFile(level.handle, &entry))
             return false;
-        if ((entry.attributes & fileAttributeDirectory) && entry.cFileName[0] != '.') return true;
+        const char *name = entry.cFileName;
+        bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+        if ((entry.attributes & fileAttributeDirectory) && !dots) return true;
     }
 }
 

@@ -1,9 +1,8 @@
 // floor-walk: the yardstick a directory walk is timed against. THREADS
 // threads share one stack of jobs; a job lists one directory with getdents64
 // and stats each entry that is no directory with fstatat (a directory is known
-// from d_type), and nothing else. Directories whose name begins with '.' are
-// neither counted nor entered, as in the report; symbolic links are not
-// followed. It prints the directories below DIR, the other entries and the sum
+// from d_type), and nothing else. Every directory but "." and ".." is
+// counted and entered, as in the report; symbolic links are not followed. It prints the directories below DIR, the other entries and the sum
 // of their sizes in make-tree.py's form, so its totals can be checked.
 //
 // Usage: floor-walk THREADS [--split] DIR
@@ -64,10 +63,8 @@ void push(Job job) {
     ready.notify_one();
 }
 
-// Counts the directory `name` of `dir` and queues it to be listed, unless
-// its name begins with '.'.
+// Counts the directory `name` of `dir` and queues it to be listed.
 void foundDir(const std::shared_ptr<Dir> &dir, const char *name, Totals &t) {
-    if (name[0] == '.') return;
     t.dirs += 1;
     push(Job{dir, name, {}});
 }

@@ -1,11 +1,12 @@
-// Reading one directory into an OpenDir: its entries in the file system's
-// order, their kinds and sizes, and which subdirectories the walk will
-// enter. Used by the walker's own enumerations and by the read-ahead
+// Reading one directory into an OpenDir: its entries in the order an NTFS
+// volume lists them, their kinds and sizes, and which subdirectories the
+// walk will enter. Used by the walker's own enumerations and by the read-ahead
 // threads alike; nothing here touches shared state.
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <algorithm>
 #include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -72,7 +73,9 @@ void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8
     Entry &entry = *(Entry *)at;
     uint16_t shortLength = (uint16_t)length;  // NAME_MAX is 255
     entry.kind = kind;
-    entry.flags = flags | (isUnsafeName(name, length) ? flagUnsafe : 0);
+    entry.flags = flags;
+    if (isUnsafeName(name, length))
+        entry.flags |= flagUnsafe | (std::memchr(name, '\\', length) != nullptr ? flagUnreachable : 0);
     std::memcpy(entry.length, &shortLength, sizeof shortLength);
     setSizes(entry, size, blocks);
     std::memcpy(at + sizeof(Entry), name, length);
@@ -129,6 +132,65 @@ void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome) {
     }
 }
 
+namespace {
+
+// A record to be put in order, with the first eight code units of its name
+// upper-cased as far as they are ASCII: a unit past ASCII is 0x80 and ends
+// the prefix, and the end of the name is 0. Every unit past ASCII, once
+// upper-cased, is above every ASCII one, so prefixes that differ order their
+// names; only equal ones need the names compared.
+struct Sorted {
+    uint64_t prefix;
+    uint32_t at;
+};
+
+uint64_t prefixOf(const char *name, size_t length) {
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 8; ++i) {
+        unsigned char c = i < length ? (unsigned char)name[i] : 0;
+        if (c >= 0x80) c = 0x80;
+        if (c >= 'a' && c <= 'z') c = (unsigned char)(c - 32);
+        prefix |= (uint64_t)c << (56 - 8 * i);
+        if (c == 0x80) break;
+    }
+    return prefix;
+}
+
+}  // namespace
+
+// Puts the records after "." in the order compareWindowsOrder gives, so
+// that every reader of them (the walker's enumerations, the read-ahead's
+// schedule) meets them so. Unless they are in that order already, they are
+// copied once in it (std::bad_alloc when memory cannot be had).
+static void sortEntries(OpenDir *dir) {
+    uint32_t first = firstEntry(dir);
+    std::vector<Sorted> order;
+    order.reserve(dir->count);
+    auto before = [dir](const Sorted &a, const Sorted &b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        const Entry &x = entryAt(dir, a.at), &y = entryAt(dir, b.at);
+        return compareWindowsOrder(nameOf(x), nameLengthOf(x), nameOf(y), nameLengthOf(y)) < 0;
+    };
+    bool sorted = true;
+    for (uint32_t at = first; at < dir->records.used; at = nextEntry(dir, at)) {
+        const Entry &entry = entryAt(dir, at);
+        order.push_back(Sorted{prefixOf(nameOf(entry), nameLengthOf(entry)), at});
+        sorted = sorted && (order.size() < 2 || !before(order.back(), order[order.size() - 2]));
+    }
+    if (sorted) return;
+    std::sort(order.begin(), order.end(), before);
+    Records sortedRecords;
+    char *out = sortedRecords.grow(dir->records.used);
+    std::memcpy(out, dir->records.data, first);
+    for (const Sorted &one : order) {
+        uint32_t length = nextEntry(dir, one.at) - one.at;
+        std::memcpy(out + first, dir->records.data + one.at, length);
+        first += length;
+    }
+    std::swap(dir->records.data, sortedRecords.data);
+    std::swap(dir->records.capacity, sortedRecords.capacity);
+}
+
 bool readEntries(OpenDir *dir, bool searchable) {
     addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0, 0);
     Reading reading = {dir, 0};
@@ -143,7 +205,9 @@ bool readEntries(OpenDir *dir, bool searchable) {
     // Listed but not searchable: no size in it could be read. As on Windows,
     // access to such a directory is denied.
     struct stat st;
-    return outcome.searched || fstatat(dir->fd, ".", &st, 0) == 0;
+    if (!outcome.searched && fstatat(dir->fd, ".", &st, 0) != 0) return false;
+    sortEntries(dir);
+    return true;
 }
 
 uint64_t entrySize(const OpenDir *dir, Entry &entry) {
@@ -172,16 +236,14 @@ uint64_t allocatedOf(const OpenDir *dir, const Entry &entry) {
     return size + (512 - size % 512) % 512;
 }
 
-// The walker enters a subdirectory when its name does not begin with '.',
-// it can open it (a name Windows could hold), and the child's path with its
-// final backslash fits its path buffer.
+// The walker enters a subdirectory when it can open it (no backslash in its
+// name) and the child's path with its final backslash fits its path buffer.
 void findWalkSubdirs(OpenDir *dir) {
     dir->subdirs.clear();
     if (dir->windowsLength == 0) return;
     for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
         const Entry &entry = entryAt(dir, at);
-        if (entry.kind != kindDirectory || (entry.flags & flagUnsafe)) continue;
-        if (nameOf(entry)[0] == '.') continue;
+        if (entry.kind != kindDirectory || (entry.flags & flagUnreachable)) continue;
         size_t length = nameLengthOf(entry);  // bytes, at least as many as characters
         if (dir->windowsLength + length + 1 > maxWalkPath &&
             dir->windowsLength + utf8CharsIn(nameOf(entry), length) + 1 > maxWalkPath)

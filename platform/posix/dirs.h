@@ -20,7 +20,9 @@
 namespace posix {
 
 enum : uint8_t { kindDirectory = 1, kindOther = 2 };
-enum : uint8_t { flagSizeKnown = 1, flagUnsafe = 2 };
+// flagUnsafe: the name is shown with '?' for its control characters and
+// backslashes; flagUnreachable: it holds a backslash, so no path can name it.
+enum : uint8_t { flagSizeKnown = 1, flagUnsafe = 2, flagUnreachable = 4 };
 
 // The head of one entry's record; the name follows it, NUL-terminated. The
 // records of a directory lie one after another, each known by its offset,
@@ -140,7 +142,9 @@ void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8
 // system's mount point or cannot be opened.
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
 // Reads the directory open as dir->fd into `dir` (which holds no entries):
-// "." first, then the entries in the order the file system gives them, the
+// "." first, then the entries in the order an NTFS volume lists them
+// (compareWindowsOrder), so that the walk and the read-ahead go through a
+// directory in the Windows build's order; the
 // type from the directory itself (stat'ed only when it does not say), and
 // the size of every non-directory. False (errno set) on a read error, and
 // when the directory can be listed but not searched, so that no size in it
@@ -165,8 +169,8 @@ uint64_t entrySize(const OpenDir *dir, Entry &entry);
 // size rounded up to whole blocks if that fails).
 uint64_t allocatedOf(const OpenDir *dir, const Entry &entry);
 // Fills dir->subdirs with the entries the walk will enter, in order: the
-// directories whose names Windows can hold, do not begin with '.', and fit
-// a walk path below dir->windowsLength. Empty when windowsLength is 0.
+// directories whose names a path can hold (no backslash) and that fit a
+// walk path below dir->windowsLength. Empty when windowsLength is 0.
 void findWalkSubdirs(OpenDir *dir);
 // Empties `dir` for reuse, closing its descriptor; large buffers are given
 // back so that memory follows the directories open now.

@@ -338,13 +338,14 @@ static OpenDir *refuse(OpenDir *dir, int err) {
 
 // Opens subdirectory `name` of the open directory `parent`, relative to its
 // descriptor, never through a link; nullptr when it cannot be entered
-// (errno EILSEQ for a name Windows could not hold, ELOOP for a directory
-// that is open already, up the branch).
+// (errno EILSEQ for a name with a backslash, ELOOP for a directory that is
+// open already, up the branch). A name with control characters is entered
+// by the name it was delivered under, '?' for each.
 static OpenDir *openChild(OpenDir *parent, const char *name, size_t keyLength, bool onDrive) {
     uint32_t at = lookUpEntry(parent, name);
     const Entry *entry = at == 0 ? nullptr : &entryAt(parent, at);
-    errno = entry != nullptr && (entry->flags & flagUnsafe) ? EILSEQ : ENOENT;
-    if (entry == nullptr || (entry->flags & flagUnsafe) || entry->kind != kindDirectory) return nullptr;
+    errno = entry != nullptr && (entry->flags & flagUnreachable) ? EILSEQ : ENOENT;
+    if (entry == nullptr || (entry->flags & flagUnreachable) || entry->kind != kindDirectory) return nullptr;
     if (parent->fd < 0 && !reopenDir(parent)) return nullptr;
     OpenDir *ahead = readAheadTake(parent, at);
     if (ahead != nullptr && leadsBackUp(ahead)) return refuse(ahead, ELOOP);

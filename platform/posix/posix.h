@@ -45,7 +45,10 @@ uint32_t driveTypeOfFileSystem(uint64_t magic, const char *mountType);
 
 // ---- Names and Windows paths (paths.cpp) ----
 
-// A name Windows could not hold: a backslash or a control character.
+// A name Windows could not hold: a backslash or a control character. A
+// control character is shown as '?' and its directory walked all the same;
+// a backslash would split the name in a path, so such a directory is never
+// entered.
 bool isUnsafeName(const char *name);
 // The same for the `length` bytes of `name` (no early stop: names are short).
 bool isUnsafeName(const char *name, size_t length);
@@ -55,6 +58,12 @@ inline char safeNameByte(char c) {
     return (u < 0x20 || u == 0x7F || c == '\\') ? '?' : c;
 }
 bool equalNoCase(const char *a, const char *b);
+// Orders two names (`aLength` and `bLength` bytes) as an NTFS volume lists
+// them: by their UTF-16 code units upper-cased, the shorter first when one
+// begins the other; names equal so (differing only in case) by their bytes.
+// Negative, 0 or positive as a comes before, is, or comes after b
+// (nameorder.cpp).
+int compareWindowsOrder(const char *a, size_t aLength, const char *b, size_t bLength);
 // `name` without its trailing dots and blanks, which Windows drops from a
 // path's components (so "a." and "a " name "a"); false when it has none, or
 // nothing else.

@@ -164,7 +164,7 @@ bool keepRecord(void *context, const FindData &data) {
 }
 
 // The record at `at` names a directory the walk will enter and the
-// read-ahead may list: not "." or "..", no name beginning with '.', no
+// read-ahead may list: not "." or "..", no
 // reparse point (the walker checks where it leads first), a name a search
 // path can hold, and a path within the walk's limit.
 bool walkedSubdir(const Listing *listing, size_t at, size_t directoryChars) {
@@ -172,7 +172,8 @@ bool walkedSubdir(const Listing *listing, size_t at, size_t directoryChars) {
     const char *name = nameAt(listing, at);
     if (!(head.attributes & FILE_ATTRIBUTE_DIRECTORY) || (head.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return false;
-    if (name[0] == '.' || std::strpbrk(name, "?*\\/") != nullptr) return false;
+    bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+    if (dots || std::strpbrk(name, "?*\\/") != nullptr) return false;
     return directoryChars + utf8Chars(name) + 1 <= (size_t)walkPathChars;
 }
 

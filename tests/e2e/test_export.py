@@ -1,7 +1,7 @@
 """The export of a real tree, read back by what it is made for: ncdu and gdu import the JSON and find the
 report's totals and the tree's (skipped, and says so, without them); Python's csv module reads the CSV, every
-row the tree's. Names beyond ASCII, no UTF-8, with commas, quotes and line breaks; a folder whose name Windows
-cannot hold (not read); a sparse file. The path as typed; a full disk (a tmpfs of 8 KiB, as root in a mount
+row the tree's. Names beyond ASCII, no UTF-8, with commas, quotes and line breaks (shown with '?'); a folder
+whose name holds a backslash (not read); a dot-folder; a sparse file. The path as typed; a full disk (a tmpfs of 8 KiB, as root in a mount
 namespace) fails the run."""
 
 import csv
@@ -10,7 +10,7 @@ import os
 
 import harness
 
-NAMES = ["plain", "co,mma", 'q"uote', "été 日本", "bad\udcff", "new\nline"]  # \udcff: the byte 0xFF
+NAMES = ["plain", "co,mma", 'q"uote', "été 日本", "bad\udcff", "new\nline", "back\\slash"]  # \udcff: the byte 0xFF
 HEADER = ["Path", "Bytes", "Files", "Subdirectories", "Subtree Files", "Subtree Bytes", "Read"]
 # The rows of the tree: the path as the report shows it, its files' bytes and count, its subdirectories, the
 # files and bytes of its subtree, read or not; the root's last.
@@ -18,7 +18,8 @@ ROWS = [["C:\\t\\plain\\sub", "0", "0", "0", "0", "0", "yes"], ["C:\\t\\plain", 
         ["C:\\t\\co,mma", "1001", "1", "0", "1", "1001", "yes"],
         ["C:\\t\\q\"uote", "2001", "1", "0", "1", "2001", "yes"],
         ["C:\\t\\été 日本", "3001", "1", "0", "1", "3001", "yes"], ["C:\\t\\bad?", "4001", "1", "0", "1", "4001", "yes"],
-        ["C:\\t\\new?line", "", "", "", "", "", "no"], ["C:\\t", "52428800", "1", "7", "6", "52438805", "yes"]]
+        ["C:\\t\\new?line", "5001", "1", "0", "1", "5001", "yes"], ["C:\\t\\back?slash", "", "", "", "", "", "no"],
+        ["C:\\t\\.dot", "9", "1", "0", "1", "9", "yes"], ["C:\\t", "52428800", "1", "9", "8", "52443815", "yes"]]
 
 
 class Export(harness.TreeTest):
@@ -40,19 +41,20 @@ class Export(harness.TreeTest):
             self.assertEqual((code, err), (0, "Folmar==>  1 directory could not be read; /E lists them \n"))
             reports.add(harness.masked(out))
         self.assertEqual(len(reports), 1, reports)  # the report is the same without and with either export
-        self.assertEqual(harness.totals(out), (8, 6, 52438805))
+        self.assertEqual(harness.totals(out), (10, 8, 52443815))
         with open(os.path.join(self.tmp, "out.csv"), encoding="utf-8", newline="") as f:
             text = f.read()
-        self.assertEqual((text[0], text.count("\n"), text.count("\r\n")), ("\ufeff", 9, 9))
+        self.assertEqual((text[0], text.count("\n"), text.count("\r\n")), ("\ufeff", 11, 11))
         table = list(csv.reader(io.StringIO(text[1:])))
         self.assertEqual((table[0], table[-1]), (HEADER, ROWS[-1]))
         self.assertCountEqual(table[1:], ROWS)
         read = harness.imported(os.path.join(self.tmp, "out.json"))
         if read is None:
             self.skipTest("ncdu and gdu are not installed: the JSON export is not read back")
-        files = [os.path.join(root, name, "f,\n" + name) for name in NAMES[:-1]] + [os.path.join(root, "sparse")]
+        files = [os.path.join(root, name, "f,\n" + name) for name in NAMES[:-1]] + [os.path.join(root, "sparse"),
+                                                                                os.path.join(root, ".dot", "hidden")]
         disk = sum(os.lstat(path).st_blocks * 512 for path in files)
-        self.assertEqual(read, (8, 6, 52438805, disk, 1, 52438805, disk))
+        self.assertEqual(read, (10, 8, 52443815, disk, 1, 52443815, disk))
 
     def test_path_as_typed_standard_output_and_a_full_disk(self):
         harness.make_tree(self.tmp, {"t/%03d" % i + "n" * 200: 1 for i in range(100)})

@@ -1,7 +1,8 @@
 """The reports over real Linux trees, by their directory lines and totals (the page text is the unit tests'):
-one path (links count their own size and are never followed, dot-directories are skipped, a name Windows could
-not hold is counted but not entered, and named on standard error; drive C is / without FOLMAR_DRIVES), all
-drives into the report file (fixed and remote, not CD-ROM, removable or missing), started on no drive."""
+one path (links count their own size and are never followed, dot-directories are walked, a name with a control
+character is walked and shown with '?', one with a backslash is counted but not entered, and named on standard
+error; drive C is / without FOLMAR_DRIVES), subdirectories in the order Windows lists them, all drives into the
+report file (fixed and remote, not CD-ROM, removable or missing), started on no drive."""
 
 import os
 import re
@@ -9,15 +10,17 @@ import re
 import harness
 
 TREE = {"t/.dotfile": 11, "t/notes %s %n.txt": 42, "t/.cache/hidden.bin": 5000, "t/real/big.bin": 1 << 20,
-        "t/real/100% %s %n/disk.raw": 5 << 30, "t/real/100% %s %n/a\x01b/inside": 1000,
-        "t/real/100% %s %n/a?b/real.bin": 20}  # the last two shown alike
+        "t/real/100% %s %n/disk.raw": 5 << 30, "t/real/100% %s %n/a\tb/inside": 1000,
+        "t/real/100% %s %n/a?b/real.bin": 20, "t/real/100% %s %n/b\\s/kept": 300}  # a\tb and a?b shown alike
 LINKS = {"t/filelink": "real/big.bin", "t/dangling": "nowhere/at/all", "t/dirlink": "real", "t/real/up": ".."}
 
 LINES = [  # the directory lines, 125 wide when redirected
     "C:\\t" + "." * 118 + " 83",                        # 11 + 42 + links of 12, 14 and 4
+    "C:\\t\\.cache" + "." * 108 + " 5,000",
     "C:\\t\\real" + "." * 106 + " 1,048,578",           # big.bin and the link up
     "C:\\t\\real\\100% %s %n" + "." * 91 + " 5,368,709,120",
-    "C:\\t\\real\\100% %s %n\\a?b" + "." * 98 + " 20",  # once: a\x01b is counted, never entered
+    "C:\\t\\real\\100% %s %n\\a?b" + "." * 95 + " 1,000",  # a\tb: the tab comes before '?'
+    "C:\\t\\real\\100% %s %n\\a?b" + "." * 98 + " 20",  # b\\s is counted, never entered
 ]
 
 
@@ -28,13 +31,25 @@ class Reports(harness.TreeTest):
         for link, target in LINKS.items():
             os.symlink(target, os.path.join(self.tmp, link))
         unread = {"": "Folmar==>  1 directory could not be read; /E lists them \n",
-                  "/E": "Folmar==>  Unable to read C:\\t\\real\\100% %s %n\\a?b (name this system cannot hold) \n"}
+                  "/E": "Folmar==>  Unable to read C:\\t\\real\\100% %s %n\\b?s (name this system cannot hold) \n"}
         for (mode, value), switch in zip(harness.READAHEAD_MODES.items(), ["", "/E", ""]):
             code, out, err = harness.run_folmar(["/L", "C:\\t"] + switch.split(), drives="C=" + self.tmp, cwd=self.tmp,
                                                 readahead=value)
             self.assertEqual((code, err), (0, unread[switch]), mode)
             self.assertEqual([line for line in out.split("\n") if line.startswith("C:")], LINES, mode)
-            self.assertEqual(harness.totals(out), (5, 9, 5369757801), mode)
+            self.assertEqual(harness.totals(out), (7, 11, 5369763801), mode)
+
+    def test_subdirectories_in_the_order_windows_lists_them(self):
+        # By UTF-16 units upper-cased: '_' after the letters, a shorter name first, a character past U+FFFF
+        # (a surrogate pair) before U+FFE6; dotless i and sharp s keep their own place; names that only
+        # Linux can hold apart (A and a) by their bytes.
+        order = ["10", "9", "A", "a", "a b", "ab", "alpha", "Beta", "eclair", "I", "zeta", "_under", "\u00c9clair",
+                 "\u00df", "\u0131", "\u00ff", "\u0178x", "\U0001f600", "\uffe6"]
+        harness.make_tree(self.tmp, {"t/" + name: None for name in reversed(order)})
+        for mode, value in harness.READAHEAD_MODES.items():
+            code, out, _ = harness.run_folmar(["/L", "C:\\t"], drives="C=" + self.tmp, readahead=value)
+            lines = [line.encode("latin-1").decode() for line in out.split("\n") if line.startswith("C:\\t\\")]
+            self.assertEqual([re.sub(r"\.+ 0$", "", line) for line in lines], ["C:\\t\\" + name for name in order], mode)
 
     def test_without_a_mapping_drive_c_is_the_root(self):
         harness.make_tree(self.tmp, {"a/f": 1000})

@@ -118,6 +118,21 @@ TEST(Enumeration, DotFirstDirectoriesByBitLinksByTheirOwnSize) {
     EXPECT_TRUE(list("C:\\e\\five\\*.*").empty());
 }
 
+// By UTF-16 units upper-cased, "." first: a byte that is no UTF-8 reads as U+FFFD, an encoded lone surrogate
+// as itself, a character past U+FFFF as its pair; names equal so by their bytes; dotless i is no I.
+TEST(Enumeration, EntriesInTheOrderAnNtfsVolumeListsThem) {
+    const std::vector<std::string> order = {".", "A", "a", "B", "I", "_", "\xc3\x84", "\xc3\xa4", "\xc4\xb1",
+                                            "\xed\xa0\x80", "\xf0\x9f\x98\x80", "\xef\xbf\xa6", "\xef\xbf\xbd", "\xff"};
+    for (size_t i = order.size(); i-- > 1;) make({"ord/" + order[i] + (i % 2 ? "=1" : "/")});
+    FindData data;
+    FindHandle handle = findFirstFile("C:\\ord\\*.*", &data, true);
+    std::vector<std::string> names;
+    do names.push_back(data.cFileName);
+    while (findNextFile(handle, &data));
+    findClose(handle);
+    EXPECT_EQ(names, order);
+}
+
 // Even when its path no longer leads there; once it is closed, it is read afresh.
 TEST(Enumeration, OpenDirectoryIsServedFromWhatWasReadAndOpensItsChildren) {
     make({"p/kept=1", "p/gone=2", "p/child/f=4"});
@@ -277,14 +292,15 @@ TEST(ReadAhead, WalkTakesWhatWasReadAheadUnlessItChanged) {
     EXPECT_EQ(posix::readAheadCounts().rejected - before.rejected, 5u);  // gone, replaced, changed, one, two
 }
 
-// No dot-directory, unsafe name or link; paths past 259 characters are read ahead as the walk enters them.
+// Dot-directories and names with a control character are read ahead; a name with a backslash or a link is
+// not; paths past 259 characters are read ahead as the walk enters them.
 TEST(ReadAhead, NeverReadsWhatTheWalkWouldNotEnter) {
     std::string d = "skip/" + std::string(125, 'd') + "/";
     make({"skip/plain/", "skip/.hidden/b/", "skip/c\x01/", "skip/b\\s/"});
     make({"skip/" + std::string(250, 'f') + "/", "skip/" + std::string(251, 'o') + "/"});
     make({d + std::string(124, 'e') + "/", d + std::string(125, 'x') + "/"});
     ASSERT_EQ(symlink("plain", native("skip/link").c_str()), 0);
-    EXPECT_EQ(heldAhead("C:\\skip"), 6u);  // plain, the 250, the 251, the 125 and both below it
+    EXPECT_EQ(heldAhead("C:\\skip"), 9u);  // plain, .hidden, b, c\x01, the 250, the 251, the 125 and both below it
 }
 
 TEST(ReadAhead, WindowHoldsAtMostItsDirectoriesAndEntries) {

@@ -6,7 +6,7 @@
 class ExportTest : public FolmarTest {
 protected:
     // C:\T: two files, one named with a quote and a control character, S,"1"
-    // with a file and an empty E, D that cannot be read, a dot directory.
+    // with a file and an empty E, D that cannot be read, a dot directory .h.
     void prepare() override {
         fakeAddDrive('C', driveFixed);
         fakeAddFile("C:\\T\\a", 10);
@@ -26,12 +26,15 @@ static const std::string json = "[1,2,{\"progname\":\"folmar\",\"progver\":\"5.1
                                  "[{\"name\":\"S,\\\"1\\\"\"},\n"
                                  "{\"name\":\"x\",\"asize\":1,\"dsize\":4096},\n"
                                  "[{\"name\":\"E\"}]],\n"
-                                 "[{\"name\":\"D\",\"read_error\":true}]]]\n";
+                                 "[{\"name\":\"D\",\"read_error\":true}],\n"
+                                 "[{\"name\":\".h\"},\n"
+                                 "{\"name\":\"z\",\"asize\":9,\"dsize\":4096}]]]\n";
 static const std::string csv = "\xEF\xBB\xBFPath,Bytes,Files,Subdirectories,Subtree Files,Subtree Bytes,Read\r\n"
                                "\"C:\\T\\S,\"\"1\"\"\\E\",0,0,0,0,0,yes\r\n"
                                "\"C:\\T\\S,\"\"1\"\"\",1,1,1,1,1,yes\r\n"
                                "C:\\T\\D,,,,,,no\r\n"
-                               "C:\\T,5010,2,3,3,5011,yes\r\n";
+                               "C:\\T\\.h,9,1,0,1,9,yes\r\n"
+                               "C:\\T,5010,2,4,4,5020,yes\r\n";
 
 // The same export with and without /C and with showDirs=N, from /X: or the
 // settings (the command line wins), and the report of a run without it.
@@ -77,7 +80,7 @@ TEST_F(ExportTest, AllDrivesExportHasAFolderOfTheDrives) {
     const std::string text = fakeFileText("D:\\all.json");
     EXPECT_EQ(text.substr(0, text.find("[{\"name\":\"T\"}")), json.substr(0, json.find('\n') + 1) +
                                                                  "[{\"name\":\"All drives\"},\n[{\"name\":\"C:\\\\\"},\n");
-    EXPECT_TRUE(endsWith(text, "true}]]],\n[{\"name\":\"D:\\\\\"}]]]\n"));
+    EXPECT_TRUE(endsWith(text, "\"asize\":9,\"dsize\":4096}]]],\n[{\"name\":\"D:\\\\\"}]]]\n"));
 }
 
 // Each refused before anything is walked, or failed after the walk; exit

@@ -24,9 +24,9 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
     struct Case { const char *name; void (*tree)(); const char *target; Listing showDirs; uint32_t dirs, files;
                   uint64_t total; std::string listed, notListed; bool shortNames; };
     const Case cases[] = {
-        {"dot directories are skipped, dot files count, '-' is no dot", [] {
+        {"dot directories and dot files count; only the . and .. entries are passed over", [] {
              fakeAddFile("C:\\T\\.profile", 7), fakeAddFile("C:\\T\\.cache\\big", 1000), fakeAddFile("C:\\T\\-x\\c", 5);
-         }, "C:\\T", Listing::longNames, 1, 2, 12, "C:\\T\\-x..", ".cache", false},
+         }, "C:\\T", Listing::longNames, 2, 3, 1012, "C:\\T\\.cache" + dots(61) + " 1,000\n", "C:\\T\\..", false},
         {"an unopenable directory is counted, not listed", [] { fakeAddFile("C:\\R\\b\\y", 2), fakeFailDir("C:\\R\\b"); },
          "C:\\R", Listing::longNames, 1, 0, 0, "C:\\R..", "C:\\R\\b", false},
         {"a failed file pass (its directory pass opens) still gives a line, silently",
