@@ -1,6 +1,7 @@
-// The directories a run could not read: counted over the whole run and,
-// under /E, kept as the lines of the list written to standard error at its
-// end (without /E the run's end says how many). The lines wait in a fixed
+// The directories a run could not read, and those its patterns left out:
+// counted over the whole run and, under /E, kept as the lines of the list
+// written to standard error at its end (without /E the run's end says how
+// many could not be read). The lines wait in a fixed
 // buffer that spills into a scratch file when it is full, so memory stays
 // the same however many there are; when no scratch file can be had, a full
 // buffer goes to standard error at once, so that no line is ever lost.
@@ -95,13 +96,19 @@ static const char *reasonOf(uint32_t errorCode) {
     }
 }
 
+// Called before the first line of a run is counted: nothing of an earlier
+// run is kept.
+static void startList() {
+    if (rs.notReadCount + rs.excludedCount != 0) return;
+    keptUsed = 0;
+    if (spill != nullptr) std::fclose(spill);
+    spill = nullptr;
+    spillFailed = false;
+}
+
 void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char *name) {
-    if (rs.notReadCount++ == 0) {  // the first of this run: nothing of an earlier one is kept
-        keptUsed = 0;
-        if (spill != nullptr) std::fclose(spill);
-        spill = nullptr;
-        spillFailed = false;
-    }
+    startList();
+    rs.notReadCount += 1;
     if (!rs.listNotRead) return;
     keepText("Folmar==>  Unable to read ");
     keep(path, length);
@@ -114,8 +121,20 @@ void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char
     keepText(") \n");
 }
 
+void noteExcluded(const char *path, size_t length, const char *name, const char *pattern) {
+    startList();
+    rs.excludedCount += 1;
+    if (!rs.listNotRead) return;
+    keepText("Folmar==>  Excluded ");
+    keep(path, length);
+    keep(name, std::strlen(name));
+    keepText(" (");
+    keep(pattern, std::strlen(pattern));
+    keepText(") \n");
+}
+
 void printNotRead() {
-    if (rs.notReadCount == 0) return;
+    if (rs.notReadCount + rs.excludedCount == 0) return;
     if (spill != nullptr) std::fflush(spill);
     printSpill();
     printKept();

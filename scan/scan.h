@@ -24,6 +24,9 @@ void processDirs();
 // out of memory or open files, a drive's total went down (rs.runAborted), or
 // standard output can no longer be written (rs.stdoutFailed).
 bool walkStopped();
+// Tells the platform, before the first walk, which directories the
+// patterns leave out, so that it never reads one ahead of the walk.
+void useExclusions();
 
 // ---- rollup.cpp ----
 // The end of a drive's walk under /C: the pending first-level line is
@@ -36,5 +39,5 @@ void foldDriveTotals();
 
 // ---- notread.cpp ----
 // Under /E, the kept list on standard error, one directory a line with its
-// reason. Changes no counter.
+// reason (or the pattern that left it out). Changes no counter.
 void printNotRead();
