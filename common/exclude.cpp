@@ -72,7 +72,7 @@ size_t charAt(const Text &text, size_t at, uint32_t *code) {
 }
 
 // `pattern` matches the whole of `text`: '*' any run of characters, '?'
-// one, every other character itself without regard to case.
+// one but '\', every other character itself without regard to case.
 bool matches(const char *pattern, const Text &text) {
     size_t p = 0, t = 0, starP = 0, starT = 0;
     bool star = false;
@@ -85,7 +85,7 @@ bool matches(const char *pattern, const Text &text) {
             star = true;
             starP = p += 1;
             starT = t;
-        } else if (pBytes != 0 && (pc == '?' || upperCase(pc) == upperCase(tc))) {
+        } else if (pBytes != 0 && ((pc == '?' && tc != '\\') || upperCase(pc) == upperCase(tc))) {
             p += pBytes;
             t += tBytes;
         } else if (star) {
@@ -130,14 +130,26 @@ const char *unmatchablePattern() {
     return nullptr;
 }
 
+namespace {
+
+// `pattern` matches the directory `name` below the `parentLength` bytes of
+// `parentPath`: a name pattern the name, a path pattern the whole path. A
+// path pattern whose last part holds no '*' matches only where that part
+// matches the name, which is looked at first: most paths fail there.
+bool matchesDirectory(const char *pattern, const char *parentPath, size_t parentLength, const char *name) {
+    const char *last = std::strrchr(pattern, '\\');
+    if (last == nullptr) return matches(pattern, Text{"", 0, name});
+    if (std::strchr(last, '*') == nullptr && !matches(last + 1, Text{"", 0, name})) return false;
+    return matches(pattern, Text{parentPath, parentLength, name});
+}
+
+}  // namespace
+
 const char *excludingPattern(const char *parentPath, size_t parentLength, const char *name, const char *shortName) {
     const char *pattern = rs.excludePatterns;
     for (int i = 0; i < rs.excludePatternCount; ++i, pattern += std::strlen(pattern) + 1) {
-        bool byPath = std::strchr(pattern, '\\') != nullptr;
-        const char *head = byPath ? parentPath : "";
-        size_t headLength = byPath ? parentLength : 0;
-        if (matches(pattern, Text{head, headLength, name})) return pattern;
-        if (shortName[0] != '\0' && matches(pattern, Text{head, headLength, shortName})) return pattern;
+        if (matchesDirectory(pattern, parentPath, parentLength, name)) return pattern;
+        if (shortName[0] != '\0' && matchesDirectory(pattern, parentPath, parentLength, shortName)) return pattern;
     }
     return nullptr;
 }

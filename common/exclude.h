@@ -3,7 +3,7 @@
 // that could never match, and matched against each subdirectory the walk
 // meets. A pattern without '\' matches a directory's name; one with '\'
 // its whole path from the drive. '*' stands for any run of characters ('\'
-// among them), '?' for one; letters compare without regard to case, as
+// among them), '?' for one but '\'; letters compare without regard to case, as
 // Windows compares names.
 #pragma once
 

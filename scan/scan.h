@@ -11,7 +11,9 @@
 // cannot be enumerated gets no line, nor does one whose path would pass
 // walkPathChars, nor a reparse point that is the same directory as one above
 // it in the branch: each of these is counted and noted as not read
-// (notread.cpp). The walk tells each of these steps to the sinks of the run
+// (notread.cpp). A subdirectory an exclusion pattern leaves out
+// (common/exclude.h) is neither entered nor counted, only noted. The walk
+// tells each of these steps to the sinks of the run
 // (common/sink.h): the report's sink lists the file names, the export's
 // sink writes the whole walk.
 #pragma once

@@ -82,7 +82,8 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
 
 // Patterns from /I: and the settings (the key repeated, ';' between them)
 // leave directories out: by name, or by the whole path from the drive (a
-// doubled backslash of the target is one); '*' and '?', letters in any case.
+// doubled backslash of the target is one); '*' and '?' (never a '\'),
+// letters in any case.
 // A directory left out is in no count; the last line of standard error says
 // how many and the patterns. Each file's size is a power of ten of its own.
 TEST_F(WalkTest, PatternsLeaveDirectoriesOutByNameOrPathInAnyCase) {
@@ -96,7 +97,7 @@ TEST_F(WalkTest, PatternsLeaveDirectoriesOutByNameOrPathInAnyCase) {
         {{"C:\\T", "/I:\xc3\xa9t\xc3\xa9"}, "exclude=build1;build12 ; a comment\nexclude=x\n", "2", "11",
          "Folmar==>  4 directories excluded (build1;build12;x;\xc3\xa9t\xc3\xa9) \n"},
         {{"/L", "\\T", "/I:C:\\T\\x"}, "", "5", "1,110,011", "Folmar==>  1 directory excluded (C:\\T\\x) \n"},
-        {{"C:\\T", "/I:*.*"}, "", "8", "1,111,111", "Folmar==>  0 directories excluded (*.*) \n"},
+        {{"C:\\T", "/I:*.*;C:\\T?x"}, "", "8", "1,111,111", "Folmar==>  0 directories excluded (*.*;C:\\T?x) \n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.err);
