@@ -6,10 +6,12 @@
 
 #include "app/internal.h"
 #include "common/console.h"
+#include "common/exclude.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/text.h"
 #include "common/version.h"
+#include "scan/scan.h"
 
 // Characters shown of a path that is refused as too long, before "...".
 static const size_t shownPathChars = 60;
@@ -18,6 +20,13 @@ static const size_t shownPathChars = 60;
 // arguments are upper-cased, used when /X: is applied.
 static char exportArgument[sizeof rs.exportFile];
 static bool exportArgumentTooLong = false;
+
+// The patterns of the "/I:" arguments as they were typed, each
+// NUL-terminated, one after another; the next to be applied; and whether
+// one did not fit (the run is then refused).
+static char excludeArguments[excludeStoreBytes];
+static size_t excludeArgumentsUsed = 0, excludeArgumentsTaken = 0;
+static bool excludeArgumentTooLong = false;
 
 // The target argument while it is normalised (520 characters), and whether
 // it was longer than that.
@@ -68,6 +77,47 @@ void keepExportArgument(int argc, char **argv) {
         std::memcpy(exportArgument, arg + 3, length);
         exportArgument[length] = '\0';
     }
+}
+
+void keepExcludeArguments(int argc, char **argv) {
+    excludeArgumentsUsed = excludeArgumentsTaken = 0;
+    excludeArgumentTooLong = false;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (arg[0] != '/' || (arg[1] != 'I' && arg[1] != 'i') || arg[2] != ':') continue;
+        size_t length = std::strlen(arg + 3);
+        if (excludeArgumentsUsed + length + 1 > sizeof excludeArguments) {
+            excludeArgumentTooLong = true;
+            continue;
+        }
+        std::memcpy(excludeArguments + excludeArgumentsUsed, arg + 3, length + 1);
+        excludeArgumentsUsed += length + 1;
+    }
+}
+
+// The next kept "/I:" pattern goes to the store.
+static void applyExcludeArgument() {
+    if (excludeArgumentTooLong) rs.excludeTooMany = true;
+    if (excludeArgumentsTaken >= excludeArgumentsUsed) return;
+    const char *patterns = excludeArguments + excludeArgumentsTaken;
+    addExcludePatterns(patterns);
+    excludeArgumentsTaken += std::strlen(patterns) + 1;
+}
+
+int checkExclusions() {
+    if (rs.excludeTooMany) {
+        conText("Folmar==>  Too many exclusion patterns: at most 64, 4,096 bytes together, each 259 characters \n");
+        return 1;
+    }
+    const char *pattern = unmatchablePattern();
+    if (pattern != nullptr) {
+        conText("Folmar==>  The exclusion pattern \"");
+        conClean(pattern);
+        conText("\" can never match a directory \n");
+        return 1;
+    }
+    useExclusions();
+    return 0;
 }
 
 static void upperCaseInPlace(char *text) {
@@ -191,6 +241,9 @@ void applySwitch(char *arg) {
         if (arg[1] != ':') break;
         std::memcpy(rs.exportFile, exportArgument, sizeof rs.exportFile);
         rs.exportTooLong = exportArgumentTooLong;
+        break;
+    case 'I':  // "/I:" and a pattern, kept as typed
+        if (arg[1] == ':') applyExcludeArgument();
         break;
     default: break;
     }

@@ -34,6 +34,15 @@ void applySwitch(char *arg);
 // characters when it is longer than rs.exportFile holds); called before
 // anything upper-cases the arguments.
 void keepExportArgument(int argc, char **argv);
+// Keeps the patterns of the "/I:" arguments as they were typed, in order;
+// called before anything upper-cases the arguments. applySwitch adds each
+// to the store when its switch comes.
+void keepExcludeArguments(int argc, char **argv);
+// The exclusion patterns of the settings and the command line, before the
+// walk: 0 after telling the platform which directories they leave out, or
+// 1 after a message when there are more than the store holds or one can
+// never match a directory.
+int checkExclusions();
 // `message` followed by the first 60 characters of `text` and "..."; returns
 // the exit code 1.
 int rejectLongPath(const char *message, const char *text);

@@ -2,12 +2,14 @@
 // switches and target, banner, system level, clock, the nothing-to-do stop,
 // the line width, then one of the two runs; and the end of every run.
 #include <cstdio>
+#include <cstring>
 
 #include "app/internal.h"
 #include "common/console.h"
 #include "common/output.h"
 #include "common/progress.h"
 #include "common/runstate.h"
+#include "common/text.h"
 #include "common/sink.h"
 #include "common/version.h"
 #include "report/report.h"
@@ -111,10 +113,38 @@ static void printNotListedCount() {
     errText(line);
 }
 
+// With patterns given and a walk begun: one line, last on standard error,
+// that says how many directories they left out, and the patterns.
+static void printExcludedCount() {
+    if (rs.excludePatternCount == 0 || !rs.walkBegun) return;
+    static char line[excludeStoreBytes + 128];
+    char digits[21];
+    u64Digits(rs.excludedCount, digits);
+    const char *count = formatGrouped(digits, 26);
+    while (*count == ' ') ++count;
+    if (rs.excludedCount == 1)
+        std::snprintf(line, sizeof line, "Folmar==>  %s directory excluded (", count);
+    else
+        std::snprintf(line, sizeof line, "Folmar==>  %s directories excluded (", count);
+    size_t at = std::strlen(line);
+    const char *pattern = rs.excludePatterns;
+    for (int i = 0; i < rs.excludePatternCount; ++i, ++pattern) {
+        if (i > 0) line[at++] = ';';
+        for (uint32_t code; *pattern != '\0'; pattern += displayChar(pattern, &code)) {
+            size_t bytes = (size_t)displayChar(pattern, &code);  // a control character or invalid byte: '?'
+            std::memcpy(line + at, code == '?' ? "?" : pattern, code == '?' ? 1 : bytes);
+            at += code == '?' ? 1 : bytes;
+        }
+    }
+    std::memcpy(line + at, ") \n", 4);
+    errText(line);
+}
+
 // Every run ends here: files closed, output flushed, the progress display
 // erased, the directories that could not be read named on standard error
 // under /E (with the count of those the list had no room for; else their
-// count, last of all), the code handed back; 1 when
+// count), the count of those left out by patterns last of all, the code
+// handed back; 1 when
 // standard output could not be written, whatever the run said.
 static int finish(int code) {
     closeFiles();
@@ -129,6 +159,7 @@ static int finish(int code) {
         code = 1;
     }
     if (!rs.listNotRead) printNotReadCount();
+    printExcludedCount();
     return code;
 }
 
@@ -146,6 +177,7 @@ int folmarMain(int argc, char **argv) {
     ToolRequest request = toolRequest(argc, argv);
     if (request != ToolRequest::none) return answerToolRequest(request);
     keepExportArgument(argc, argv);
+    keepExcludeArguments(argc, argv);
     clearScreen();
     rs.stdoutRedirected = !stdoutIsCharDevice();
     upperCaseLoneArgument(argc, argv);
@@ -159,6 +191,7 @@ int folmarMain(int argc, char **argv) {
     int code = normaliseTarget();
     if (code == 0) code = settleReportFile();
     if (code == 0) code = chooseExport();
+    if (code == 0) code = checkExclusions();
     if (code != 0) return finish(code);
     printBanner();
     if (!determineOsLevel()) return finish(0);

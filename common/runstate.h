@@ -34,6 +34,8 @@ inline constexpr int widestLineWidth = printerPitches[3].lineWidth;
 inline constexpr int consoleLineWidth = 78;
 // The size column at the right edge of a directory line.
 inline constexpr int sizeColumnWidth = 14;
+// The store of the exclusion patterns, their terminators included.
+inline constexpr int excludeStoreBytes = 4096;
 
 struct RunState {
     // ---- settings and modes (run control, settings file) ----
@@ -54,6 +56,12 @@ struct RunState {
     bool listNotRead;           // /E: list the directories that could not be read
     OsLevel osLevel;
     const char *settingsRead;   // the settings file's path as it was opened, or null
+
+    // ---- exclusions (exclude=, /I:; common/exclude.h) ----
+    char excludePatterns[excludeStoreBytes]; // the patterns, each NUL-terminated, one after another
+    int excludePatternCount;    // patterns held
+    bool excludeTooMany;        // a pattern found no room: the run is refused
+    bool excludeByPath;         // some pattern holds '\': paths are matched, not names alone
 
     // ---- the line width and its columns: set by setLineWidth alone ----
     int lineWidth;              // width of a directory line that carries a size
@@ -81,6 +89,8 @@ struct RunState {
     bool runAborted;            // the walk stopped: out of memory or open files, or a total went down
     uint64_t notReadCount;      // directories the walk could not read, over the run
     uint64_t notListedCount;    // of those, under /E, the ones the list had no room for
+    uint64_t excludedCount;     // directories a pattern left out, over the run
+    bool walkBegun;             // a walk of this run has started
     uint64_t i64GrandDirs;      // grand totals, each saturating
     uint64_t i64GrandFiles;
     uint64_t i64GrandAlloc;

@@ -39,3 +39,8 @@ void deliverDirNotRead(uint32_t errorCode, const char *path, size_t length, cons
     for (const Sink *sink : sinks)
         if (sink != nullptr && sink->dirNotRead != nullptr) sink->dirNotRead(errorCode, path, length, name);
 }
+
+void deliverDirExcluded(const char *path, size_t length, const char *name) {
+    for (const Sink *sink : sinks)
+        if (sink != nullptr && sink->dirExcluded != nullptr) sink->dirExcluded(path, length, name);
+}

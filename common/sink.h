@@ -15,7 +15,7 @@
 //
 // Walk order of the events of one directory D: dirEntered(D), fileListed
 // for each of D's files, dirFilesDone (after D's line was handed on), then
-// for each subdirectory either its own events or dirNotRead, then
+// for each subdirectory either its own events, dirNotRead or dirExcluded, then
 // dirFinished(D) with the figures of D's whole subtree. A directory that
 // holds no entry at all (an empty drive root) is entered and finished
 // without dirFilesDone: it gets no report line.
@@ -49,6 +49,9 @@ struct Sink {
     // A directory counted and never entered: the first `length` bytes of
     // `path`, then `name` when it is not null; `errorCode` says why.
     void (*dirNotRead)(uint32_t errorCode, const char *path, size_t length, const char *name);
+    // A directory a pattern left out: not entered, not counted; its path as
+    // for dirNotRead, `name` its long name.
+    void (*dirExcluded)(const char *path, size_t length, const char *name);
     // ---- the report's text (report sinks only) ----
     FILE *(*stream)();                   // where lines are measured for
     void (*writeLine)(const char *line); // one finished directory line
@@ -68,3 +71,4 @@ void deliverFileListed(const FindData &file);
 void deliverDirFilesDone(uint32_t errorCode);
 void deliverDirFinished(const char *path, size_t length, const DirFigures &figures);
 void deliverDirNotRead(uint32_t errorCode, const char *path, size_t length, const char *name);
+void deliverDirExcluded(const char *path, size_t length, const char *name);

@@ -7,6 +7,7 @@
 // UTF-8 text; the platform converts to and from what its system uses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -85,6 +86,20 @@ bool isReparsePoint(const char *path);
 // (Windows 9x, ANSI code page): an entry with a short name is then entered
 // by its short name, so that the walk never leads into a sibling.
 bool enterByShortNames();
+
+// ---- Directories the walk leaves out ----
+
+// True when the walk leaves out (never enters) the subdirectory `name`,
+// whose short name is `shortName` ("" when it has none), of the directory
+// whose path is the first `parentLength` bytes of `parentPath`, final
+// backslash included. It only reads: any thread may ask.
+typedef bool (*ExclusionTest)(const char *parentPath, size_t parentLength, const char *name,
+                              const char *shortName);
+// Installed once, before the first walk (none by default): what the
+// platform reads ahead of the walk is never a directory the test leaves
+// out. Without `needsParentPath` the test looks at names alone, and is
+// given an empty path.
+void setExclusionTest(ExclusionTest test, bool needsParentPath);
 
 // ---- Drives (GetLogicalDriveStringsA / GetDriveTypeA) ----
 

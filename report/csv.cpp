@@ -58,11 +58,11 @@ static void dirFinished(const char *path, size_t length, const DirFigures &figur
     exportText(figures.read ? ",yes\r\n" : ",no\r\n");
 }
 
-// A directory never read has no figures.
+// A directory never read has no figures; one left out has no row.
 static void dirNotRead(uint32_t, const char *path, size_t length, const char *name) {
     writePath(path, length, name);
     exportText(",,,,,,no\r\n");
 }
 
 const Sink csvSink = {runStarted, nullptr, nullptr, nullptr, nullptr, nullptr,
-                      dirFinished, dirNotRead, nullptr, nullptr, nullptr};
+                      dirFinished, dirNotRead, nullptr, nullptr, nullptr, nullptr};

@@ -108,5 +108,13 @@ static void dirNotRead(uint32_t, const char *path, size_t length, const char *na
     exportText(",\"read_error\":true}]");
 }
 
-const Sink jsonSink = {runStarted, runFinished, nullptr,   dirEntered, fileListed, dirFilesDone,
-                       dirFinished, dirNotRead,  nullptr,   nullptr,    nullptr};
+// A directory left out, as ncdu marks one its patterns leave out.
+static void dirExcluded(const char *, size_t, const char *name) {
+    endInfo(false);
+    exportText(",\n{\"name\":");
+    writeString(name, std::strlen(name));
+    exportText(",\"excluded\":\"pattern\"}");
+}
+
+const Sink jsonSink = {runStarted, runFinished, nullptr,     dirEntered, fileListed, dirFilesDone,
+                       dirFinished, dirNotRead, dirExcluded, nullptr,    nullptr,    nullptr};

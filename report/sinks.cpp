@@ -34,7 +34,7 @@ static void consoleLine(const char *line) {
 }
 
 const Sink consoleSink = {nullptr, nullptr, consoleHeader, nullptr, listFileName, nullptr, nullptr,
-                          nullptr, consoleStream, consoleLine, writeConsoleTotals};
+                          nullptr, nullptr, consoleStream, consoleLine, writeConsoleTotals};
 
 // ---- the report file ----
 
@@ -57,4 +57,4 @@ static void fileTotals() {
 }
 
 const Sink reportFileSink = {nullptr, nullptr, fileHeader, nullptr, listFileName, nullptr, nullptr,
-                             nullptr, fileStream, writeReportLine, fileTotals};
+                             nullptr, nullptr, fileStream, writeReportLine, fileTotals};

@@ -30,3 +30,7 @@ void addDirToTotal(const char *path, uint64_t bytes);
 // Windows error code): counted in rs.notReadCount and, under /E, kept for
 // the list at the end of the run.
 void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char *name);
+// The directory shown as the first `length` bytes of `path` followed by
+// `name` was left out by `pattern`: counted in rs.excludedCount and, under
+// /E, kept for the same list.
+void noteExcluded(const char *path, size_t length, const char *name, const char *pattern);

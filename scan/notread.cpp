@@ -1,6 +1,7 @@
-// The directories a run could not read: counted over the whole run and,
-// under /E, kept as the lines of the list written to standard error at its
-// end (without /E the run's end says how many). The lines wait in a fixed
+// The directories a run could not read, and those its patterns left out:
+// counted over the whole run and, under /E, kept as the lines of the list
+// written to standard error at its end (without /E the run's end says how
+// many could not be read). The lines wait in a fixed
 // buffer that spills into a scratch file when it is full, so memory stays
 // the same however many there are. Only what was written whole is read
 // back: when the scratch file cannot be had or written (a full disk, a
@@ -114,19 +115,21 @@ static bool keepLine(uint32_t errorCode, const char *path, size_t length, const 
            keepText(reason != nullptr ? reason : code) && keepText(") \n");
 }
 
-void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char *name) {
-    if (rs.notReadCount++ == 0) {  // the first of this run: nothing of an earlier one is kept
-        keptUsed = 0;
-        if (spill != nullptr) std::fclose(spill);
-        spill = nullptr;
-        spilled = 0;
-        listFull = false;
-    }
-    if (!rs.listNotRead) return;
-    uint64_t lineStart = spilled + keptUsed;
-    if (!listFull && keepLine(errorCode, path, length, name)) return;
-    ++rs.notListedCount;
-    if (lineStart >= spilled) {  // the part of the line kept is taken back
+// Called before the first line of a run is counted: nothing of an earlier
+// run is kept.
+static void startList() {
+    if (rs.notReadCount + rs.excludedCount != 0) return;
+    keptUsed = 0;
+    if (spill != nullptr) std::fclose(spill);
+    spill = nullptr;
+    spilled = 0;
+    listFull = false;
+}
+
+// Takes back the part of a line that did not fit whole, which began at
+// `lineStart` bytes into the list.
+static void takeBack(uint64_t lineStart) {
+    if (lineStart >= spilled) {
         keptUsed = (size_t)(lineStart - spilled);
     } else {
         spilled = lineStart;
@@ -134,8 +137,29 @@ void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char
     }
 }
 
+void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char *name) {
+    startList();
+    rs.notReadCount += 1;
+    if (!rs.listNotRead) return;
+    uint64_t lineStart = spilled + keptUsed;
+    if (!listFull && keepLine(errorCode, path, length, name)) return;
+    ++rs.notListedCount;
+    takeBack(lineStart);
+}
+
+void noteExcluded(const char *path, size_t length, const char *name, const char *pattern) {
+    startList();
+    rs.excludedCount += 1;
+    if (!rs.listNotRead) return;
+    uint64_t lineStart = spilled + keptUsed;
+    if (!listFull && keepText("Folmar==>  Excluded ") && keep(path, length) && keep(name, std::strlen(name)) &&
+        keepText(" (") && keep(pattern, std::strlen(pattern)) && keepText(") \n"))
+        return;
+    takeBack(lineStart);  // the excluded count line still says how many
+}
+
 void printNotRead() {
-    if (rs.notReadCount == 0) return;
+    if (rs.notReadCount + rs.excludedCount == 0) return;
     printSpill();
     printKept();
 }

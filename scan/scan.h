@@ -12,7 +12,9 @@
 // cannot be enumerated gets no line, nor does one whose path would pass
 // walkPathChars, nor a reparse point that is the same directory as one above
 // it in the branch: each of these is counted and noted as not read
-// (notread.cpp). The walk tells each of these steps to the sinks of the run
+// (notread.cpp). A subdirectory an exclusion pattern leaves out
+// (common/exclude.h) is neither entered nor counted, only noted. The walk
+// tells each of these steps to the sinks of the run
 // (common/sink.h): the report's sink lists the file names, the export's
 // sink writes the whole walk.
 #pragma once
@@ -25,6 +27,9 @@ void processDirs();
 // out of memory or open files, a drive's total went down (rs.runAborted), or
 // standard output can no longer be written (rs.stdoutFailed).
 bool walkStopped();
+// Tells the platform, before the first walk, which directories the
+// patterns leave out, so that it never reads one ahead of the walk.
+void useExclusions();
 
 // ---- rollup.cpp ----
 // The end of a drive's walk under /C: the pending first-level line is
@@ -37,5 +42,6 @@ void foldDriveTotals();
 
 // ---- notread.cpp ----
 // Under /E, the kept list on standard error, one directory a line with its
-// reason (rs.notListedCount more had no room in it). Changes no counter.
+// reason (or the pattern that left it out; rs.notListedCount more had no
+// room in it). Changes no counter.
 void printNotRead();

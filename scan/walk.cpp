@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/exclude.h"
 #include "common/output.h"
 #include "common/progress.h"
 #include "common/runstate.h"
@@ -227,6 +228,32 @@ static bool loopsBack(int depth) {
     return false;
 }
 
+// The name a child's path is built from: its short name when paths are
+// built from short names (or long names may be look-alikes) and it has one.
+static const char *walkName(const FindData &found) {
+    bool useShort = rs.showDirs != Listing::longNames || enterByShortNames();
+    return useShort && found.cAlternateFileName[0] != '\0' ? found.cAlternateFileName : found.cFileName;
+}
+
+// The subdirectory in `entry` of the level `depth` is left out by a
+// pattern: not counted, noted for the list at the end of the run, and told
+// to the sinks.
+static bool leftOut(int depth) {
+    size_t length = levels[depth].length;
+    const char *pattern = excludingPattern(rs.curPath, length, entry.cFileName, entry.cAlternateFileName);
+    if (pattern == nullptr) return false;
+    noteExcluded(rs.curPath, length, walkName(entry), pattern);
+    deliverDirExcluded(rs.curPath, length, entry.cFileName);
+    return true;
+}
+
+// What the platform may read ahead: never a directory a pattern leaves out.
+static bool excludedByPattern(const char *parentPath, size_t parentLength, const char *name, const char *shortName) {
+    return excludingPattern(parentPath, parentLength, name, shortName) != nullptr;
+}
+
+void useExclusions() { setExclusionTest(rs.excludePatternCount > 0 ? excludedByPattern : nullptr, rs.excludeByPath); }
+
 // Sets rs.curPath to the path of the subdirectory in `entry` of the level
 // `depth`, with its final backslash, as the path of levels[depth + 1].
 // False when it is not to be entered (noted as not read): its path would be
@@ -234,9 +261,7 @@ static bool loopsBack(int depth) {
 // a reparse point that leads back to a directory of its own branch.
 static bool enterChild(int depth) {
     const Level &parent = levels[depth];
-    const char *name = entry.cFileName;
-    bool useShort = rs.showDirs != Listing::longNames || enterByShortNames();
-    if (useShort && entry.cAlternateFileName[0] != '\0') name = entry.cAlternateFileName;
+    const char *name = walkName(entry);
     size_t nameLength = std::strlen(name);
     size_t chars = parent.chars + utf8Chars(name) + 1;
     if (chars > walkPathChars || depth + 1 >= maxDepth) {
@@ -272,6 +297,7 @@ void processDirs() {
     levels[0].chars = chars;
     levels[0].identityState = identityUnknown;
     levels[0].loopChecked = false;
+    rs.walkBegun = true;
     if (!openLevel(0)) return;
     for (int depth = 0; depth >= 0;) {
         Level &level = levels[depth];
@@ -281,6 +307,7 @@ void processDirs() {
             --depth;
             continue;
         }
+        if (rs.excludePatternCount > 0 && leftOut(depth)) continue;
         rs.dirCount += 1;
         level.figures.subdirs += 1;
         if (enterChild(depth) && openLevel(depth + 1)) ++depth;

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "common/console.h"
+#include "common/exclude.h"
 #include "common/output.h"
 #include "common/runstate.h"
 #include "common/text.h"
@@ -23,7 +24,8 @@ enum KeyKind {
     keyListing,    // as keyLetter, for a listing style
     keyNumber,     // decimal integer from `low` to `high`
     keyDriveList,  // drive letters, the first from 'C' to 'Z'
-    keyPath        // any text without blanks, into `path`
+    keyPath,       // any text without blanks, into `path`
+    keyPatterns    // exclusion patterns separated by ';', added to those before
 };
 
 struct SettingKey {
@@ -52,6 +54,7 @@ const SettingKey settingKeys[] = {
     {"driveList", keyDriveList, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr},
     {"outputFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::outputFile},
     {"exportFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::exportFile},
+    {"exclude", keyPatterns, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr},
 };
 
 constexpr int driveListEntries = 27;  // 4 bytes each, then the ending NUL
@@ -270,6 +273,8 @@ void applySetting(const SettingKey &key, char *value) {
         if (value[0] < 'C' || value[0] > 'Z') return;
         rs.runMode = RunMode::allDrives;
         setDriveList(value);
+    } else if (key.kind == keyPatterns) {
+        addExcludePatterns(value);
     } else {
         char *field = rs.*key.path;
         size_t length = fittingBytes(value, sizeof(rs.*key.path) - 1);

@@ -474,6 +474,9 @@ bool isReparsePoint(const char *path) {
 }
 bool enterByShortNames() { return m.enterByShortNames; }
 
+// The fake reads nothing ahead: the walk's own test is all there is.
+void setExclusionTest(ExclusionTest, bool) {}
+
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
     if (m.driveStringsFail) return 0;
     std::string s;

@@ -236,22 +236,6 @@ uint64_t allocatedOf(const OpenDir *dir, const Entry &entry) {
     return size + (512 - size % 512) % 512;
 }
 
-// The walker enters a subdirectory when it can open it (no backslash in its
-// name) and the child's path with its final backslash fits its path buffer.
-void findWalkSubdirs(OpenDir *dir) {
-    dir->subdirs.clear();
-    if (dir->windowsLength == 0) return;
-    for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
-        const Entry &entry = entryAt(dir, at);
-        if (entry.kind != kindDirectory || (entry.flags & flagUnreachable)) continue;
-        size_t length = nameLengthOf(entry);  // bytes, at least as many as characters
-        if (dir->windowsLength + length + 1 > maxWalkPath &&
-            dir->windowsLength + utf8CharsIn(nameOf(entry), length) + 1 > maxWalkPath)
-            continue;
-        dir->subdirs.push_back(at);
-    }
-}
-
 // Joins the parts of a path along the `up` chain of `dir`: `part` gives a
 // directory's own part (its whole path when it has no `up`), `separator`
 // whether a separator goes after what comes before (`before` bytes).
@@ -283,6 +267,36 @@ void wholeNative(const OpenDir *dir, std::string *out) {
               [](const std::string &root) { return root != "/" && !root.empty(); }, out);
 }
 
+// The test of the directories the walk leaves out, set before the first
+// walk and only read after it (by the read-ahead's threads too).
+static ExclusionTest exclusionTest = nullptr;
+static bool exclusionNeedsPath = false;
+
+void noteWalkPath(OpenDir *dir, const char *path, size_t length) {
+    if (exclusionTest != nullptr && exclusionNeedsPath) dir->walkPath.assign(path, length);
+}
+
+// The walker enters a subdirectory when its name does not begin with '.',
+// it can open it (a name Windows could hold), the child's path with its
+// final backslash fits its path buffer, and no pattern leaves it out.
+void findWalkSubdirs(OpenDir *dir) {
+    dir->subdirs.clear();
+    if (dir->windowsLength == 0) return;
+    bool needsPath = exclusionTest != nullptr && exclusionNeedsPath;
+    if (needsPath && dir->walkPath.empty() && dir->up != nullptr && !dir->up->walkPath.empty())
+        dir->walkPath.append(dir->up->walkPath).append(dir->native).push_back('\\');
+    for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
+        const Entry &entry = entryAt(dir, at);
+        if (entry.kind != kindDirectory || (entry.flags & flagUnreachable)) continue;
+        size_t length = nameLengthOf(entry);  // bytes, at least as many as characters
+        if (dir->windowsLength + length + 1 > maxWalkPath &&
+            dir->windowsLength + utf8CharsIn(nameOf(entry), length) + 1 > maxWalkPath)
+            continue;
+        if (exclusionTest != nullptr && exclusionTest(dir->walkPath.c_str(), dir->walkPath.size(), nameOf(entry), "")) continue;
+        dir->subdirs.push_back(at);
+    }
+}
+
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
     dir->up = parent;
     dir->native = name;
@@ -308,6 +322,7 @@ void clearDir(OpenDir *dir) {
     dir->hint = 0;
     dir->up = nullptr;
     dir->key.clear();
+    dir->walkPath.clear();
     dir->keyLength = 0;
     dir->records.clear();
     dir->count = 0;
@@ -319,3 +334,8 @@ void clearDir(OpenDir *dir) {
 }
 
 }  // namespace posix
+
+void setExclusionTest(ExclusionTest test, bool needsParentPath) {
+    posix::exclusionTest = test;
+    posix::exclusionNeedsPath = needsParentPath;
+}

@@ -108,6 +108,7 @@ struct OpenDir {
     Records records;      // "." first, then the directory's entries
     uint32_t count = 0;   // records
     size_t windowsLength = 0;      // its Windows path with the final '\'; 0 if unknown
+    std::string walkPath; // that path as the walk spells it, kept only for an exclusion test of paths
     std::vector<uint32_t> subdirs; // records the walk will enter, in order
     DirIdentity identity;          // set when read ahead, when fd is given up, or for a loop check
     bool mountPoint = false;       // something is mounted on it (it may lead back up the walk)
@@ -169,9 +170,14 @@ uint64_t entrySize(const OpenDir *dir, Entry &entry);
 // size rounded up to whole blocks if that fails).
 uint64_t allocatedOf(const OpenDir *dir, const Entry &entry);
 // Fills dir->subdirs with the entries the walk will enter, in order: the
-// directories whose names a path can hold (no backslash) and that fit a
-// walk path below dir->windowsLength. Empty when windowsLength is 0.
+// directories whose names a path can hold (no backslash), that fit a walk
+// path below dir->windowsLength, and that the exclusion test (platform.h)
+// does not leave out. Empty when windowsLength is 0. dir->walkPath, when the
+// test needs it and it is not known, continues its parent's.
 void findWalkSubdirs(OpenDir *dir);
+// Keeps the `length` bytes of `path` as dir->walkPath when the exclusion
+// test looks at paths.
+void noteWalkPath(OpenDir *dir, const char *path, size_t length);
 // Empties `dir` for reuse, closing its descriptor; large buffers are given
 // back so that memory follows the directories open now.
 void clearDir(OpenDir *dir);

@@ -441,13 +441,15 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
 }
 
 // A directory just opened for a whole enumeration, whose Windows path with
-// its final backslash is `windowsLength` characters long: the walk may
+// its final backslash is `windowsLength` characters long (the first
+// `dirLength` bytes of `searchPath`, as the walk spells it): the walk may
 // enter its subdirectories next, so they are handed to the read-ahead
 // (unless it did so itself, reading it ahead under a path of that length).
-static void prepareWalk(OpenDir *dir, size_t windowsLength) {
+static void prepareWalk(OpenDir *dir, const char *searchPath, size_t dirLength, size_t windowsLength) {
     if (!readAheadOn() || dir->windowsLength == windowsLength) return;
     if (dir->windowsLength != 0) readAheadReleased(dir);
     dir->windowsLength = windowsLength;
+    noteWalkPath(dir, searchPath, dirLength);
     findWalkSubdirs(dir);
     readAheadScheduled(dir);
 }
@@ -564,7 +566,7 @@ static FindHandle openEnumeration(const char *searchPath, size_t length, FindDat
         chars = utf8Chars(dirPath.c_str());
         spellAnew(dir, searchPath, dirLength, chars);
     }
-    if (opened) prepareWalk(dir, chars);
+    if (opened) prepareWalk(dir, searchPath, dirLength, chars);
     return newHandle(dir, data);
 }
 

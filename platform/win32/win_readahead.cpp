@@ -94,6 +94,7 @@ size_t openCount = 0, openRoom = 0;
 OpenHandle *handles = nullptr;     // by -2 - FindHandle
 size_t handleCount = 0;
 size_t firstFree = 0;              // every slot before it is in use
+ExclusionTest exclusionTest = nullptr;  // set before the first walk, then read by every thread
 
 // FOLMAR_READAHEAD: the threads, 0 for none; anything else, the default.
 int threadsFromEnvironment() {
@@ -166,7 +167,8 @@ bool keepRecord(void *context, const FindData &data) {
 // The record at `at` names a directory the walk will enter and the
 // read-ahead may list: not "." or "..", no
 // reparse point (the walker checks where it leads first), a name a search
-// path can hold, and a path within the walk's limit.
+// path can hold, a path within the walk's limit, and not left out by the
+// exclusion test.
 bool walkedSubdir(const Listing *listing, size_t at, size_t directoryChars) {
     Head head = headAt(listing, at);
     const char *name = nameAt(listing, at);
@@ -174,7 +176,9 @@ bool walkedSubdir(const Listing *listing, size_t at, size_t directoryChars) {
         return false;
     bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
     if (dots || std::strpbrk(name, "?*\\/") != nullptr) return false;
-    return directoryChars + utf8Chars(name) + 1 <= (size_t)walkPathChars;
+    if (directoryChars + utf8Chars(name) + 1 > (size_t)walkPathChars) return false;
+    return exclusionTest == nullptr ||
+           !exclusionTest(listing->path, listing->directory, name, head.altLength > 0 ? altAt(listing, at, head) : "");
 }
 
 bool findSubdirs(Listing *listing) {
@@ -598,3 +602,7 @@ void listClose(FindHandle handle) {
 }
 
 }  // namespace win
+
+// The search path a listing was made by begins with its directory's path
+// as the walk spells it, so the test is given that whether it needs it or not.
+void setExclusionTest(ExclusionTest test, bool) { exclusionTest = test; }

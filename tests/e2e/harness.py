@@ -72,27 +72,38 @@ def totals(stdout):
                  for key in ("Number of Dirs.", "Number of Files", "Allocation"))
 
 
+def ncdu_figures(args):
+    """(directories, files, apparent bytes of the files, their disk bytes, directories not read, directories
+    excluded) of the export ncdu writes when run with args."""
+    out = subprocess.run(["ncdu", "-o", "-"] + args, check=True, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
+    items, counts = [json.loads(out.stdout.decode("utf-8", "surrogateescape"))[3]], [0] * 6
+    while items:
+        item = items.pop()
+        if isinstance(item, list):
+            counts[0], counts[4] = counts[0] + 1, counts[4] + bool(item[0].get("read_error"))
+            items.extend(item[1:])
+        elif item.get("excluded"):
+            counts[5] += 1
+        else:
+            counts[1:4] = counts[1] + 1, counts[2] + item.get("asize", 0), counts[3] + item.get("dsize", 0)
+    return tuple(counts)
+
+
+def gdu_totals(args, directories):
+    """gdu's apparent and disk totals when run with args, less the 4,096 bytes it gives each directory."""
+    return tuple(int(subprocess.run(["gdu", "-n", "-p", "-s", "--no-prefix"] + flag + args, check=True,
+                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE).stdout.split()[0]) -
+                 4096 * directories for flag in (["-a"], []))
+
+
 def imported(export):
     """An ncdu JSON export as ncdu and gdu read it: (directories, files, apparent bytes, disk bytes, directories
     not read) of ncdu's own export of it (ncdu -f -o), then gdu's apparent and disk totals (gdu -f) less the 4,096
     bytes gdu gives each directory. None when either is not installed."""
     if not (shutil.which("ncdu") and shutil.which("gdu")):
         return None
-    subprocess.run(["ncdu", "-f", export, "-o", export + ".ncdu"], check=True, stdin=subprocess.DEVNULL,
-                   stdout=subprocess.DEVNULL)
-    with open(export + ".ncdu", encoding="utf-8", errors="surrogateescape") as f:
-        items, counts = [json.load(f)[3]], [0] * 5
-    while items:
-        item = items.pop()
-        if isinstance(item, list):
-            counts[0], counts[4] = counts[0] + 1, counts[4] + bool(item[0].get("read_error"))
-            items.extend(item[1:])
-        else:
-            counts[1:4] = counts[1] + 1, counts[2] + item.get("asize", 0), counts[3] + item.get("dsize", 0)
-    gdu = [int(subprocess.run(["gdu", "-f", export, "-n", "-p", "-s", "--no-prefix"] + flag, check=True,
-                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE).stdout.split()[0]) - 4096 * counts[0]
-           for flag in (["-a"], [])]
-    return tuple(counts) + tuple(gdu)
+    counts = ncdu_figures(["-f", export])[:5]
+    return counts + gdu_totals(["-f", export], counts[0])
 
 
 class TreeTest(unittest.TestCase):

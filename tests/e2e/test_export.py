@@ -1,12 +1,16 @@
 """The export of a real tree, read back by what it is made for: ncdu and gdu import the JSON and find the
 report's totals and the tree's (skipped, and says so, without them); Python's csv module reads the CSV, every
 row the tree's. Names beyond ASCII, no UTF-8, with commas, quotes and line breaks (shown with '?'); a folder
-whose name holds a backslash (not read); a dot-folder; a sparse file. The path as typed; a full disk (a tmpfs of 8 KiB, as root in a mount
-namespace) fails the run."""
+whose name holds a backslash (not read); a dot-folder; a sparse file. The path as typed; a full disk (a tmpfs
+of 8 KiB, as root in a mount namespace) fails the run. Directories left out by patterns are never opened, not
+even by the read-ahead, and ncdu and gdu find in the export what they find leaving out the same directories
+themselves."""
 
 import csv
 import io
 import os
+import re
+import shutil
 
 import harness
 
@@ -55,6 +59,32 @@ class Export(harness.TreeTest):
                                                                                 os.path.join(root, ".dot", "hidden")]
         disk = sum(os.lstat(path).st_blocks * 512 for path in files)
         self.assertEqual(read, (10, 8, 52443815, disk, 1, 52443815, disk))
+
+    def test_excluded_directories_are_never_opened_and_ncdu_and_gdu_leave_out_the_same(self):
+        harness.make_tree(self.tmp, {"t/top": 5000, "t/a/l": 300, "t/a/node_modules/x/f": 7000, "t/keep/k": 1300,
+                                     "t/b/c/Node_Modules/g": 900, "t/skip/y/h": 1100})
+        root, log = os.path.join(self.tmp, "t"), os.path.join(self.tmp, "trace")
+        excluded = [os.path.join(root, name) for name in ("a/node_modules", "b/c/Node_Modules", "skip")]
+        strace = ["strace", "-f", "-qq", "-o", log, "-e", "trace=openat,open"] if shutil.which("strace") else []
+        code, out, err = harness.run_folmar(["C:\\t", "/I:NODE_MODULES", "/I:C:\\t\\skip", "/X:out.json"],
+                                            drives="C=" + self.tmp, cwd=self.tmp, readahead="4",
+                                            command=strace + [harness.FOLMAR])
+        if code != 0 and strace:
+            self.skipTest("strace cannot trace here: %s" % err[:200])
+        self.assertEqual((code, err), (0, "Folmar==>  3 directories excluded (NODE_MODULES;C:\\t\\skip) \n"))
+        self.assertEqual(harness.totals(out), (5, 3, 6600))
+        if strace:
+            with open(log) as f:
+                opened = re.findall(r'open(?:at)?\((?:\w+, )?"([^"]*)"', f.read())
+            self.assertTrue(opened)
+            self.assertEqual([name for name in opened if re.search(r"(?i)node_modules|skip", name)], [])
+        read = harness.imported(os.path.join(self.tmp, "out.json"))
+        if read is None:
+            self.skipTest("ncdu and gdu are not installed: the JSON export is not read back")
+        ncdu = harness.ncdu_figures(["--exclude", "[Nn]ode_[Mm]odules", "--exclude", excluded[2], root])
+        self.assertEqual(harness.ncdu_figures(["-f", os.path.join(self.tmp, "out.json")]), ncdu)
+        self.assertEqual(ncdu[5], 3)
+        self.assertEqual(read[5:], harness.gdu_totals(["--ignore-dirs", ",".join(excluded), root], ncdu[0]))
 
     def test_path_as_typed_standard_output_and_a_full_disk(self):
         harness.make_tree(self.tmp, {"t/%03d" % i + "n" * 200: 1 for i in range(100)})

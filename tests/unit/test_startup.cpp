@@ -286,3 +286,31 @@ TEST_F(StartUpTest, SinglePathRunFromTheBannerToTheExtendedFigures) {
                                "   Free space Avail.   =  39,000,000,000  (Free Space) \n"
                                "   Capacity            =  80,000,000,000  (Bytes) \n\n"));
 }
+
+// A pattern that could never match a directory (from /I: or the settings),
+// or more patterns than the store holds, refuses the run before anything is
+// walked; patterns that look odd but can match are taken.
+TEST_F(StartUpTest, ExclusionPatternsThatCanNeverMatchAreRefusedBeforeTheWalk) {
+    struct Case { std::vector<std::string> args; std::string settings; int code; std::string message; };
+    const std::string never = "\" can never match a directory \n";
+    const Case cases[] = {
+        {{"C:\\", "/I:"}, "", 1, "Folmar==>  The exclusion pattern \"" + never},
+        {{"C:\\", "/I:\\"}, "", 1, "Folmar==>  The exclusion pattern \"\\" + never},
+        {{"C:\\"}, "exclude=a;;b\n", 1, "Folmar==>  The exclusion pattern \"" + never},
+        {{"C:\\", "/I:C:\\x\\"}, "", 1, "Folmar==>  The exclusion pattern \"C:\\x\\" + never},
+        {{"C:\\", "/I:C:\\\\x"}, "", 1, "Folmar==>  The exclusion pattern \"C:\\\\x" + never},
+        {{"C:\\", "/I:\\Windows"}, "", 1, "Folmar==>  The exclusion pattern \"\\Windows" + never},
+        {{"C:\\", "/I:Windows/WinSxS"}, "", 1, "Folmar==>  The exclusion pattern \"Windows\\WinSxS" + never},
+        {{"C:\\", "/I:" + times(64, "a;") + "a"}, "", 1,
+         "Folmar==>  Too many exclusion patterns: at most 64, 4,096 bytes together, each 259 characters \n"},
+        {{"C:\\", "/I:*\\node_modules;?:\\$Recycle.Bin;a*\\b"}, "", 0, "Bytes \n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.message);
+        fresh();
+        fakePutFile("Folmar.ini", "[Folmar x]\n" + c.settings);
+        EXPECT_EQ(run(c.args), c.code);
+        EXPECT_TRUE(contains(out(), c.message)) << out();
+        EXPECT_EQ(contains(out(), "Directory Drive"), c.code == 0);
+    }
+}

@@ -83,9 +83,44 @@ TEST_F(WalkTest, WhatIsEnteredCountedAndListed) {
     }
 }
 
-// Under /E every directory that could not be read, with its reason, follows
-// the report on standard error ('?' for a control character); without it one
-// line says how many. Standard output and the exit code are the same.
+// Patterns from /I: and the settings (the key repeated, ';' between them)
+// leave directories out: by name, or by the whole path from the drive (a
+// doubled backslash of the target is one); '*' and '?' (never a '\'),
+// letters in any case.
+// A directory left out is in no count; the last line of standard error says
+// how many and the patterns. Each file's size is a power of ten of its own.
+TEST_F(WalkTest, PatternsLeaveDirectoriesOutByNameOrPathInAnyCase) {
+    struct Case { std::vector<std::string> args; std::string settings, dirs, bytes, err; };
+    const Case cases[] = {
+        {{"C:\\T", "/I:NODE_MODULES"}, "", "6", "1,111,001", "Folmar==>  2 directories excluded (NODE_MODULES) \n"},
+        {{"C:\\T", "/I:build?", "/I:\xc3\x89T?"}, "", "6", "101,111",
+         "Folmar==>  2 directories excluded (build?;\xc3\x89T?) \n"},
+        {{"C:\\T", "/I:c:\\t\\NODE_MODULES;?:/*\\x\\*"}, "", "5", "1,110,001",
+         "Folmar==>  3 directories excluded (c:\\t\\NODE_MODULES;?:\\*\\x\\*) \n"},
+        {{"C:\\T", "/I:\xc3\xa9t\xc3\xa9"}, "exclude=build1;build12 ; a comment\nexclude=x\n", "2", "11",
+         "Folmar==>  4 directories excluded (build1;build12;x;\xc3\xa9t\xc3\xa9) \n"},
+        {{"/L", "\\T", "/I:C:\\T\\x"}, "", "5", "1,110,011", "Folmar==>  1 directory excluded (C:\\T\\x) \n"},
+        {{"C:\\T", "/I:*.*;C:\\T?x"}, "", "8", "1,111,111", "Folmar==>  0 directories excluded (*.*;C:\\T?x) \n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.err);
+        fresh();
+        fakePutFile("Folmar.ini", "[Folmar x]\n" + c.settings);
+        const char *files[] = {"C:\\T\\f", "C:\\T\\node_modules\\a", "C:\\T\\x\\Node_Modules\\b", "C:\\T\\x\\node_modules2\\c",
+                               "C:\\T\\build1\\d", "C:\\T\\build12\\e", "C:\\T\\\xc3\xa9t\xc3\xa9\\g"};
+        uint64_t size = 1;
+        for (const char *file : files) fakeAddFile(file, size), size *= 10;
+        EXPECT_EQ(run(c.args), 0);
+        EXPECT_TRUE(contains(out(), "Number of Dirs.     =" + std::string(16 - c.dirs.size(), ' ') + c.dirs + "\n")) << out();
+        EXPECT_TRUE(contains(out(), " " + c.bytes + "  (File Sizes)")) << out();
+        EXPECT_EQ(fakeStderrText(), c.err);
+    }
+}
+
+// Under /E every directory that could not be read, with its reason, and
+// every one a pattern left out, with the pattern, follows the report on
+// standard error ('?' for a control character); without it one line says
+// how many could not be read. Standard output and the exit code are the same.
 TEST_F(WalkTest, DirectoriesNotReadAreListedUnderSlashEAndCountedWithout) {
     const std::string tooLong = deep + "\\" + std::string(132, 'b');
     const std::vector<std::pair<std::string, uint32_t>> failing = {
@@ -99,10 +134,12 @@ TEST_F(WalkTest, DirectoriesNotReadAreListedUnderSlashEAndCountedWithout) {
         }
         fakeAddLink("C:\\D\\loop", "C:\\D");
         fakeAddDir(tooLong.c_str());
-        EXPECT_EQ(run({"C:\\D", listed ? "/E" : "/L"}), 0);
+        fakeAddFile("C:\\D\\skip\x01\\f", 1);
+        EXPECT_EQ(run({"C:\\D", listed ? "/E" : "/L", "/I:skip?"}), 0);
         if (listed) continue;
         report = out();
-        EXPECT_EQ(fakeStderrText(), "Folmar==>  6 directories could not be read; /E lists them \n");
+        EXPECT_EQ(fakeStderrText(), "Folmar==>  6 directories could not be read; /E lists them \n"
+                                    "Folmar==>  1 directory excluded (skip?) \n");
     }
     EXPECT_EQ(out(), report);
     EXPECT_EQ(fakeStderrText(), "Folmar==>  Unable to read C:\\D\\denied (access denied) \n"
@@ -110,7 +147,9 @@ TEST_F(WalkTest, DirectoriesNotReadAreListedUnderSlashEAndCountedWithout) {
                                 "Folmar==>  Unable to read C:\\D\\c?d (name this system cannot hold) \n"
                                 "Folmar==>  Unable to read C:\\D\\busy (error code 21) \n"
                                 "Folmar==>  Unable to read C:\\D\\loop (loop) \n"
-                                "Folmar==>  Unable to read " + tooLong + " (path too long for this system) \n");
+                                "Folmar==>  Unable to read " + tooLong + " (path too long for this system) \n"
+                                "Folmar==>  Excluded C:\\D\\skip? (skip?) \n"
+                                "Folmar==>  1 directory excluded (skip?) \n");
 }
 
 // One line for the root and one per first-level directory with its whole
