@@ -88,6 +88,20 @@ static void printNotReadCount() {
     errText(line);
 }
 
+// Names of files with several names counted without a check, for want of
+// room to remember them: one line on standard error, so that a total that
+// may be too high never goes unsaid.
+static void printLinksUnchecked() {
+    if (rs.linksUnchecked == 0) return;
+    char digits[21], line[160];
+    u64Digits(rs.linksUnchecked, digits);
+    const char *count = formatGrouped(digits, 26);
+    while (*count == ' ') ++count;
+    std::snprintf(line, sizeof line,
+                  "Folmar==>  %s names of linked files counted at each name: over 200,000 to keep apart \n", count);
+    errText(line);
+}
+
 // Every run ends here: files closed, output flushed, the progress display
 // erased, the directories that could not be read named on standard error
 // under /E (else their count, last of all), the code handed back; 1 when
@@ -101,6 +115,7 @@ static int finish(int code) {
         errText("Folmar==>  Most likely the disk drive is full \n");
         code = 1;
     }
+    printLinksUnchecked();
     if (!rs.listNotRead) printNotReadCount();
     return code;
 }
@@ -129,7 +144,8 @@ int folmarMain(int argc, char **argv) {
     }
     readSettings();
     scanArguments(argc, argv);
-    int code = normaliseTarget();
+    int code = refuseBadSwitches();
+    if (code == 0) code = normaliseTarget();
     if (code == 0) code = chooseExport();
     if (code != 0) return finish(code);
     printBanner();
@@ -138,6 +154,8 @@ int folmarMain(int argc, char **argv) {
     if (nothingToDo()) return finish(0);
     if (!fixLineWidth()) return finish(0);
     if (!openChosenExport()) return finish(1);
+    forgetLinkedFiles();
+    keepFileLinks(rs.hardLinks == HardLinks::once || exportSink() == &jsonSink);
     if (rs.runMode == RunMode::allDrives) return finish(runAllDrives());
     return finish(runSinglePath());
 }

@@ -447,6 +447,9 @@ bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
     return true;
 }
 bool enterByShortNames() { return m.enterByShortNames; }
+// Every file of the fake machine has one name.
+void keepFileLinks(bool) {}
+bool getFileLinks(const char *, FindData *) { return false; }
 
 uint32_t getLogicalDriveStrings(uint32_t length, char *buffer) {
     if (m.driveStringsFail) return 0;
