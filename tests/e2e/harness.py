@@ -79,19 +79,31 @@ def imported(export):
         return None
     subprocess.run(["ncdu", "-f", export, "-o", export + ".ncdu"], check=True, stdin=subprocess.DEVNULL,
                    stdout=subprocess.DEVNULL)
-    with open(export + ".ncdu", encoding="utf-8", errors="surrogateescape") as f:
-        items, counts = [json.load(f)[3]], [0] * 5
-    while items:
-        item = items.pop()
-        if isinstance(item, list):
-            counts[0], counts[4] = counts[0] + 1, counts[4] + bool(item[0].get("read_error"))
-            items.extend(item[1:])
-        else:
-            counts[1:4] = counts[1] + 1, counts[2] + item.get("asize", 0), counts[3] + item.get("dsize", 0)
+    counts = ncdu_counts(export + ".ncdu")
     gdu = [int(subprocess.run(["gdu", "-f", export, "-n", "-p", "-s", "--no-prefix"] + flag, check=True,
                               stdin=subprocess.DEVNULL, stdout=subprocess.PIPE).stdout.split()[0]) - 4096 * counts[0]
            for flag in (["-a"], [])]
     return tuple(counts) + tuple(gdu)
+
+
+def ncdu_counts(export):
+    """[directories, files, apparent bytes, disk bytes, directories not read] of an export ncdu wrote, a file
+    with several names ("hlnkc") counted by its bytes once, by its device and inode, as ncdu counts it."""
+    with open(export, encoding="utf-8", errors="surrogateescape") as f:
+        items, counts, linked = [(json.load(f)[3], 0)], [0] * 5, set()
+    while items:
+        item, dev = items.pop()
+        if isinstance(item, list):
+            counts[0], counts[4] = counts[0] + 1, counts[4] + bool(item[0].get("read_error"))
+            items.extend((child, item[0].get("dev", dev)) for child in item[1:])
+            continue
+        counts[1] += 1
+        if item.get("hlnkc"):
+            if (item.get("dev", dev), item["ino"]) in linked:
+                continue
+            linked.add((item.get("dev", dev), item["ino"]))
+        counts[2:4] = counts[2] + item.get("asize", 0), counts[3] + item.get("dsize", 0)
+    return counts
 
 
 class TreeTest(unittest.TestCase):
