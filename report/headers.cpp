@@ -106,6 +106,10 @@ void writeReportLine(const char *line) {
 }
 
 void writeBlockLine(const char *line) {
+    if (rs.lineCount > (uint32_t)rs.pageSize && rs.showDirs == Listing::none) {  // no headers: a new sheet
+        fileText("\f");
+        rs.lineCount = 0;
+    }
     if (rs.lineCount > (uint32_t)rs.pageSize) writePageHeader();
     fileText(line);
     ++rs.lineCount;

@@ -53,8 +53,8 @@ void printStdoutHeader();
 // One finished line into the report file, with the page test.
 void writeReportLine(const char *line);
 // One line of a block after the totals into the report file: the next
-// page header first when the page is full, so that no header stands alone
-// at the end of a drive.
+// page header (without directory lines, a form feed) first when the page
+// is full, so that no header stands alone at the end of a drive.
 void writeBlockLine(const char *line);
 // Counts a console directory line and pauses under /P every 23 lines.
 void screenPause();
