@@ -85,12 +85,12 @@ Entry &addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uin
     return entry;
 }
 
-// The names of `entry` as its stat `st` gives them, where it has room.
-static void setLinks(Entry &entry, const struct stat &st) {
+// The names of `entry` as its stat gives them (device, inode, link
+// count), where it has room.
+static void setLinks(Entry &entry, uint64_t dev, uint64_t ino, uint64_t links) {
     if (!(entry.flags & flagLinkRoom)) return;
     LinkRoom &room = linkRoomOf(entry);
-    uint64_t dev = (uint64_t)st.st_dev, ino = (uint64_t)st.st_ino;
-    uint32_t nlink = st.st_nlink > UINT32_MAX ? UINT32_MAX : (uint32_t)st.st_nlink;
+    uint32_t nlink = links > UINT32_MAX ? UINT32_MAX : (uint32_t)links;
     std::memcpy(room.dev, &dev, sizeof dev);
     std::memcpy(room.ino, &ino, sizeof ino);
     std::memcpy(room.nlink, &nlink, sizeof nlink);
@@ -122,7 +122,7 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
         bool sized = known && !isDir;
         Entry &entry = addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
                                 sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks : 0);
-        if (sized) setLinks(entry, st);
+        if (sized) setLinks(entry, (uint64_t)st.st_dev, (uint64_t)st.st_ino, (uint64_t)st.st_nlink);
         reading->toStat += known ? 0 : 1;
     }
 }
@@ -133,7 +133,7 @@ static void statEntry(const OpenDir *dir, Entry &entry) {
     struct stat st;
     if (fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
     setSizes(entry, (uint64_t)st.st_size, (uint64_t)st.st_blocks);
-    setLinks(entry, st);
+    setLinks(entry, (uint64_t)st.st_dev, (uint64_t)st.st_ino, (uint64_t)st.st_nlink);
     entry.flags |= flagSizeKnown;
 }
 
