@@ -27,6 +27,8 @@ static bool exportArgumentTooLong = false;
 static char excludeArguments[excludeStoreBytes];
 static size_t excludeArgumentsUsed = 0, excludeArgumentsTaken = 0;
 static bool excludeArgumentTooLong = false;
+// A "/T:" argument whose value is no number of files the block can list.
+static bool largestArgumentBad = false;
 
 // The target argument while it is normalised (520 characters), and whether
 // it was longer than that.
@@ -224,6 +226,22 @@ static void requestAllDrives() {
     rs.driveList[0] = '\0';
 }
 
+// The number of "/T:N" into rs.largestFiles: plain digits, 0 to
+// mostLargestFiles; anything else marks the argument as refused.
+static void applyLargestFiles(const char *digits) {
+    long value = 0;
+    const char *at = digits;
+    for (; *at >= '0' && *at <= '9' && value <= mostLargestFiles; ++at) value = value * 10 + (*at - '0');
+    largestArgumentBad = at == digits || *at != '\0' || value > mostLargestFiles;
+    if (!largestArgumentBad) rs.largestFiles = (int)value;
+}
+
+int refuseBadSwitches() {
+    if (!largestArgumentBad) return 0;
+    conText("Folmar==>  /T: takes a number of files from 0 to 1000 \n");
+    return 1;
+}
+
 void applySwitch(char *arg) {
     upperCaseInPlace(arg);
     std::memmove(arg, arg + 1, std::strlen(arg));
@@ -237,6 +255,9 @@ void applySwitch(char *arg) {
     case 'C': rs.condensed = true; rs.showDirs = Listing::longNames; break;
     case 'P': rs.pausePerScreen = true; break;
     case 'E': rs.listNotRead = true; break;
+    case 'T':  // "/T:N", N from 0 to mostLargestFiles; a bare "/T" is no switch
+        if (arg[1] == ':') applyLargestFiles(arg + 2);
+        break;
     case 'X':  // "/X:" and the path; a bare "/X" is no switch
         if (arg[1] != ':') break;
         std::memcpy(rs.exportFile, exportArgument, sizeof rs.exportFile);
@@ -251,6 +272,7 @@ void applySwitch(char *arg) {
 
 void scanArguments(int argc, char **argv) {
     targetArg[0] = '\0';
+    largestArgumentBad = false;
     targetTooLong = false;
     targetHostPath = HostPath::notHostPath;
     for (int i = 1; i < argc; ++i) {

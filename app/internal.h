@@ -30,6 +30,9 @@ void scanArguments(int argc, char **argv);
 // One switch argument, upper-cased and shifted in place. "/X:" takes the
 // path keepExportArgument kept.
 void applySwitch(char *arg);
+// 0, or the exit code 1 after a message when a switch's value was refused
+// ("/T:" without a number from 0 to mostLargestFiles).
+int refuseBadSwitches();
 // Keeps the path of the last "/X:" argument as it was typed (its first 60
 // characters when it is longer than rs.exportFile holds); called before
 // anything upper-cases the arguments.

@@ -140,6 +140,20 @@ static void printExcludedCount() {
     errText(line);
 }
 
+// Names of files with several names counted without a check, for want of
+// room to remember them: one line on standard error, so that a total that
+// may be too high never goes unsaid.
+static void printLinksUnchecked() {
+    if (rs.linksUnchecked == 0) return;
+    char digits[21], line[160];
+    u64Digits(rs.linksUnchecked, digits);
+    const char *count = formatGrouped(digits, 26);
+    while (*count == ' ') ++count;
+    std::snprintf(line, sizeof line,
+                  "Folmar==>  %s names of linked files counted at each name: over 200,000 to keep apart \n", count);
+    errText(line);
+}
+
 // Every run ends here: files closed, output flushed, the progress display
 // erased, the directories that could not be read named on standard error
 // under /E (with the count of those the list had no room for; else their
@@ -158,6 +172,7 @@ static int finish(int code) {
         errText("Folmar==>  Most likely the disk drive is full \n");
         code = 1;
     }
+    printLinksUnchecked();
     if (!rs.listNotRead) printNotReadCount();
     printExcludedCount();
     return code;
@@ -188,7 +203,8 @@ int folmarMain(int argc, char **argv) {
     }
     readSettings();
     scanArguments(argc, argv);
-    int code = normaliseTarget();
+    int code = refuseBadSwitches();
+    if (code == 0) code = normaliseTarget();
     if (code == 0) code = settleReportFile();
     if (code == 0) code = chooseExport();
     if (code == 0) code = checkExclusions();
@@ -200,6 +216,8 @@ int folmarMain(int argc, char **argv) {
     code = fixLineWidth();
     if (code >= 0) return finish(code);
     if (!openChosenExport()) return finish(1);
+    forgetLinkedFiles();
+    keepFileLinks(rs.hardLinks == HardLinks::once || exportSink() == &jsonSink);
     if (rs.runMode == RunMode::allDrives) return finish(runAllDrives());
     return finish(runSinglePath());
 }

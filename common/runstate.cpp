@@ -20,6 +20,7 @@ void resetRunState() {
     rs.runMode = RunMode::singlePath;
     std::strcpy(rs.outputFile, FOLMAR_DEFAULT_OUTPUT);
     rs.osLevel = OsLevel::unknown;
+    rs.hardLinks = HardLinks::each;
     setLineWidth(widestLineWidth);
     rs.driveLetter = ' ';
     rs.con = platformStdout();

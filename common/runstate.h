@@ -19,6 +19,11 @@ enum class Listing : char { longNames = 'L', shortNames = 'S', none = 'N' };
 // The disk-space query the system offers: unknown until start-up asks the
 // build number; the classic 32-bit query, or the extended 64-bit one.
 enum class OsLevel : char { unknown = ' ', classic = 'O', extended = 'N' };
+// How a file with several names (hard links) counts: at each name, or once,
+// at the first name the run meets.
+enum class HardLinks : char { each = 'E', once = 'O' };
+// The most files the largest-files block lists.
+inline constexpr int mostLargestFiles = 1000;
 
 // The widths of a printed report: at each pitch of a fixed-pitch printer,
 // the widest line a page takes. They are the answers 1 to 4 of the width
@@ -56,6 +61,8 @@ struct RunState {
     bool listNotRead;           // /E: list the directories that could not be read
     OsLevel osLevel;
     const char *settingsRead;   // the settings file's path as it was opened, or null
+    HardLinks hardLinks;        // hardLinks=: a file with several names counts at each, or once
+    int largestFiles;           // largestFiles= or /T:N: files listed after each totals block, 0 = none
 
     // ---- exclusions (exclude=, /I:; common/exclude.h) ----
     char excludePatterns[excludeStoreBytes]; // the patterns, each NUL-terminated, one after another
@@ -91,6 +98,7 @@ struct RunState {
     uint64_t notListedCount;    // of those, under /E, the ones the list had no room for
     uint64_t excludedCount;     // directories a pattern left out, over the run
     bool walkBegun;             // a walk of this run has started
+    uint64_t linksUnchecked;    // names of files with several names counted unchecked: no room to remember them
     uint64_t i64GrandDirs;      // grand totals, each saturating
     uint64_t i64GrandFiles;
     uint64_t i64GrandAlloc;

@@ -23,16 +23,27 @@ enum : int { maxPathChars = 259, maxPathBytes = 4 * maxPathChars };
 // the Windows NT calls), and its bytes.
 enum : int { walkPathChars = 32767, walkPathBytes = 4 * walkPathChars };
 
+// What makes a file or directory itself (GetFileInformationByHandle): the volume's
+// serial number and the file index.
+struct FileIdentity {
+    uint64_t volume;
+    uint64_t index;
+};
+
 // The find record, the fields of WIN32_FIND_DATA that the walk uses, names in
 // UTF-8 (a name of 259 characters fits whatever its characters), and the
 // space a file takes on its disk as far as the system knows it cheaply:
 // POSIX its allocated blocks (st_blocks * 512), Windows its size rounded up
-// to the cluster size of the drive the walk reads.
+// to the cluster size of the drive the walk reads. A file's names (its link
+// count) and identity come with it only where the listing gives them
+// cheaply and the walk asked for them (keepFileLinks), else links is 0.
 struct FindData {
     uint32_t attributes;          // only the directory bit is tested
     uint32_t nFileSizeHigh;       // high 32 bits of the size
     uint32_t nFileSizeLow;        // low 32 bits of the size
     uint64_t allocatedSize;       // bytes on disk (0 for a directory)
+    uint32_t links;               // names the file has (hard links); 0 when not known
+    FileIdentity identity;        // the file's volume and index, when links is known
     char cFileName[maxPathBytes + 1];  // long name, NUL-terminated
     char cAlternateFileName[48];  // short 8.3 name, empty when there is none
 };
@@ -66,12 +77,6 @@ enum : uint32_t {
 };
 // The error code of the latest failed findFirstFile (GetLastError).
 uint32_t getLastError();
-// What makes a directory itself (GetFileInformationByHandle): the volume's
-// serial number and the file index.
-struct FileIdentity {
-    uint64_t volume;
-    uint64_t index;
-};
 // The identity of the directory `path` names (its final backslash may be
 // there), a reparse point followed to its target; false when it cannot be
 // had. Asked only for directories whose find record has the reparse-point
@@ -82,6 +87,16 @@ bool getDirectoryIdentity(const char *path, FileIdentity *identity);
 // after it was listed. False when it is none or cannot be asked; the POSIX
 // emulation sets none.
 bool isReparsePoint(const char *path);
+// Whether the walk wants each file's link count and identity in its find
+// records; asked once, before the first enumeration of a walk. POSIX then
+// keeps them from the stat that gives each size (no call of its own);
+// without it no record has room for them. Windows lists none.
+void keepFileLinks(bool keep);
+// The link count and identity of the file `path` (a non-directory just
+// listed, whose record has links 0) into `data`: Windows opens it to read
+// its attributes only, and only on a volume that can hold hard links
+// (elsewhere every file has one name). False when they cannot be had.
+bool getFileLinks(const char *path, FindData *data);
 // The long names of this enumeration may be look-alikes of the real ones
 // (Windows 9x, ANSI code page): an entry with a short name is then entered
 // by its short name, so that the walk never leads into a sibling.

@@ -50,7 +50,6 @@ void writeFileTotals() {
         fileFormat("   Capacity          = %s  (Bytes) \n\n", groupedField(rs.i64TotalBytes, 15));
     }
     rs.lineCount += driveTotalsLines;
-    if (rs.showDirs != Listing::none) fileText("\f");
 }
 
 void printGrandTotals() {

@@ -172,12 +172,7 @@ static void buildLine(int first, int end, bool firstLine, bool last, const char 
     lineBuffer[at] = 0;
 }
 
-// Writes the line(s) of the directory `path` (ending in '\') with the size
-// `bytes` to the report's sink. A path longer than 4 characters is shown
-// without its final backslash (and without the blanks before it).
-void printDirLine(const char *path, uint64_t bytes) {
-    size_t pathLength = std::strlen(path);
-    if (utf8Chars(path) > 4) --pathLength;
+void printSizedLine(const char *path, size_t pathLength, uint64_t bytes, void (*writeLine)(const char *line)) {
     char sizeText[sizeWidth + 1];
     char *field = groupedField(bytes, sizeWidth);
     dotFillNumber(field);
@@ -185,15 +180,21 @@ void printDirLine(const char *path, uint64_t bytes) {
 
     LineGeometry g = lineGeometry();
     while (pathLength > 0 && path[pathLength - 1] == ' ') --pathLength;
-    const Sink &sink = reportSink();
-    layPath(path, pathLength, sink.stream());
+    layPath(path, pathLength, reportSink().stream());
     bool firstLine = true;
     for (int first = 0; first < laid.count;) {
         bool last = false;
         int end = nextPiece(first, laid.count, firstLine, g, &last);
         buildLine(first, end, firstLine, last, sizeText, g);
-        sink.writeLine(lineBuffer);
+        writeLine(lineBuffer);
         first = end;
         firstLine = false;
     }
+}
+
+// A path longer than 4 characters is shown without its final backslash.
+void printDirLine(const char *path, uint64_t bytes) {
+    size_t pathLength = std::strlen(path);
+    if (utf8Chars(path) > 4) --pathLength;
+    printSizedLine(path, pathLength, bytes, reportSink().writeLine);
 }

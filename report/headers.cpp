@@ -105,6 +105,16 @@ void writeReportLine(const char *line) {
     if (rs.lineCount > (uint32_t)rs.pageSize) writePageHeader();
 }
 
+void writeBlockLine(const char *line) {
+    if (rs.lineCount > (uint32_t)rs.pageSize && rs.showDirs == Listing::none) {  // no headers: a new sheet
+        fileText("\f");
+        rs.lineCount = 0;
+    }
+    if (rs.lineCount > (uint32_t)rs.pageSize) writePageHeader();
+    fileText(line);
+    ++rs.lineCount;
+}
+
 // Counts one console directory line; under /P, after screenPageLines of
 // them, prompts, waits for a key, clears the screen and starts counting again.
 void screenPause() {

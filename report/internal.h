@@ -34,12 +34,28 @@ inline constexpr uint32_t driveTotalsRoom = 7;
 // Console directory lines between two /P pauses.
 inline constexpr uint32_t screenPageLines = 23;
 
+// ---- dirline.cpp ----
+// The line(s) of the first `length` bytes of `path` (without the blanks
+// that end it) with the size `bytes`, in the directory-line layout, each
+// handed to `writeLine`. The path is only read.
+void printSizedLine(const char *path, size_t length, uint64_t bytes, void (*writeLine)(const char *line));
+
+// ---- largest.cpp ----
+// The "Largest files" block of the drive: its title, a line for each file
+// kept, largest first (of equal sizes, the first met), and an empty line,
+// each handed to `writeLine`. Changes nothing kept.
+void writeLargestFiles(void (*writeLine)(const char *line));
+
 // ---- headers.cpp ----
 // The column header of a single-path report on standard output; the
 // console listing begins (no line counted for the /P pause yet).
 void printStdoutHeader();
 // One finished line into the report file, with the page test.
 void writeReportLine(const char *line);
+// One line of a block after the totals into the report file: the next
+// page header (without directory lines, a form feed) first when the page
+// is full, so that no header stands alone at the end of a drive.
+void writeBlockLine(const char *line);
 // Counts a console directory line and pauses under /P every 23 lines.
 void screenPause();
 
@@ -47,8 +63,7 @@ void screenPause();
 // The totals block of a single-path run, on the console.
 void writeConsoleTotals();
 // The totals block of a drive in an all-drives run, in the report file: adds
-// driveTotalsLines to rs.lineCount and ends with a form feed unless
-// rs.showDirs is none.
+// driveTotalsLines to rs.lineCount.
 void writeFileTotals();
 
 // ---- export.cpp ----

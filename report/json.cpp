@@ -80,7 +80,9 @@ static void dirEntered(const char *path, size_t length, const char *name) {
 }
 
 // A file: "asize" the bytes the report counts, "dsize" what the system says
-// it takes on disk. (A directory carries no size of its own, as the report
+// it takes on disk; a file with several names, its "dev", "ino", "hlnkc"
+// and "nlink", as ncdu writes them (the device on the file itself: the
+// directories carry none), whatever hardLinks says. (A directory carries no size of its own, as the report
 // counts none.)
 static void fileListed(const FindData &file) {
     endInfo(false);
@@ -90,6 +92,14 @@ static void fileListed(const FindData &file) {
     exportNumber((uint64_t)file.nFileSizeHigh << 32 | file.nFileSizeLow);
     exportText(",\"dsize\":");
     exportNumber(file.allocatedSize);
+    if (file.links > 1) {  // its device and inode, so that a reader counts it once
+        exportText(",\"dev\":");
+        exportNumber(file.identity.volume);
+        exportText(",\"ino\":");
+        exportNumber(file.identity.index);
+        exportText(",\"hlnkc\":true,\"nlink\":");
+        exportNumber(file.links);
+    }
     exportText("}");
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "common/sink.h"
+#include "platform/platform.h"
 
 // Plain unsigned decimal digits of `value` into `digits` (21 bytes).
 void u64Digits(uint64_t value, char *digits);
@@ -22,6 +23,14 @@ char *formatGrouped(const char *digits, int width);
 // leader and the size `bytes`, written to the report's sink. The path is
 // only read.
 void printDirLine(const char *path, uint64_t bytes);
+
+// The largest files of the drive's walk (rs.largestFiles of them): the
+// file `file` of `size` bytes, of the directory whose path (its final
+// backslash included) is the first `dirLength` bytes of `dirPath`, is kept
+// when it is among the largest so far (of equal sizes, the first met).
+void noteLargestFile(const char *dirPath, size_t dirLength, const FindData &file, uint64_t size);
+// Forgets them: the next drive's walk starts with none.
+void forgetLargestFiles();
 
 // Page header of the report file (title block on a drive's first page,
 // form feed on later pages, then the column header).

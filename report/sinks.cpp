@@ -33,8 +33,14 @@ static void consoleLine(const char *line) {
     screenPause();
 }
 
+// The totals block, then the largest files when they are asked for.
+static void consoleTotals() {
+    writeConsoleTotals();
+    if (rs.largestFiles > 0) writeLargestFiles(consoleLine);
+}
+
 const Sink consoleSink = {nullptr, nullptr, consoleHeader, nullptr, listFileName, nullptr, nullptr,
-                          nullptr, nullptr, consoleStream, consoleLine, writeConsoleTotals};
+                          nullptr, nullptr, consoleStream, consoleLine, consoleTotals};
 
 // ---- the report file ----
 
@@ -47,13 +53,17 @@ static void fileHeader() {
 static FILE *fileStream() { return rs.outFile; }
 
 // Without directory lines the file has no page headers: a totals block that
-// would not fit the page gets a form feed of its own.
+// would not fit the page gets a form feed of its own. The largest files,
+// when asked for, follow the totals; with directory lines the drive's
+// listing then ends with a form feed, so the next drive begins a new sheet.
 static void fileTotals() {
     if (rs.showDirs == Listing::none && rs.lineCount + driveTotalsRoom > (uint32_t)rs.pageSize) {
         fileText("\f");
         rs.lineCount = 0;
     }
     writeFileTotals();
+    if (rs.largestFiles > 0) writeLargestFiles(writeBlockLine);
+    if (rs.showDirs != Listing::none) fileText("\f");
 }
 
 const Sink reportFileSink = {nullptr, nullptr, fileHeader, nullptr, listFileName, nullptr, nullptr,

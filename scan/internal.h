@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/platform.h"
+
 // ---- rollup.cpp ----
 // The directory `path` (ending in '\'), whose own files hold `bytes`: with
 // /C off its line is printed at once; with /C on its bytes join the
@@ -34,3 +36,16 @@ void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char
 // `name` was left out by `pattern`: counted in rs.excludedCount and, under
 // /E, kept for the same list.
 void noteExcluded(const char *path, size_t length, const char *name, const char *pattern);
+
+// ---- links.cpp ----
+// Files with several names that hardLinks=Once keeps apart at once.
+inline constexpr uint32_t linkedFilesHeld = 200000;
+// Under hardLinks=Once: whether `file` counts here, at the first of its
+// names the run meets. False for another name of a file met before (its
+// last name met, it is forgotten). A file with several names that finds no
+// room counts, and is added to rs.linksUnchecked.
+bool firstNameOf(const FindData &file);
+// The names of the file `file` of the directory whose path (its final
+// backslash included) is the first `dirLength` bytes of `dirPath`, asked
+// of the system when its find record did not bring them.
+void learnLinks(const char *dirPath, size_t dirLength, FindData *file);

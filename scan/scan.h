@@ -40,6 +40,10 @@ void flushRollUp();
 // Adds the drive's figures into the grand totals and zeroes them.
 void foldDriveTotals();
 
+// ---- links.cpp ----
+// The run starts with no file with several names met.
+void forgetLinkedFiles();
+
 // ---- notread.cpp ----
 // Under /E, the kept list on standard error, one directory a line with its
 // reason (or the pattern that left it out; rs.notListedCount more had no

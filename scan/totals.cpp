@@ -69,4 +69,5 @@ void foldDriveTotals() {
     rs.i64FreeToCaller = 0;
     rs.i64TotalBytes = 0;
     i64SaveTotalAlloc = 0;
+    forgetLargestFiles();
 }

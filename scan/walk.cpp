@@ -15,6 +15,7 @@
 #include "common/runstate.h"
 #include "common/sink.h"
 #include "common/text.h"
+#include "report/report.h"
 #include "scan/internal.h"
 #include "scan/scan.h"
 
@@ -92,11 +93,13 @@ static void enumerationFailed(int depth) {
     notRead(getLastError(), rs.curPath, shown, nullptr);
 }
 
-// The file pass over `lsPath` ("...\*.*"): counts files into rs.fileCount
-// and hands each file to the sinks (the report lists its name when
-// rs.showFiles asks). Returns the sum of their sizes (saturating); sets
+// The file pass over `lsPath` ("...\*.*", its directory's path the first
+// `dirLength` bytes): counts files into rs.fileCount (a file with several
+// names once, under hardLinks=Once), hands each file to the sinks (the
+// report lists its name when rs.showFiles asks) and each counted one to the
+// largest files when they are asked for. Returns the sum of their sizes (saturating); sets
 // filePassError when they could not be listed.
-static uint64_t processFiles(const char *lsPath) {
+static uint64_t processFiles(const char *lsPath, size_t dirLength) {
     filePassError = 0;
     FindHandle handle = findFirstFile(lsPath, &fileEntry, shortNamesWanted());
     if (handle == invalidFindHandle) {
@@ -105,12 +108,16 @@ static uint64_t processFiles(const char *lsPath) {
         return 0;
     }
     uint64_t bytes = 0;
+    bool once = rs.hardLinks == HardLinks::once;
     do {
         if ((fileEntry.attributes & fileAttributeDirectory) || isOwnNewFile(lsPath, fileEntry.cFileName)) continue;
+        if (once) learnLinks(lsPath, dirLength, &fileEntry);
         deliverFileListed(fileEntry);
+        if (once && !firstNameOf(fileEntry)) continue;  // another name of a file counted before
         rs.fileCount += 1;
         uint64_t size = ((uint64_t)fileEntry.nFileSizeHigh << 32) | fileEntry.nFileSizeLow;
         bytes = addSaturating(bytes, size);
+        if (rs.largestFiles > 0) noteLargestFile(lsPath, dirLength, fileEntry, size);
     } while (findNextFile(handle, &fileEntry));
     findClose(handle);
     return bytes;
@@ -165,7 +172,7 @@ static bool openLevel(int depth) {
     std::memcpy(rs.curPath + level.length, searchPattern, sizeof searchPattern);
     deliverDirEntered(rs.curPath, level.length, depth == 0 ? nullptr : enteredName);
     uint32_t filesBefore = rs.fileCount;
-    uint64_t bytes = processFiles(rs.curPath);
+    uint64_t bytes = processFiles(rs.curPath, level.length);
     rs.curPath[level.length] = '\0';
     DirFigures &own = level.figures;
     own.files = own.allFiles = rs.fileCount - filesBefore;

@@ -22,6 +22,7 @@ namespace {
 enum KeyKind {
     keyLetter,     // first character among `accepted`, any case
     keyListing,    // as keyLetter, for a listing style
+    keyHardLinks,  // as keyLetter, for how hard links count (rs.hardLinks)
     keyNumber,     // decimal integer from `low` to `high`
     keyDriveList,  // drive letters, the first from 'C' to 'Z'
     keyPath,       // any text without blanks, into `path`
@@ -55,6 +56,9 @@ const SettingKey settingKeys[] = {
     {"outputFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::outputFile},
     {"exportFile", keyPath, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, &RunState::exportFile},
     {"exclude", keyPatterns, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr},
+    {"hardLinks", keyHardLinks, "EO", "EO", 0, 0, nullptr, nullptr, nullptr, nullptr},
+    {"largestFiles", keyNumber, nullptr, nullptr, 0, mostLargestFiles, nullptr, nullptr,
+     &RunState::largestFiles, nullptr},
 };
 
 constexpr int driveListEntries = 27;  // 4 bytes each, then the ending NUL
@@ -256,14 +260,16 @@ size_t fittingBytes(const char *text, size_t room) {
 // Applies a non-empty `value` to the field of `key`; a value the key does not
 // accept changes nothing.
 void applySetting(const SettingKey &key, char *value) {
-    if (key.kind == keyLetter || key.kind == keyListing) {
+    if (key.kind == keyLetter || key.kind == keyListing || key.kind == keyHardLinks) {
         const char *found = std::strchr(key.accepted, upperAscii(value[0]));
         if (value[0] == 0 || found == nullptr) return;
         char letter = key.stored[found - key.accepted];
         if (key.kind == keyLetter)
             rs.*key.letter = letter;
-        else
+        else if (key.kind == keyListing)
             rs.*key.listing = (Listing)letter;
+        else
+            rs.hardLinks = (HardLinks)letter;
     } else if (key.kind == keyNumber) {
         long number = readDecimal(value);
         if (number < key.low || number > key.high) return;

@@ -473,6 +473,9 @@ bool isReparsePoint(const char *path) {
     return n >= 0 && m.nodes[n].linkTo >= 0;
 }
 bool enterByShortNames() { return m.enterByShortNames; }
+// Every file of the fake machine has one name.
+void keepFileLinks(bool) {}
+bool getFileLinks(const char *, FindData *) { return false; }
 
 // The fake reads nothing ahead: the walk's own test is all there is.
 void setExclusionTest(ExclusionTest, bool) {}

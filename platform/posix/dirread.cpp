@@ -22,6 +22,8 @@ namespace posix {
 static const size_t mappedLeast = 256 * 1024;
 static const size_t mostRecords = (size_t)UINT32_MAX;
 
+bool keepLinks = false;
+
 Records::~Records() {
     if (capacity >= mappedLeast)
         munmap(data, capacity);
@@ -67,20 +69,34 @@ void Records::clear() {
     }
 }
 
-void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size, uint64_t blocks) {
-    char *at = dir->records.grow(sizeof(Entry) + length + 1);
+Entry &addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
+                uint64_t size, uint64_t blocks) {
+    bool room = keepLinks && kind != kindDirectory;
+    char *at = dir->records.grow(sizeof(Entry) + length + 1 + (room ? sizeof(LinkRoom) : 0));
     Entry &entry = *(Entry *)at;
     uint16_t shortLength = (uint16_t)length;  // NAME_MAX is 255
     entry.kind = kind;
-    entry.flags = flags;
+    entry.flags = flags | (room ? flagLinkRoom : 0);
     if (isUnsafeName(name, length))
         entry.flags |= flagUnsafe | (std::memchr(name, '\\', length) != nullptr ? flagUnreachable : 0);
     std::memcpy(entry.length, &shortLength, sizeof shortLength);
     setSizes(entry, size, blocks);
     std::memcpy(at + sizeof(Entry), name, length);
     at[sizeof(Entry) + length] = '\0';
+    if (room) std::memset(&linkRoomOf(entry), 0, sizeof(LinkRoom));
     dir->count += 1;
+    return entry;
+}
+
+// The names of `entry` as its stat gives them (device, inode, link
+// count), where it has room.
+static void setLinks(Entry &entry, uint64_t dev, uint64_t ino, uint64_t links) {
+    if (!(entry.flags & flagLinkRoom)) return;
+    LinkRoom &room = linkRoomOf(entry);
+    uint32_t nlink = links > UINT32_MAX ? UINT32_MAX : (uint32_t)links;
+    std::memcpy(room.dev, &dev, sizeof dev);
+    std::memcpy(room.ino, &ino, sizeof ino);
+    std::memcpy(room.nlink, &nlink, sizeof nlink);
 }
 
 namespace {
@@ -107,8 +123,9 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
         bool known = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         bool isDir = known && S_ISDIR(st.st_mode);
         bool sized = known && !isDir;
-        addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
-                 sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks : 0);
+        Entry &entry = addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
+                                sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks : 0);
+        if (sized) setLinks(entry, (uint64_t)st.st_dev, (uint64_t)st.st_ino, (uint64_t)st.st_nlink);
         reading->toStat += known ? 0 : 1;
     }
 }
@@ -119,6 +136,7 @@ static void statEntry(const OpenDir *dir, Entry &entry) {
     struct stat st;
     if (fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
     setSizes(entry, (uint64_t)st.st_size, (uint64_t)st.st_blocks);
+    setLinks(entry, (uint64_t)st.st_dev, (uint64_t)st.st_ino, (uint64_t)st.st_nlink);
     entry.flags |= flagSizeKnown;
 }
 

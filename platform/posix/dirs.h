@@ -21,8 +21,9 @@ namespace posix {
 
 enum : uint8_t { kindDirectory = 1, kindOther = 2 };
 // flagUnsafe: the name is shown with '?' for its control characters and
-// backslashes; flagUnreachable: it holds a backslash, so no path can name it.
-enum : uint8_t { flagSizeKnown = 1, flagUnsafe = 2, flagUnreachable = 4 };
+// backslashes; flagUnreachable: it holds a backslash, so no path can name it;
+// flagLinkRoom: the record holds the file's link count and identity.
+enum : uint8_t { flagSizeKnown = 1, flagUnsafe = 2, flagUnreachable = 4, flagLinkRoom = 8 };
 
 // The head of one entry's record; the name follows it, NUL-terminated. The
 // records of a directory lie one after another, each known by its offset,
@@ -35,6 +36,17 @@ struct Entry {
     uint8_t size[8];    // st_size once flagSizeKnown is set
     uint8_t blocks[4];  // st_blocks from the same stat; blocksBeyond when they do not fit
 };
+
+// After the name of a record with flagLinkRoom (a non-directory read while
+// the walk keeps file links): what the stat that gave its size says of its
+// names, zero until then.
+struct LinkRoom {
+    uint8_t dev[8];
+    uint8_t ino[8];
+    uint8_t nlink[4];
+};
+// The walk keeps file links (keepFileLinks): set before any directory is read.
+extern bool keepLinks;
 
 // A file with 2 TiB or more on disk: its blocks are stat'ed again when
 // it is delivered (allocatedOf), so that a million small files keep four
@@ -56,6 +68,9 @@ inline uint32_t blocksOf(const Entry &entry) {
     uint32_t blocks;
     std::memcpy(&blocks, entry.blocks, sizeof blocks);
     return blocks;
+}
+inline LinkRoom &linkRoomOf(Entry &entry) {
+    return *(LinkRoom *)((char *)(&entry + 1) + nameLengthOf(entry) + 1);
 }
 inline void setSizes(Entry &entry, uint64_t size, uint64_t blocks) {
     uint32_t held = blocks < blocksBeyond ? (uint32_t)blocks : blocksBeyond;
@@ -119,7 +134,9 @@ struct OpenDir {
 inline Entry &entryAt(const OpenDir *dir, uint32_t at) { return *(Entry *)(dir->records.data + at); }
 // The record after the one at `at`; dir->records.used after the last.
 inline uint32_t nextEntry(const OpenDir *dir, uint32_t at) {
-    return at + (uint32_t)(sizeof(Entry) + nameLengthOf(entryAt(dir, at)) + 1);
+    const Entry &entry = entryAt(dir, at);
+    size_t room = (entry.flags & flagLinkRoom) ? sizeof(LinkRoom) : 0;
+    return at + (uint32_t)(sizeof(Entry) + nameLengthOf(entry) + 1 + room);
 }
 // The first record after ".".
 inline uint32_t firstEntry(const OpenDir *dir) { return dir->records.used == 0 ? 0 : nextEntry(dir, 0); }
@@ -134,8 +151,10 @@ void wholeNative(const OpenDir *dir, std::string *out);
 // included.
 const size_t maxWalkPath = walkPathChars;
 
-void addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
-              uint64_t size, uint64_t blocks);
+// Adds a record and returns it (valid until the next one is added); a
+// non-directory gets link room while keepLinks is set.
+Entry &addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uint8_t flags,
+                uint64_t size, uint64_t blocks);
 // Opens subdirectory `name` of the open directory `parent` into `dir`:
 // dir->up becomes `parent` and dir->native its name, dir->fd a descriptor
 // opened relative to the parent's, never through a link, and

@@ -395,6 +395,13 @@ static void deliver(OpenDir *dir, uint32_t at, FindData *data) {
     data->nFileSizeHigh = (uint32_t)(size >> 32);
     data->nFileSizeLow = (uint32_t)size;
     data->allocatedSize = entry.kind == kindDirectory ? 0 : allocatedOf(dir, entry);
+    data->links = 0;
+    if (entry.flags & flagLinkRoom) {
+        const LinkRoom &room = linkRoomOf(entry);
+        std::memcpy(&data->links, room.nlink, sizeof data->links);
+        std::memcpy(&data->identity.volume, room.dev, sizeof data->identity.volume);
+        std::memcpy(&data->identity.index, room.ino, sizeof data->identity.index);
+    }
     size_t length = nameLengthOf(entry);
     if (length >= sizeof data->cFileName) length = sizeof data->cFileName - 1;
     const char *name = nameOf(entry);
@@ -613,6 +620,11 @@ void findClose(FindHandle handle) {
 }
 
 uint32_t getLastError() { return lastError; }
+
+void keepFileLinks(bool keep) { posix::keepLinks = keep; }
+
+// A record kept without its links (its stat failed) gets none later either.
+bool getFileLinks(const char *, FindData *) { return false; }
 
 // Names come from the file system as they are: a long name is never a
 // look-alike here.

@@ -104,6 +104,7 @@ void copySizes(const Record &from, FindData *to) {
     to->nFileSizeHigh = from.nFileSizeHigh;
     to->nFileSizeLow = from.nFileSizeLow;
     to->allocatedSize = 0;
+    to->links = 0;
 }
 
 void copyRecord(const WIN32_FIND_DATAW &from, FindData *to) {
@@ -362,6 +363,65 @@ bool isReparsePoint(const char *path) {
         }
     }
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// The listing has no link count: a file's names are asked of the file
+// itself, by getFileLinks.
+void keepFileLinks(bool) {}
+
+namespace {
+
+#ifndef FILE_SUPPORTS_HARD_LINKS
+#define FILE_SUPPORTS_HARD_LINKS 0x00400000
+#endif
+
+// Whether the volume of each drive letter can hold a file under several
+// names: 0 not asked yet, 1 it can, 2 it cannot (FAT, CD-ROM, Windows 9x).
+uint8_t linksOfLetter[26];
+
+// The volume of `path` can hold hard links: NTFS or ReFS, or a system
+// that says so; asked once per drive letter. A path without a letter is
+// taken to be on such a volume.
+bool volumeHoldsLinks(const char *path) {
+    if (!win::isNt()) return false;
+    char letter = (char)(path[0] & ~0x20);
+    if (letter < 'A' || letter > 'Z' || path[1] != ':') return true;
+    uint8_t &known = linksOfLetter[letter - 'A'];
+    if (known == 0) {
+        char root[4] = {letter, ':', '\\', '\0'};
+        char system[32] = "";
+        DWORD flags = 0;
+        bool asked = GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, system, sizeof system) != 0;
+        bool holds = (flags & FILE_SUPPORTS_HARD_LINKS) != 0 || std::strcmp(system, "NTFS") == 0 ||
+                     std::strcmp(system, "ReFS") == 0;
+        known = asked && holds ? 1 : 2;
+    }
+    return known == 1;
+}
+
+}  // namespace
+
+// Opened only to read its attributes, a link itself rather than its target.
+bool getFileLinks(const char *path, FindData *data) {
+    if (!volumeHoldsLinks(path)) {
+        data->links = 1;
+        data->identity = FileIdentity{0, 0};
+        return true;
+    }
+    const wchar_t *wide = widePathForCalls(path, false, &walkerPaths);
+    if (wide == nullptr || createFileW == nullptr) return false;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+    HANDLE h = createFileW(wide, FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!known) return false;
+    data->links = info.nNumberOfLinks;
+    data->identity.volume = info.dwVolumeSerialNumber;
+    data->identity.index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
+    return true;
 }
 
 // The ANSI long names of Windows 9x may be best-fit look-alikes ("Dvořák"

@@ -481,6 +481,7 @@ void deliver(const Listing *listing, size_t at, FindData *data) {
     data->attributes = head.attributes;
     data->nFileSizeHigh = head.sizeHigh;
     data->nFileSizeLow = head.sizeLow;
+    data->links = 0;  // not in the listing: getFileLinks asks the file
     std::memcpy(data->cFileName, nameAt(listing, at), head.nameLength + 1u);
     std::memcpy(data->cAlternateFileName, altAt(listing, at, head), head.altLength + 1u);
 }

@@ -76,16 +76,27 @@ def ncdu_figures(args):
     """(directories, files, apparent bytes of the files, their disk bytes, directories not read, directories
     excluded) of the export ncdu writes when run with args."""
     out = subprocess.run(["ncdu", "-o", "-"] + args, check=True, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE)
-    items, counts = [json.loads(out.stdout.decode("utf-8", "surrogateescape"))[3]], [0] * 6
+    return figures_of(json.loads(out.stdout.decode("utf-8", "surrogateescape")))
+
+
+def figures_of(export):
+    """The figures of ncdu_figures of a parsed ncdu export, a file with several names ("hlnkc") counted by its
+    bytes once, by its device and inode, as ncdu counts it."""
+    items, counts, linked = [(export[3], 0)], [0] * 6, set()
     while items:
-        item = items.pop()
+        item, dev = items.pop()
         if isinstance(item, list):
             counts[0], counts[4] = counts[0] + 1, counts[4] + bool(item[0].get("read_error"))
-            items.extend(item[1:])
+            items.extend((child, item[0].get("dev", dev)) for child in item[1:])
         elif item.get("excluded"):
             counts[5] += 1
         else:
-            counts[1:4] = counts[1] + 1, counts[2] + item.get("asize", 0), counts[3] + item.get("dsize", 0)
+            counts[1] += 1
+            if item.get("hlnkc"):
+                if (item.get("dev", dev), item["ino"]) in linked:
+                    continue
+                linked.add((item.get("dev", dev), item["ino"]))
+            counts[2:4] = counts[2] + item.get("asize", 0), counts[3] + item.get("dsize", 0)
     return tuple(counts)
 
 

@@ -11,6 +11,7 @@ import io
 import os
 import re
 import shutil
+import subprocess
 
 import harness
 
@@ -107,6 +108,46 @@ class Export(harness.TreeTest):
         self.assertEqual(code, 1)
         self.assertTrue(out.endswith("  (Bytes) \n\nFolmar==>  Unable to write the export file C:\\full\\out.json \n"
                                      "Folmar==>  Most likely the disk drive is full \n"), out[-400:])
+
+    def test_hard_links_count_once_when_asked_and_ncdu_and_gdu_count_the_export_as_they_count_the_tree(self):
+        root, outside = os.path.join(self.tmp, "t"), os.path.join(self.tmp, "outside")
+        harness.make_tree(root, {"a/f": 3000, "b/single": 10, "c/k": 500})
+        os.link(os.path.join(root, "a", "f"), os.path.join(root, "b", "g"))  # a second name in another folder
+        os.link(os.path.join(root, "c", "k"), outside)  # one outside the walk
+        exports = set()
+        for setting, totals in (("", (4, 4, 6510)), ("hardLinks=Once\n", (4, 3, 3510))):
+            harness.write_settings(self.tmp, "showDirs=L\nlineWidthPrint=78\n" + setting)
+            code, out, err = harness.run_folmar(["C:\\t", "/T:2", "/X:out.json"], drives="C=" + self.tmp, cwd=self.tmp)
+            self.assertEqual((code, err, harness.totals(out)), (0, "", totals))
+            first, second = sorted("ab", key=lambda d: out.index("C:\\t\\" + d + "."))  # the walk's order
+            name = {"a": "f", "b": "g"}
+            counted = {first: 3000, second: 0 if setting else 3000}
+            for folder in "ab":  # the folder met first holds the file under Once
+                self.assertIn(line("C:\\t\\" + folder, counted[folder] + (10 if folder == "b" else 0)), out)
+            last = ("C:\\t\\c\\k", 500) if setting else ("C:\\t\\%s\\%s" % (second, name[second]), 3000)
+            self.assertTrue(out.endswith("Largest files: \n" + line("C:\\t\\%s\\%s" % (first, name[first]), 3000) +
+                                         line(*last) + "\n"), out[-300:])
+            with open(os.path.join(self.tmp, "out.json")) as f:
+                exports.add(f.read())
+        self.assertEqual(len(exports), 1)  # the export is the same whatever the setting
+        self.assertEqual(exports.pop().count('"hlnkc":true,"nlink":2}'), 3)
+        read = harness.imported(os.path.join(self.tmp, "out.json"))
+        if read is None:
+            self.skipTest("ncdu and gdu are not installed: the JSON export is not read back")
+        own = harness.ncdu_figures([root])[:5]
+        dirs = [os.lstat(os.path.join(root, d)) for d in ("", "a", "b", "c")]
+        gdu = [int(subprocess.run(["gdu", root, "-n", "-p", "-s", "--no-prefix"] + flag, check=True,
+                                  stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                  stderr=subprocess.DEVNULL).stdout.split()[0]) - less
+               for flag, less in ((["-a"], sum(d.st_size for d in dirs)), ([], sum(d.st_blocks * 512 for d in dirs)))]
+        self.assertEqual(read, tuple(own) + tuple(gdu))
+        self.assertEqual(read[2], 3510)
+
+
+def line(path, size):
+    """A report line of width 78: the path, the dot leader and the size."""
+    size = "{:,}".format(size)
+    return path + "." * (77 - len(path) - len(size)) + " " + size + "\n"
 
 
 if __name__ == "__main__":

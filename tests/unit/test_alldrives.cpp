@@ -170,3 +170,29 @@ TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplet
         EXPECT_EQ(rs.outFileWriteFailed, fault == fullDisk);
     }
 }
+
+// The largest files after the drive's totals: largest first, of equal sizes
+// the first met (a later one never takes a place), a long path wrapped as a
+// directory's; the page fills at its 56th line, and the next header comes
+// before the next line, none after the last.
+TEST_F(AllDrivesTest, LargestFilesFollowTheTotalsLargestFirstTiesInWalkOrder) {
+    const std::string name = std::string(70, 'x');
+    fakeAddFile("C:\\A\\f1", 100);
+    fakeAddFile("C:\\A\\tie1", 50);
+    fakeAddFile(("C:\\B\\" + name).c_str(), 300);
+    fakeAddFile("C:\\B\\tie2", 50);
+    fakeAddFile("C:\\C\\tie3", 50);
+    for (int i = 1; i <= 31; ++i) fakeAddDir(("C:\\D" + std::to_string(i)).c_str());  // 35 lines: 53 after the totals
+    rs.largestFiles = 4;
+    EXPECT_EQ(runAllDrives(), 0);
+    const std::string file = fakeFileText("C:\\FolmarAll.txt");
+    EXPECT_EQ(file.substr(file.find("Largest"), file.find(" \nGrand") - file.find("Largest")),
+              "Largest files: \n"
+              "C:\\B\\" + name.substr(0, 59) + "\n   " + name.substr(59) + dots(60) + " 300\n"
+              "\fDirectory Drive C   Page  2" + std::string(45, ' ') + "Bytes \n"
+              "---------" + std::string(59, ' ') + "---------- \n"
+              "C:\\A\\f1" + dots(67) + " 100\n"
+              "C:\\A\\tie1" + dots(66) + " 50\n"
+              "C:\\B\\tie2" + dots(66) + " 50\n"
+              "\n\f");
+}

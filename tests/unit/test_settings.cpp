@@ -58,13 +58,16 @@ TEST_F(SettingsTest, KeyNamesMatchInAnyCaseOverTheirOwnLength) {
 // L for showDirs only; any other keeps the setting.
 TEST_F(SettingsTest, LettersTakeTheFirstOfAnAcceptedValue) {
     EXPECT_EQ(read("[Folmar x]\nshowDirs = short\nshowFiles = Long\nprocessLocalDrives = no\n"
-                   "processRemoteDrives = Yes\n"),
+                   "processRemoteDrives = Yes\nhardLinks = once\n"),
               "");
+    EXPECT_EQ(rs.hardLinks, HardLinks::once);
     EXPECT_EQ(rs.showDirs, Listing::shortNames);
     EXPECT_EQ(rs.showFiles, Listing::longNames);
     EXPECT_EQ(rs.processLocalDrives, 'N');
     EXPECT_EQ(rs.processRemoteDrives, 'Y');
-    read("[Folmar x]\nshowDirs=S\nshowDirs = yes\nshowFiles=s\nshowFiles = Y\nprocessRemoteDrives=1\n");
+    read("[Folmar x]\nshowDirs=S\nshowDirs = yes\nshowFiles=s\nshowFiles = Y\nprocessRemoteDrives=1\n"
+         "hardLinks=Once\nhardLinks=Each\nhardLinks=no\n");
+    EXPECT_EQ(rs.hardLinks, HardLinks::each);
     EXPECT_EQ(rs.showDirs, Listing::longNames);
     EXPECT_EQ(rs.showFiles, Listing::shortNames);
     EXPECT_EQ(rs.processRemoteDrives, 'N');
@@ -72,12 +75,15 @@ TEST_F(SettingsTest, LettersTakeTheFirstOfAnAcceptedValue) {
 
 // Decimal, within the key's range (75 to 125, 55 to 60); the last accepted wins.
 TEST_F(SettingsTest, NumbersAreDecimalWithinTheKeysRange) {
-    EXPECT_EQ(read("[Folmar x]\nlineWidthPrint = +125\npageSize = 0060lines\n"), "");
+    EXPECT_EQ(read("[Folmar x]\nlineWidthPrint = +125\npageSize = 0060lines\nlargestFiles = 1000\n"), "");
     EXPECT_EQ(rs.lineWidthPrint, 125);
+    EXPECT_EQ(rs.largestFiles, 1000);
     EXPECT_EQ(rs.pageSize, 60);
     read("[Folmar x]\nlineWidthPrint=75\nlineWidthPrint=74\nlineWidthPrint=126\nlineWidthPrint=-100\n"
-         "lineWidthPrint=abc\nlineWidthPrint=4294967396\npageSize=54\npageSize=61\npageSize=#57\n");
+         "lineWidthPrint=abc\nlineWidthPrint=4294967396\npageSize=54\npageSize=61\npageSize=#57\n"
+         "largestFiles=3\nlargestFiles=0\nlargestFiles=1001\nlargestFiles=-1\n");
     EXPECT_EQ(rs.lineWidthPrint, 75);
+    EXPECT_EQ(rs.largestFiles, 0);
     EXPECT_EQ(rs.pageSize, 55);
 }
 

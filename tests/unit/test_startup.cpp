@@ -12,7 +12,8 @@ protected:
         upperCaseLoneArgument((int)pointers.size(), pointers.data());
         help = isHelpRequest((int)pointers.size(), pointers.data());
         scanArguments((int)pointers.size(), pointers.data());
-        return normaliseTarget();
+        int code = refuseBadSwitches();
+        return code != 0 ? code : normaliseTarget();
     }
     bool help = false;
 };
@@ -102,14 +103,14 @@ TEST_F(StartUpTest, TheDefaultReportFileOfALinuxHostIsInTheWorkingDirectory) {
     }
 }
 
-// Each switch by its first letter, in any case; unknown ones (a bare /X
-// among them) change nothing.
+// Each switch by its first letter, in any case; unknown ones (a bare /X or
+// /T among them) change nothing; /T: takes the last number.
 TEST_F(StartUpTest, SwitchesSetTheirModesByTheirFirstLetter) {
-    struct Case { std::vector<std::string> args; Listing showDirs; bool condensed, pause; };
+    struct Case { std::vector<std::string> args; Listing showDirs; bool condensed, pause; int largest = 0; };
     const Case cases[] = {
-        {{"C:\\", "/AL", "/X", "/Q"}, Listing::longNames, false, false},
-        {{"/Short", "/p"}, Listing::shortNames, false, true},
-        {{"/s", "/c"}, Listing::longNames, true, false},
+        {{"C:\\", "/AL", "/X", "/Q", "/T"}, Listing::longNames, false, false},
+        {{"/Short", "/p", "/t:1000"}, Listing::shortNames, false, true, 1000},
+        {{"/s", "/c", "/T:12", "/T:007"}, Listing::longNames, true, false, 7},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);
@@ -118,6 +119,7 @@ TEST_F(StartUpTest, SwitchesSetTheirModesByTheirFirstLetter) {
         EXPECT_EQ(rs.showDirs, c.showDirs);
         EXPECT_EQ(rs.condensed, c.condensed);
         EXPECT_EQ(rs.pausePerScreen, c.pause);
+        EXPECT_EQ(rs.largestFiles, c.largest);
         EXPECT_EQ(rs.runMode, RunMode::singlePath);
     }
 }
@@ -162,6 +164,9 @@ TEST_F(StartUpTest, OverlongTargetsAndUnusableWorkingDirectoriesAreRefused) {
         {"/srv/x", false, "\xe9:\\x", 0, ""},  // a drive that is no letter is still a drive
         {"/srv/x", false, "/ALL", 0, ""},
         {"C:\\" + std::string(256, 'w'), true, "w", 0, ""},
+        {"C:\\", true, "/T:1001", 1, "Folmar==>  /T: takes a number of files from 0 to 1000 \n"},
+        {"C:\\", true, "/T:", 1, "Folmar==>  /T: takes a number of files from 0 to 1000 \n"},
+        {"C:\\", true, "/T:5x", 1, "Folmar==>  /T: takes a number of files from 0 to 1000 \n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arg.substr(0, 10) + " in " + c.cwd.substr(0, 10));

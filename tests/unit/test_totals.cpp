@@ -2,6 +2,7 @@
 // the report file, and their fold into the grand totals.
 #include "drives/drives.h"
 #include "report/report.h"
+#include "scan/internal.h"
 #include "scan/scan.h"
 #include "tests/unit/fixture.h"
 
@@ -106,4 +107,35 @@ TEST_F(TotalsTest, GrandTotalsSaturateAndShowAsStars) {
     foldDriveTotals();
     printGrandTotals();
     EXPECT_TRUE(contains(report(), "   Allocation        = ****************  (File Sizes) \n")) << report();
+}
+
+// Under hardLinks=Once a file with several names counts at its first; one
+// with no room left in the table (200,000 files at once, 64 volumes) counts
+// at every name and is said to, and its last name met gives its room back.
+TEST_F(TotalsTest, LinkedFilesCountOnceWhileThereIsRoomAndAreSaidToCountAgainWhenNot) {
+    forgetLinkedFiles();
+    FindData file{};
+    auto first = [&file](uint64_t volume, uint64_t index, uint32_t links) {
+        file.links = links;
+        file.identity = FileIdentity{volume, index};
+        return firstNameOf(file);
+    };
+    int counted = 0;
+    for (uint64_t index = 0; index < linkedFilesHeld; ++index) counted += first(7, index, 3);
+    EXPECT_EQ(counted, (int)linkedFilesHeld);
+    EXPECT_EQ(rs.linksUnchecked, 0u);
+    EXPECT_TRUE(first(7, linkedFilesHeld, 2));  // no room: counted, and said
+    EXPECT_EQ(rs.linksUnchecked, 1u);
+    EXPECT_FALSE(first(7, 0, 3));  // the second of three names
+    EXPECT_FALSE(first(7, 0, 3));  // the last: its room is free again
+    EXPECT_TRUE(first(8, 0, 2));   // another volume's file of the same index
+    EXPECT_FALSE(first(8, 0, 2));
+    EXPECT_TRUE(first(7, linkedFilesHeld, 2));  // met before without room: counted again, now with room
+    EXPECT_EQ(rs.linksUnchecked, 1u);
+    EXPECT_TRUE(first(7, 5, 1) && first(7, 5, 0));  // one name, or none known: always counted
+    forgetLinkedFiles();
+    for (uint64_t volume = 1; volume <= 64; ++volume) first(volume, 1, 2);
+    EXPECT_TRUE(first(65, 1, 2) && first(65, 1, 2));  // a 65th volume: no room
+    EXPECT_EQ(rs.linksUnchecked, 3u);
+    EXPECT_FALSE(first(64, 1, 2));
 }
