@@ -43,7 +43,9 @@ TEST_F(AllDrivesTest, TheWidthQuestionTakesEveryAnswerOnAConsoleAndRedirected) {
         EXPECT_EQ(selectLineWidth(&width), c.goOn);
         EXPECT_EQ(width, c.width);
         EXPECT_EQ(out(), c.settingsWidth ? "" : question);
-        if (c.settingsWidth == 0) EXPECT_EQ(fakeShownAtLastRead(), question.size());
+        if (c.settingsWidth == 0) {
+            EXPECT_EQ(fakeShownAtLastRead(), question.size());
+        }
     }
 }
 
