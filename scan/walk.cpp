@@ -123,7 +123,7 @@ static void handLineOn(size_t length, uint64_t bytes, uint32_t errorCode) {
     if (rs.showDirs != Listing::none)
         rollUpFirstLevel(rs.curPath, bytes);
     else
-        rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, bytes);
+        addDirToTotal(rs.curPath, bytes);
     deliverDirFilesDone(errorCode);
 }
 
@@ -257,7 +257,7 @@ void processDirs() {
             --depth;
             continue;
         }
-        rs.dirCount += 1;
+        countDirectories(1);
         level.figures.subdirs += 1;
         if (enterChild(depth) && openLevel(depth + 1)) ++depth;
     }
