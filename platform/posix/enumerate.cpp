@@ -267,17 +267,15 @@ static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive)
     return nullptr;
 }
 
-// The record of the exact name, else of the first in byte order equal
-// without regard to case; 0 (".") when none is.
+// The record of the name chooseName prefers; 0 (".") when none is.
 static uint32_t lookUpName(const OpenDir *dir, const char *name) {
     uint32_t best = 0;
     for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
         const Entry &entry = entryAt(dir, at);
         if (entry.flags & flagUnsafe) continue;
-        const char *real = nameOf(entry);
-        if (std::strcmp(real, name) == 0) return at;
-        if (equalNoCase(real, name) && (best == 0 || std::strcmp(real, nameOf(entryAt(dir, best))) < 0))
-            best = at;
+        NameChoice choice = chooseName(nameOf(entry), name, best == 0 ? nullptr : nameOf(entryAt(dir, best)));
+        if (choice == nameExact) return at;
+        if (choice == nameBetter) best = at;
     }
     return best;
 }

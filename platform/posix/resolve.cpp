@@ -59,17 +59,18 @@ struct NameSearch {
     const char *wanted;
     std::string *best;
     bool found;
+    bool exact;  // the name itself was found: no other can take its place
 };
 
-// Keeps the first name in byte order that equals the wanted one without
-// regard to ASCII case; unsafe names are never chosen.
+// Keeps the name chooseName prefers.
 static void considerName(void *context, const char *name, size_t, unsigned char) {
     NameSearch *search = (NameSearch *)context;
-    if (!equalNoCase(name, search->wanted) || isUnsafeName(name)) return;
-    if (!search->found || std::strcmp(name, search->best->c_str()) < 0) {
-        search->best->assign(name);
-        search->found = true;
-    }
+    if (search->exact) return;
+    NameChoice choice = chooseName(name, search->wanted, search->found ? search->best->c_str() : nullptr);
+    if (choice == nameNot) return;
+    search->best->assign(name);
+    search->found = true;
+    search->exact = choice == nameExact;
 }
 
 bool findNameIn(int dirFd, const char *name, std::string *realName) {
@@ -81,7 +82,7 @@ bool findNameIn(int dirFd, const char *name, std::string *realName) {
     if (errno != ENOENT) return false;
     int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    NameSearch search = {name, realName, false};
+    NameSearch search = {name, realName, false, false};
     bool read = readDirectory(fd, considerName, &search);
     close(fd);
     if (read && search.found) return true;
