@@ -242,8 +242,8 @@ bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
 void clearDir(OpenDir *dir) {
     if (dir->fd >= 0) close(dir->fd);
     dir->fd = -1;
-    dir->users = 0;
-    dir->hint = 0;
+    dir->use = DirUse();
+    dir->ahead = DirAhead();
     dir->up = nullptr;
     dir->key.clear();
     dir->keyLength = 0;

@@ -87,6 +87,19 @@ struct DirIdentity {
     struct timespec ctime = {0, 0};  // status change: entries, mode, owner, ACL, a rename
 };
 
+// The enumerations' bookkeeping of an open directory (enumerate.cpp).
+struct DirUse {
+    int users = 0;        // open enumerations
+    uint32_t hint = 0;    // the record delivered last
+};
+
+// The read-ahead's bookkeeping of a directory (readahead.cpp, under its
+// lock). Both are 0 whenever the directory is let go and cleared.
+struct DirAhead {
+    int pins = 0;         // reads of a child through the directory's fd
+    int steps = 0;        // steps naming this directory
+};
+
 // A directory read from the file system. The walker owns the ones it has
 // open; the read-ahead owns the ones it read until the walker takes them.
 // Once handed over, a directory's entries and names no longer change,
@@ -101,16 +114,14 @@ struct OpenDir {
     bool onDrive = false; // the key is on a drive, not relative
     std::string native;   // its canonical native path, or its name in `up` when that is set; a look-up: its directory's
     int fd = -1;
-    int users = 0;        // open enumerations
-    uint32_t hint = 0;    // the record delivered last
     Records records;      // "." first, then the directory's entries
     uint32_t count = 0;   // records
     size_t windowsLength = 0;      // its Windows path with the final '\'; 0 if unknown
     std::vector<uint32_t> subdirs; // records the walk will enter, in order
     DirIdentity identity;          // set when read ahead, when fd is given up, or for a loop check
     bool mountPoint = false;       // something is mounted on it (it may lead back up the walk)
-    int pins = 0;         // read-ahead reads of a child through fd (under its lock)
-    int steps = 0;        // read-ahead steps naming this directory (under its lock)
+    DirUse use;           // the enumerations'
+    DirAhead ahead;       // the read-ahead's
 };
 
 inline Entry &entryAt(const OpenDir *dir, uint32_t at) { return *(Entry *)(dir->records.data + at); }

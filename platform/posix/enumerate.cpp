@@ -297,8 +297,8 @@ static bool shownNameEquals(const Entry &entry, const char *name) {
 // equal without regard to case; else the same for the name without its
 // trailing dots and blanks.
 static uint32_t lookUpEntry(const OpenDir *dir, const char *name) {
-    if (dir->hint > 0 && dir->hint < dir->records.used && shownNameEquals(entryAt(dir, dir->hint), name))
-        return dir->hint;
+    if (dir->use.hint > 0 && dir->use.hint < dir->records.used && shownNameEquals(entryAt(dir, dir->use.hint), name))
+        return dir->use.hint;
     uint32_t found = lookUpName(dir, name);
     std::string trimmed;
     if (found == 0 && trimmedWindowsName(name, &trimmed)) found = lookUpName(dir, trimmed.c_str());
@@ -386,7 +386,7 @@ static OpenDir *openDirectory(const PathKey &key) {
 // delivered.
 static void deliver(OpenDir *dir, uint32_t at, FindData *data) {
     Entry &entry = entryAt(dir, at);
-    dir->hint = at;
+    dir->use.hint = at;
     uint64_t size = entrySize(dir, entry);
     data->attributes = entry.kind == kindDirectory ? (uint32_t)fileAttributeDirectory : 0u;
     data->nFileSizeHigh = (uint32_t)(size >> 32);
@@ -415,7 +415,7 @@ static FindHandle newHandle(OpenDir *dir, FindData *data) {
     }
     deliver(dir, 0, data);
     handles[slot] = Handle{dir, nextEntry(dir, 0)};
-    dir->users += 1;
+    dir->use.users += 1;
     return (FindHandle)slot;
 }
 
@@ -432,7 +432,7 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
         addEntry(one, nameOf(entry), nameLengthOf(entry), entry.kind, flagSizeKnown, size, blocksOf(entry));
         handle = newHandle(one, data);
     }
-    if (dir->users == 0) releaseDir(dir);
+    if (dir->use.users == 0) releaseDir(dir);
     errno = ENOENT;
     return handle;
 }
@@ -604,7 +604,7 @@ void findClose(FindHandle handle) {
     OpenDir *dir = h->dir;
     h->dir = nullptr;
     freeHandles.push_back((size_t)handle);
-    if (--dir->users == 0) releaseDir(dir);
+    if (--dir->use.users == 0) releaseDir(dir);
 }
 
 uint32_t getLastError() { return lastError; }

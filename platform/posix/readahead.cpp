@@ -63,7 +63,7 @@ struct StatJob {
 };
 
 struct ReadAhead {
-    std::mutex lock;               // guards all below and OpenDir::pins, ::steps
+    std::mutex lock;               // guards all below and OpenDir::ahead
     std::condition_variable work;  // threads wait here for a run or a batch, and room
     std::condition_variable done;  // waiters for reads and batches wait here
     std::list<Step> steps;         // in walk order
@@ -284,14 +284,14 @@ static StepRef insertStep(StepRef position, const Step &step) {
             throw;
         }
     }
-    added->dir->steps += 1;
+    added->dir->ahead.steps += 1;
     return added;
 }
 
 static void eraseStep(StepRef step) {
     if (step->kind == stepRun)
         ra->runs.erase(std::lower_bound(ra->runs.begin(), ra->runs.end(), step, runBefore));
-    step->dir->steps -= 1;
+    step->dir->ahead.steps -= 1;
     ra->freeSteps.splice(ra->freeSteps.begin(), ra->steps, step);
 }
 
@@ -366,7 +366,7 @@ static bool claim(StepRef *claimed) {
         ra->stopped = true;
         return false;
     }
-    parent->pins += 1;
+    parent->ahead.pins += 1;
     ra->reads += 1;
     if (++run->next == run->end) eraseStep(run);
     return true;
@@ -403,7 +403,7 @@ static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool 
 // scheduled right after it), failed, or dropped when the walker no longer
 // wants it. Unpins the parent. `continuing` as for wakeThreads(). Under the lock.
 static void publish(StepRef step, OpenDir *dir, int continuing) {
-    step->dir->pins -= 1;
+    step->dir->ahead.pins -= 1;
     if (step->state == stateAbandoned) {
         eraseStep(step);
         ra->reads -= 1;
@@ -629,7 +629,7 @@ static bool isAbandoned(const Step &step) {
 // Drops every step naming `dir`, and waits until no thread reads through
 // its descriptor. Under the lock; may wait.
 static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir) {
-    while (dir->steps > 0 || dir->pins > 0) {
+    while (dir->ahead.steps > 0 || dir->ahead.pins > 0) {
         StepRef step = ra->steps.begin();
         while (step != ra->steps.end() && (step->dir != dir || isAbandoned(*step))) ++step;
         if (step != ra->steps.end())
