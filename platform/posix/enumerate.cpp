@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 #include "platform/utf8.h"
 
 using namespace posix;
@@ -171,7 +172,7 @@ static int openNativePath(const std::string &path) {
         if (end == std::string::npos || end <= at) end = path.size();  // one name too long: ENAMETOOLONG
         bool last = end == path.size();
         std::string piece = path.substr(at, end - at);
-        int next = openat(fd, piece.c_str(), O_DIRECTORY | O_CLOEXEC | (last ? O_RDONLY | O_NOFOLLOW : O_PATH));
+        int next = sys::openat(fd, piece.c_str(), O_DIRECTORY | O_CLOEXEC | (last ? O_RDONLY | O_NOFOLLOW : O_PATH));
         int err = errno;
         if (fd != AT_FDCWD) close(fd);
         errno = err;

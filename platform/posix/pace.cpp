@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/posix/dirs.h"
+#include "platform/posix/syscalls.h"
 #include "platform/posix/pace.h"
 
 namespace posix {
@@ -42,7 +43,7 @@ static Load load;
 
 uint64_t nowNanoseconds(clockid_t clock) {
     struct timespec now;
-    clock_gettime(clock, &now);
+    sys::clock(clock, &now);
     return (uint64_t)now.tv_sec * 1000000000u + (uint64_t)now.tv_nsec;
 }
 
@@ -60,7 +61,7 @@ static long long fieldAfter(const char *text, int skip) {
 // `text` (`room` bytes); false when it cannot be read.
 static bool readProc(int *fd, const char *path, char *text, size_t room) {
     if (*fd == -2) *fd = open(path, O_RDONLY | O_CLOEXEC);
-    ssize_t got = *fd < 0 ? -1 : pread(*fd, text, room - 1, 0);
+    ssize_t got = *fd < 0 ? -1 : sys::procRead(*fd, text, room - 1);
     if (got <= 0) return false;
     text[got] = '\0';
     return true;

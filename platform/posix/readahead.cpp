@@ -30,6 +30,7 @@
 #include "platform/posix/dirs.h"
 #include "platform/posix/pace.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 #include "platform/utf8.h"
 
 namespace posix {
@@ -382,7 +383,7 @@ static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool 
     const char *name = nameOf(child);
     try {
         struct stat st;  // through its descriptor's own ".", so it must be searchable
-        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
+        if (!openChildDir(parent, name, dir) || sys::fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
             return false;
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
@@ -767,7 +768,7 @@ static void keepThreads() {
         blockEndSignals(&mask);
         for (int i = ra->threadsStarted; i < wanted && !failed; ++i) {
             pthread_t thread;
-            failed = pthread_create(&thread, &attributes, threadMain, nullptr) != 0;
+            failed = sys::threadStart(&thread, &attributes, threadMain, nullptr) != 0;
             started += failed ? 0 : 1;
         }
         restoreSignalMask(&mask);
