@@ -260,6 +260,7 @@ struct ReadAheadCounts {
     uint64_t read;      // directories read ahead
     uint64_t taken;     // handed to the walker
     uint64_t rejected;  // found changed or gone when the walker came, read afresh
+    bool stopped;       // for good: no memory or no thread could be had
 };
 ReadAheadCounts readAheadCounts();
 

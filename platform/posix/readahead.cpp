@@ -89,7 +89,7 @@ struct ReadAhead {
     bool handing = false;          // the walker waits for a thread to claim the next directory
     std::atomic<unsigned> published{0};  // reads and batches done so far, looked at without the lock
     bool stopped = false;          // memory ran short: nothing more is started
-    ReadAheadCounts counts = {0, 0, 0};
+    ReadAheadCounts counts = {0, 0, 0, false};
 };
 
 }  // namespace
@@ -874,9 +874,11 @@ bool readAheadRecycled(OpenDir *dir) {
 void readAheadIgnoreLoad() { loadIgnored = true; }
 
 ReadAheadCounts readAheadCounts() {
-    if (ra == nullptr) return ReadAheadCounts{0, 0, 0};
+    if (ra == nullptr) return ReadAheadCounts{0, 0, 0, false};
     std::lock_guard<std::mutex> lock(ra->lock);
-    return ra->counts;
+    ReadAheadCounts counts = ra->counts;
+    counts.stopped = ra->stopped;
+    return counts;
 }
 
 }  // namespace posix

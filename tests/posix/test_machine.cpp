@@ -329,6 +329,7 @@ TEST(Failures, ReadAheadWithoutAThreadReadsNothingAndTheWalkFindsTheSame) {
     EXPECT_EQ(tree, (Tree{{"C:\\ts", {".:0/", "a:0/", "b:0/"}}, {"C:\\ts\\a", {".:0/", "x:1"}},
                           {"C:\\ts\\b", {".:0/", "c:0/", "y:2"}}, {"C:\\ts\\b\\c", {".:0/", "z:3"}}}));
     EXPECT_EQ(posix::readAheadCounts().read - before, 0u);
+    EXPECT_TRUE(posix::readAheadCounts().stopped);
 }
 
 // A large directory's memory cannot be mapped: the read-ahead stops for good, the walk reads it itself.
@@ -336,9 +337,14 @@ TEST(Failures, ReadAheadStopsWhenItsMemoryCannotBeMappedAndTheWalkReadsItself) {
     makeMany("big/a", manyFiles);
     make({"big/b/c/", "later/d/e/"});
     posix::failSyscall(posix::sysMmap, 1, ENOMEM);
+    FindData data;
+    FindHandle big = findFirstFile("C:\\big\\*.*", &data, true);
+    posix::readAheadSettle();  // a was read ahead, or tried
+    posix::failSyscall(posix::sysMmap, 0, 0);
+    EXPECT_TRUE(posix::readAheadCounts().stopped);
     Tree tree;
     readTree("C:\\big", &tree);
-    posix::failSyscall(posix::sysMmap, 0, 0);
+    findClose(big);
     EXPECT_EQ(tree["C:\\big\\a"].size(), (size_t)manyFiles + 1);
     EXPECT_EQ(tree["C:\\big\\b"], (Listing{".:0/", "c:0/"}));
     EXPECT_EQ(heldAhead("C:\\later"), 0u);
