@@ -183,35 +183,6 @@ void findWalkSubdirs(OpenDir *dir);
 // back so that memory follows the directories open now.
 void clearDir(OpenDir *dir);
 
-// ---- What the machine is doing (pace.cpp) ----
-
-uint64_t nowNanoseconds(clockid_t clock);
-// A thread's own time, to tell whether its reads wait on the disk or the
-// network: what it spent on the CPU and waiting for one (its schedstat)
-// and, as its caller says, waiting for other threads; of the rest it slept
-// in the file system. Each thread keeps its own.
-struct SleepWatch {
-    int fd = -2;              // this thread's schedstat
-    uint64_t wallNs = 0;      // at the last look
-    uint64_t busyNs = 0;      // busy as above until then
-    bool looked = false;
-};
-// The time `span` since this thread's last look (or `readingNs`, when not
-// 0: the time it spent reading since), and how much of it the thread
-// slept; `waitedNs` is its time waiting for other threads so far. False
-// when there is no look to compare with yet.
-bool sleptSinceLastLook(SleepWatch *w, uint64_t waitedNs, uint64_t readingNs, uint64_t *span, uint64_t *slept);
-// The cores other work has kept busy lately, in 1/256 of a core: the busy
-// time of the whole machine less this process's own, averaged over about a
-// tenth of a second; at first, the threads runnable besides this one when
-// they are as many as the machine's `cores`. Looked at every 50 ms at most
-// (`nowMs` from the coarse monotonic clock); false when not looked at now,
-// or it cannot be known. The walker's thread only.
-bool othersLately(uint64_t nowMs, int cores, int *others);
-// Whether the process has had data read from storage lately: 1 or 0;
-// looked at every 10 ms at most, -1 when not now. The walker's thread only.
-int storageReadLately(uint64_t nowMs);
-
 // ---- Read-ahead (readahead.cpp) ----
 
 // Read-ahead is on unless FOLMAR_READAHEAD is 0 (a number sets the threads).
