@@ -28,7 +28,7 @@ void printDriveTotals() {
     } else {
         queryFreeSpaceEx();
     }
-    if (rs.runMode == RunMode::singlePath) ++rs.dirCount;  // the target counts itself; a drive root does not
+    if (rs.runMode == RunMode::singlePath) countDirectories(1);  // the target counts itself; a drive root does not
     reportSink().writeTotals();
     foldDriveTotals();
     getLocalTime(&rs.runDate);  // the next drive's title shows when this one ended

@@ -93,6 +93,7 @@ struct RunState {
     uint32_t dirCount;          // subdirectories found below the start, per drive
     uint32_t fileCount;         // files found, per drive
     uint64_t i64TotalAlloc;     // running byte total of the drive (saturates)
+    uint64_t i64SaveTotalAlloc; // the drive's total after its previous directory line
     bool runAborted;            // the walk stopped: out of memory or open files, or a total went down
     uint64_t notReadCount;      // directories the walk could not read, over the run
     uint64_t notListedCount;    // of those, under /E, the ones the list had no room for
@@ -108,6 +109,11 @@ struct RunState {
     uint64_t i64GrandTotalFree; // the extended query's
     uint64_t i64GrandFreeToCaller;
     uint64_t i64GrandTotalBytes;
+
+    // ---- the condensed roll-up's pending line (scan) ----
+    bool rollUpHeld;            // a first-level line is held back
+    char rollUpPath[maxPathBytes + 5]; // its path, the comparison key: at most 259 characters
+    uint64_t rollUpBytes;       // bytes accumulated for it
 
     // ---- page bookkeeping (report layout) ----
     uint32_t lineCount;         // lines on the current page of the output file

@@ -2,19 +2,15 @@
 // one pending line per first-level directory, adds the bytes of that
 // directory's whole subtree to it, and prints it when the walk moves on to
 // another first-level directory or the drive's totals ask for a flush. Each
-// line is printed first; its bytes then go to the drive's total.
+// line is printed first; its bytes then go to the drive's total. The
+// pending line (the target or a drive's first-level directory) is run
+// state, in rs.rollUp*.
 #include <cstring>
 
 #include "common/runstate.h"
 #include "report/report.h"
 #include "scan/internal.h"
 #include "scan/scan.h"
-
-// A pending path is the target or a drive's first-level directory: at
-// most 259 characters.
-static bool nothingPending = true;          // the next line starts a new roll-up
-static char pendingPath[maxPathBytes + 5];  // the pending first-level path, the comparison key
-static uint64_t pendingBytes = 0;           // bytes accumulated for the pending line
 
 // The number of leading characters of `path` that name its first-level
 // subtree: up to and including the second backslash, else 3 (a drive root).
@@ -35,11 +31,11 @@ static void printLine(const char *path, uint64_t bytes) {
 // `path` with `bytes` becomes the pending line.
 static void holdBack(const char *path, uint64_t bytes) {
     size_t length = std::strlen(path);
-    if (length >= sizeof pendingPath) length = sizeof pendingPath - 1;
-    std::memcpy(pendingPath, path, length);
-    pendingPath[length] = '\0';
-    pendingBytes = bytes;
-    nothingPending = false;
+    if (length >= sizeof rs.rollUpPath) length = sizeof rs.rollUpPath - 1;
+    std::memcpy(rs.rollUpPath, path, length);
+    rs.rollUpPath[length] = '\0';
+    rs.rollUpBytes = bytes;
+    rs.rollUpHeld = true;
 }
 
 void rollUpFirstLevel(const char *path, uint64_t bytes) {
@@ -47,20 +43,20 @@ void rollUpFirstLevel(const char *path, uint64_t bytes) {
         printLine(path, bytes);
         return;
     }
-    if (nothingPending) {
+    if (!rs.rollUpHeld) {
         holdBack(path, bytes);
         return;
     }
-    if (std::strncmp(pendingPath, path, prefixLength(path)) == 0) {
-        pendingBytes = addSaturating(pendingBytes, bytes);
+    if (std::strncmp(rs.rollUpPath, path, prefixLength(path)) == 0) {
+        rs.rollUpBytes = addSaturating(rs.rollUpBytes, bytes);
         return;
     }
-    printLine(pendingPath, pendingBytes);
+    printLine(rs.rollUpPath, rs.rollUpBytes);
     holdBack(path, bytes);
 }
 
 void flushRollUp() {
-    if (nothingPending) return;
-    nothingPending = true;
-    printLine(pendingPath, pendingBytes);
+    if (!rs.rollUpHeld) return;
+    rs.rollUpHeld = false;
+    printLine(rs.rollUpPath, rs.rollUpBytes);
 }

@@ -37,6 +37,9 @@ void useExclusions();
 void flushRollUp();
 
 // ---- totals.cpp ----
+// Adds `count` directories to the drive's count (rs.dirCount, which only
+// this and the fold write).
+void countDirectories(uint32_t count);
 // Adds the drive's figures into the grand totals and zeroes them.
 void foldDriveTotals();
 

@@ -1,6 +1,7 @@
 // Every counter and byte total past the walk's own: a directory's bytes
 // added to its drive's running total, the check that this total never goes
-// down, and the fold of a drive's figures into the grand totals. Every sum
+// down, and the fold of a drive's figures into the grand totals. The one
+// writer of the drive's total and its directory count. Every sum
 // saturates, so that no figure ever wraps to a small, plausible one.
 #include <cstring>
 
@@ -11,10 +12,6 @@
 #include "report/report.h"
 #include "scan/internal.h"
 #include "scan/scan.h"
-
-// The drive's total after its previous directory line (the fold starts it
-// again at zero).
-static uint64_t i64SaveTotalAlloc = 0;
 
 uint64_t addSaturating(uint64_t a, uint64_t b) {
     uint64_t sum = a + b;
@@ -29,7 +26,7 @@ static void abortDecreasingTotal(const char *path) {
     conText("Folmar==>  i64TotalAlloc is decending \n");
     u64Digits(rs.i64TotalAlloc, digits);
     conFormat("i64TotalAlloc     = %s \n", formatGrouped(digits, 16));
-    u64Digits(i64SaveTotalAlloc, digits);
+    u64Digits(rs.i64SaveTotalAlloc, digits);
     conFormat("i64SaveTotalAlloc = %s \n", formatGrouped(digits, 16));
     conText("path              = ");
     bool backslashShown = utf8Chars(path) <= 4;
@@ -42,8 +39,8 @@ static void abortDecreasingTotal(const char *path) {
 
 void addDirToTotal(const char *path, uint64_t bytes) {
     rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, bytes);
-    if (rs.i64TotalAlloc < i64SaveTotalAlloc) abortDecreasingTotal(path);
-    i64SaveTotalAlloc = rs.i64TotalAlloc;
+    if (rs.i64TotalAlloc < rs.i64SaveTotalAlloc) abortDecreasingTotal(path);
+    rs.i64SaveTotalAlloc = rs.i64TotalAlloc;
 }
 
 void foldDriveTotals() {
@@ -68,6 +65,8 @@ void foldDriveTotals() {
     rs.i64TotalFree = 0;
     rs.i64FreeToCaller = 0;
     rs.i64TotalBytes = 0;
-    i64SaveTotalAlloc = 0;
+    rs.i64SaveTotalAlloc = 0;
     forgetLargestFiles();
 }
+
+void countDirectories(uint32_t count) { rs.dirCount += count; }

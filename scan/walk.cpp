@@ -132,7 +132,7 @@ static void handLineOn(size_t length, uint64_t bytes, uint32_t errorCode) {
     if (rs.showDirs != Listing::none)
         rollUpFirstLevel(rs.curPath, bytes);
     else
-        rs.i64TotalAlloc = addSaturating(rs.i64TotalAlloc, bytes);
+        addDirToTotal(rs.curPath, bytes);
     deliverDirFilesDone(errorCode);
 }
 
@@ -315,7 +315,7 @@ void processDirs() {
             continue;
         }
         if (rs.excludePatternCount > 0 && leftOut(depth)) continue;
-        rs.dirCount += 1;
+        countDirectories(1);
         level.figures.subdirs += 1;
         if (enterChild(depth) && openLevel(depth + 1)) ++depth;
     }

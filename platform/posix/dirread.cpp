@@ -14,6 +14,7 @@
 
 #include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 #include "platform/utf8.h"
 
 namespace posix {
@@ -41,11 +42,11 @@ char *Records::grow(size_t more) {
         if (wanted < mappedLeast) {
             moved = std::realloc(data, wanted);
         } else if (capacity < mappedLeast) {
-            moved = mmap(nullptr, wanted, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            moved = sys::mmap(wanted);
             if (moved != MAP_FAILED && used > 0) std::memcpy(moved, data, used);
             if (moved != MAP_FAILED) std::free(data);
         } else {
-            moved = mremap(data, capacity, wanted, MREMAP_MAYMOVE);
+            moved = sys::mremap(data, capacity, wanted);
         }
         if (moved == nullptr || moved == MAP_FAILED) throw std::bad_alloc();
         data = (char *)moved;
@@ -120,7 +121,7 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
         reading->toStat += 1;
     } else {
         struct stat st;
-        bool known = fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        bool known = sys::fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         bool isDir = known && S_ISDIR(st.st_mode);
         bool sized = known && !isDir;
         Entry &entry = addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
@@ -134,7 +135,7 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
 // its size is known unless the stat failed (errno then says why).
 static void statEntry(const OpenDir *dir, Entry &entry) {
     struct stat st;
-    if (fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (sys::fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
     setSizes(entry, (uint64_t)st.st_size, (uint64_t)st.st_blocks);
     setLinks(entry, (uint64_t)st.st_dev, (uint64_t)st.st_ino, (uint64_t)st.st_nlink);
     entry.flags |= flagSizeKnown;
@@ -223,7 +224,7 @@ bool readEntries(OpenDir *dir, bool searchable) {
     // Listed but not searchable: no size in it could be read. As on Windows,
     // access to such a directory is denied.
     struct stat st;
-    if (!outcome.searched && fstatat(dir->fd, ".", &st, 0) != 0) return false;
+    if (!outcome.searched && sys::fstatat(dir->fd, ".", &st, 0) != 0) return false;
     sortEntries(dir);
     return true;
 }
@@ -242,12 +243,12 @@ uint64_t allocatedOf(const OpenDir *dir, const Entry &entry) {
     struct stat st;
     int known = -1;
     if (dir->fd >= 0) {
-        known = fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW);
+        known = sys::fstatat(dir->fd, nameOf(entry), &st, AT_SYMLINK_NOFOLLOW);
     } else if (!dir->native.empty()) {
         std::string path;
         wholeNative(dir, &path);
         path.append("/").append(nameOf(entry));
-        known = fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW);
+        known = sys::fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW);
     }
     if (known == 0) return (uint64_t)st.st_blocks * 512;
     uint64_t size = sizeOf(entry);
@@ -329,15 +330,15 @@ bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir) {
         return false;
     }
     dir->mountPoint = kind == otherMountPoint;
-    dir->fd = openat(parent->fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    dir->fd = sys::openat(parent->fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     return dir->fd >= 0;
 }
 
 void clearDir(OpenDir *dir) {
     if (dir->fd >= 0) close(dir->fd);
     dir->fd = -1;
-    dir->users = 0;
-    dir->hint = 0;
+    dir->use = DirUse();
+    dir->ahead = DirAhead();
     dir->up = nullptr;
     dir->key.clear();
     dir->walkPath.clear();

@@ -104,6 +104,19 @@ struct DirIdentity {
     struct timespec ctime = {0, 0};  // status change: entries, mode, owner, ACL, a rename
 };
 
+// The enumerations' bookkeeping of an open directory (enumerate.cpp).
+struct DirUse {
+    int users = 0;        // open enumerations
+    uint32_t hint = 0;    // the record delivered last
+};
+
+// The read-ahead's bookkeeping of a directory (readahead.cpp, under its
+// lock). Both are 0 whenever the directory is let go and cleared.
+struct DirAhead {
+    int pins = 0;         // reads of a child through the directory's fd
+    int steps = 0;        // steps naming this directory
+};
+
 // A directory read from the file system. The walker owns the ones it has
 // open; the read-ahead owns the ones it read until the walker takes them.
 // Once handed over, a directory's entries and names no longer change,
@@ -118,8 +131,6 @@ struct OpenDir {
     bool onDrive = false; // the key is on a drive, not relative
     std::string native;   // its canonical native path, or its name in `up` when that is set; a look-up: its directory's
     int fd = -1;
-    int users = 0;        // open enumerations
-    uint32_t hint = 0;    // the record delivered last
     Records records;      // "." first, then the directory's entries
     uint32_t count = 0;   // records
     size_t windowsLength = 0;      // its Windows path with the final '\'; 0 if unknown
@@ -127,8 +138,8 @@ struct OpenDir {
     std::vector<uint32_t> subdirs; // records the walk will enter, in order
     DirIdentity identity;          // set when read ahead, when fd is given up, or for a loop check
     bool mountPoint = false;       // something is mounted on it (it may lead back up the walk)
-    int pins = 0;         // read-ahead reads of a child through fd (under its lock)
-    int steps = 0;        // read-ahead steps naming this directory (under its lock)
+    DirUse use;           // the enumerations'
+    DirAhead ahead;       // the read-ahead's
 };
 
 inline Entry &entryAt(const OpenDir *dir, uint32_t at) { return *(Entry *)(dir->records.data + at); }
@@ -201,35 +212,6 @@ void noteWalkPath(OpenDir *dir, const char *path, size_t length);
 // back so that memory follows the directories open now.
 void clearDir(OpenDir *dir);
 
-// ---- What the machine is doing (pace.cpp) ----
-
-uint64_t nowNanoseconds(clockid_t clock);
-// A thread's own time, to tell whether its reads wait on the disk or the
-// network: what it spent on the CPU and waiting for one (its schedstat)
-// and, as its caller says, waiting for other threads; of the rest it slept
-// in the file system. Each thread keeps its own.
-struct SleepWatch {
-    int fd = -2;              // this thread's schedstat
-    uint64_t wallNs = 0;      // at the last look
-    uint64_t busyNs = 0;      // busy as above until then
-    bool looked = false;
-};
-// The time `span` since this thread's last look (or `readingNs`, when not
-// 0: the time it spent reading since), and how much of it the thread
-// slept; `waitedNs` is its time waiting for other threads so far. False
-// when there is no look to compare with yet.
-bool sleptSinceLastLook(SleepWatch *w, uint64_t waitedNs, uint64_t readingNs, uint64_t *span, uint64_t *slept);
-// The cores other work has kept busy lately, in 1/256 of a core: the busy
-// time of the whole machine less this process's own, averaged over about a
-// tenth of a second; at first, the threads runnable besides this one when
-// they are as many as the machine's `cores`. Looked at every 50 ms at most
-// (`nowMs` from the coarse monotonic clock); false when not looked at now,
-// or it cannot be known. The walker's thread only.
-bool othersLately(uint64_t nowMs, int cores, int *others);
-// Whether the process has had data read from storage lately: 1 or 0;
-// looked at every 10 ms at most, -1 when not now. The walker's thread only.
-int storageReadLately(uint64_t nowMs);
-
 // ---- Read-ahead (readahead.cpp) ----
 
 // Read-ahead is on unless FOLMAR_READAHEAD is 0 (a number sets the threads).
@@ -278,6 +260,7 @@ struct ReadAheadCounts {
     uint64_t read;      // directories read ahead
     uint64_t taken;     // handed to the walker
     uint64_t rejected;  // found changed or gone when the walker came, read afresh
+    bool stopped;       // for good: no memory or no thread could be had
 };
 ReadAheadCounts readAheadCounts();
 

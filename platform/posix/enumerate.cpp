@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 #include "platform/utf8.h"
 
 using namespace posix;
@@ -171,7 +172,7 @@ static int openNativePath(const std::string &path) {
         if (end == std::string::npos || end <= at) end = path.size();  // one name too long: ENAMETOOLONG
         bool last = end == path.size();
         std::string piece = path.substr(at, end - at);
-        int next = openat(fd, piece.c_str(), O_DIRECTORY | O_CLOEXEC | (last ? O_RDONLY | O_NOFOLLOW : O_PATH));
+        int next = sys::openat(fd, piece.c_str(), O_DIRECTORY | O_CLOEXEC | (last ? O_RDONLY | O_NOFOLLOW : O_PATH));
         int err = errno;
         if (fd != AT_FDCWD) close(fd);
         errno = err;
@@ -267,17 +268,15 @@ static OpenDir *findOpenDir(const std::string &key, size_t length, bool onDrive)
     return nullptr;
 }
 
-// The record of the exact name, else of the first in byte order equal
-// without regard to case; 0 (".") when none is.
+// The record of the name chooseName prefers; 0 (".") when none is.
 static uint32_t lookUpName(const OpenDir *dir, const char *name) {
     uint32_t best = 0;
     for (uint32_t at = firstEntry(dir); at < dir->records.used; at = nextEntry(dir, at)) {
         const Entry &entry = entryAt(dir, at);
         if (entry.flags & flagUnsafe) continue;
-        const char *real = nameOf(entry);
-        if (std::strcmp(real, name) == 0) return at;
-        if (equalNoCase(real, name) && (best == 0 || std::strcmp(real, nameOf(entryAt(dir, best))) < 0))
-            best = at;
+        NameChoice choice = chooseName(nameOf(entry), name, best == 0 ? nullptr : nameOf(entryAt(dir, best)));
+        if (choice == nameExact) return at;
+        if (choice == nameBetter) best = at;
     }
     return best;
 }
@@ -299,8 +298,8 @@ static bool shownNameEquals(const Entry &entry, const char *name) {
 // equal without regard to case; else the same for the name without its
 // trailing dots and blanks.
 static uint32_t lookUpEntry(const OpenDir *dir, const char *name) {
-    if (dir->hint > 0 && dir->hint < dir->records.used && shownNameEquals(entryAt(dir, dir->hint), name))
-        return dir->hint;
+    if (dir->use.hint > 0 && dir->use.hint < dir->records.used && shownNameEquals(entryAt(dir, dir->use.hint), name))
+        return dir->use.hint;
     uint32_t found = lookUpName(dir, name);
     std::string trimmed;
     if (found == 0 && trimmedWindowsName(name, &trimmed)) found = lookUpName(dir, trimmed.c_str());
@@ -389,7 +388,7 @@ static OpenDir *openDirectory(const PathKey &key) {
 // delivered.
 static void deliver(OpenDir *dir, uint32_t at, FindData *data) {
     Entry &entry = entryAt(dir, at);
-    dir->hint = at;
+    dir->use.hint = at;
     uint64_t size = entrySize(dir, entry);
     data->attributes = entry.kind == kindDirectory ? (uint32_t)fileAttributeDirectory : 0u;
     data->nFileSizeHigh = (uint32_t)(size >> 32);
@@ -425,7 +424,7 @@ static FindHandle newHandle(OpenDir *dir, FindData *data) {
     }
     deliver(dir, 0, data);
     handles[slot] = Handle{dir, nextEntry(dir, 0)};
-    dir->users += 1;
+    dir->use.users += 1;
     return (FindHandle)slot;
 }
 
@@ -442,7 +441,7 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
         addEntry(one, nameOf(entry), nameLengthOf(entry), entry.kind, flagSizeKnown, size, blocksOf(entry));
         handle = newHandle(one, data);
     }
-    if (dir->users == 0) releaseDir(dir);
+    if (dir->use.users == 0) releaseDir(dir);
     errno = ENOENT;
     return handle;
 }
@@ -616,7 +615,7 @@ void findClose(FindHandle handle) {
     OpenDir *dir = h->dir;
     h->dir = nullptr;
     freeHandles.push_back((size_t)handle);
-    if (--dir->users == 0) releaseDir(dir);
+    if (--dir->use.users == 0) releaseDir(dir);
 }
 
 uint32_t getLastError() { return lastError; }

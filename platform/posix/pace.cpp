@@ -2,7 +2,8 @@
 // cores other work keeps busy, whether the walk reads from storage, and
 // whether a thread's reads sleep in the file system. All from /proc, a few
 // times a second at most, through descriptors kept open (/proc/loadavg,
-// asked once at first, excepted).
+// asked once at first, excepted). Then the rule from such a sample to the
+// threads that may read, which reads nothing itself.
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,8 @@
 #include <unistd.h>
 
 #include "platform/posix/dirs.h"
+#include "platform/posix/syscalls.h"
+#include "platform/posix/pace.h"
 
 namespace posix {
 
@@ -40,7 +43,7 @@ static Load load;
 
 uint64_t nowNanoseconds(clockid_t clock) {
     struct timespec now;
-    clock_gettime(clock, &now);
+    sys::clock(clock, &now);
     return (uint64_t)now.tv_sec * 1000000000u + (uint64_t)now.tv_nsec;
 }
 
@@ -58,7 +61,7 @@ static long long fieldAfter(const char *text, int skip) {
 // `text` (`room` bytes); false when it cannot be read.
 static bool readProc(int *fd, const char *path, char *text, size_t room) {
     if (*fd == -2) *fd = open(path, O_RDONLY | O_CLOEXEC);
-    ssize_t got = *fd < 0 ? -1 : pread(*fd, text, room - 1, 0);
+    ssize_t got = *fd < 0 ? -1 : sys::procRead(*fd, text, room - 1);
     if (got <= 0) return false;
     text[got] = '\0';
     return true;
@@ -158,6 +161,40 @@ int storageReadLately(uint64_t nowMs) {
     load.readBytes = bytes;
     load.diskKnown = true;
     return load.quietChecks < diskQuiet ? 1 : 0;
+}
+
+// ---- From a sample to the threads that may read ----
+
+static const uint64_t sleepWindow = 20000000;  // ns of reading the share of sleep is taken over
+
+int paceThreads(const PaceLimits &limits, const Pace &pace) {
+    return limits.fixed || pace.waiting || pace.diskReads ? limits.poolThreads : pace.cpuAllowed;
+}
+
+// Reads wait (on a network file system, which reads nothing from storage
+// here) while lately half their time was sleep (a quarter, once they did).
+static void takeSleep(uint64_t span, uint64_t slept, Pace *pace) {
+    pace->readingNs += span;
+    pace->sleptNs += slept;
+    if (pace->readingNs < sleepWindow) return;
+    uint64_t share = pace->sleptNs * 100 / pace->readingNs;
+    pace->waiting = share > (pace->waiting ? 25u : 50u);
+    pace->readingNs /= 2;
+    pace->sleptNs /= 2;
+}
+
+int paceAfter(const PaceSample &sample, const PaceLimits &limits, Pace *pace) {
+    bool alone = paceThreads(limits, *pace) == 0;
+    if (sample.storage >= 0) pace->diskReads = sample.storage == 1;
+    if (sample.readingNs > 0 && (!sample.walker || alone)) takeSleep(sample.readingNs, sample.sleptNs, pace);
+    if (sample.others >= 0) {
+        // A part of a core is worth reading on: a thread goes on while a
+        // tenth of a core is free, and starts again once three tenths are.
+        int free = (sample.cores - 1) * 256 - sample.others;  // in 1/256 of a core
+        int threads = (free + (pace->cpuAllowed > 0 ? 230 : 180)) / 256;
+        pace->cpuAllowed = std::max(0, std::min(threads, limits.cpuThreads));
+    }
+    return paceThreads(limits, *pace);
 }
 
 }  // namespace posix

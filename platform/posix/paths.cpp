@@ -40,6 +40,13 @@ bool equalNoCase(const char *a, const char *b) {
     return lowerAscii(*a) == lowerAscii(*b);
 }
 
+NameChoice chooseName(const char *name, const char *wanted, const char *best) {
+    bool exact = std::strcmp(name, wanted) == 0;
+    if ((!exact && !equalNoCase(name, wanted)) || isUnsafeName(name)) return nameNot;
+    if (exact) return nameExact;
+    return best == nullptr || std::strcmp(name, best) < 0 ? nameBetter : nameNot;
+}
+
 bool trimmedWindowsName(const char *name, std::string *trimmed) {
     size_t length = std::strlen(name);
     while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ')) --length;

@@ -64,6 +64,13 @@ bool equalNoCase(const char *a, const char *b);
 // Negative, 0 or positive as a comes before, is, or comes after b
 // (nameorder.cpp).
 int compareWindowsOrder(const char *a, size_t aLength, const char *b, size_t bLength);
+// The rule of every case-insensitive look-up, over a directory's names
+// offered one by one: nameExact when `name` is `wanted` itself (look no
+// further); nameBetter when it takes the place of `best` (null: none yet) as
+// the first in byte order equal to `wanted` without regard to ASCII case;
+// nameNot otherwise. An unsafe name is never chosen.
+enum NameChoice { nameNot, nameBetter, nameExact };
+NameChoice chooseName(const char *name, const char *wanted, const char *best);
 // `name` without its trailing dots and blanks, which Windows drops from a
 // path's components (so "a." and "a " name "a"); false when it has none, or
 // nothing else.

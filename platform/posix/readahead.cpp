@@ -28,7 +28,9 @@
 #include <unistd.h>
 
 #include "platform/posix/dirs.h"
+#include "platform/posix/pace.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 #include "platform/utf8.h"
 
 namespace posix {
@@ -62,7 +64,7 @@ struct StatJob {
 };
 
 struct ReadAhead {
-    std::mutex lock;               // guards all below and OpenDir::pins, ::steps
+    std::mutex lock;               // guards all below and OpenDir::ahead
     std::condition_variable work;  // threads wait here for a run or a batch, and room
     std::condition_variable done;  // waiters for reads and batches wait here
     std::list<Step> steps;         // in walk order
@@ -77,23 +79,17 @@ struct ReadAhead {
     size_t maxEntries = 0;
     int idleThreads = 0;
     int threadsReading = 0;        // of the pool, not counting the walker's thread
-    int cpuThreads = 1;            // may read at once while reads keep to the CPU and cores are free
-    int cpuAllowed = 1;            // of those, as many as cores are free now
-    int poolThreads = 1;           // may read at once while reads wait on the disk
-    bool fixed = false;            // the pool's size was set: every thread may read
+    PaceLimits limits = {1, 1, false};  // threads the setting and the machine allow
+    Pace pace;                     // what the load, the disk and the reads' sleep allow now
     int threadsStarted = 0;        // of the pool
     bool starting = false;         // a thread is starting more
-    uint64_t readingNs = 0;        // lately spent reading, halved as it grows
-    uint64_t sleptNs = 0;          // of that, asleep in the file system
-    bool waiting = false;          // reads sleep in the file system (a network's, a disk's)
-    bool diskReads = false;        // the walk reads from storage
     int waiters = 0;               // threads waiting on `done` for any read or batch
     const Step *awaited = nullptr; // the read the walker waits on `done` for
     bool windowFull = false;       // a thread found it so; none is woken until it has room again
     bool handing = false;          // the walker waits for a thread to claim the next directory
     std::atomic<unsigned> published{0};  // reads and batches done so far, looked at without the lock
     bool stopped = false;          // memory ran short: nothing more is started
-    ReadAheadCounts counts = {0, 0, 0};
+    ReadAheadCounts counts = {0, 0, 0, false};
 };
 
 }  // namespace
@@ -177,12 +173,8 @@ bool readAheadOn() {
 
 // ---- How many threads may read at once ----
 
-// Threads that may read at once now: the pool when its size was set, or
-// while the walk reads from storage or its reads sleep in the file system,
-// else the free cores'. Under the lock.
-static int threadsAllowed() {
-    return ra->fixed || ra->waiting || ra->diskReads ? ra->poolThreads : ra->cpuAllowed;
-}
+// Threads that may read at once now. Under the lock.
+static int threadsAllowed() { return paceThreads(ra->limits, ra->pace); }
 
 static bool worthWaking();
 
@@ -197,68 +189,57 @@ static thread_local SleepWatch sleepWatch;
 static thread_local uint64_t waitedForThreadsNs = 0;  // in waitForThreads
 static thread_local uint64_t readingNs = 0;           // a pool thread's, since its last look
 static const uint64_t readWatched = 10000000;  // ns of reading between looks
-static const uint64_t sleepWindow = 20000000;  // ns of reading the share of sleep is taken over
 static bool loadIgnored = false;               // tests: as though every core were free
 static bool loadKnown = false;                 // the load has been looked at
 
-// Adds `span` ns of reading, `slept` of them asleep in the file system, to
-// what the read-ahead knows: its reads wait (on a network file system,
-// which reads nothing from storage here) while lately half their time was
-// sleep (a quarter, once they did), and then more of them overlap the
-// waits.
+// Takes `sample` into the pace, and wakes a thread when more may read now.
 // A pool thread that goes on to read passes `continuing` 1. Under the lock.
-static void noteSleep(uint64_t span, uint64_t slept, int continuing) {
-    int allowed = threadsAllowed();
-    ra->readingNs += span;
-    ra->sleptNs += slept;
-    if (ra->readingNs >= sleepWindow) {
-        uint64_t share = ra->sleptNs * 100 / ra->readingNs;
-        ra->waiting = share > (ra->waiting ? 25u : 50u);
-        ra->readingNs /= 2;
-        ra->sleptNs /= 2;
-    }
-    if (threadsAllowed() > allowed) wakeThreads(continuing);
+static void takeSample(const PaceSample &sample, int continuing) {
+    int before = threadsAllowed();
+    if (paceAfter(sample, ra->limits, &ra->pace) > before) wakeThreads(continuing);
 }
 
-// Notes a read of a pool thread that took `ns`; every readWatched of
-// reading, how much of it slept. Under the lock.
-static void noteRead(uint64_t ns) {
+// A pool thread's sample after a read that took `ns`: every readWatched of
+// reading, how much of it slept (readingNs 0 between looks). Outside the
+// lock.
+static PaceSample readSample(uint64_t ns) {
+    PaceSample sample = {cores(), -1, -1, 0, 0, false};
     readingNs += ns;
-    if (sleepWatch.looked && readingNs < readWatched) return;
+    if (sleepWatch.looked && readingNs < readWatched) return sample;
     uint64_t span, slept;
     bool looked = sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, readingNs, &span, &slept);
     readingNs = 0;
-    if (looked) noteSleep(span, slept, 1);
+    if (looked) {
+        sample.readingNs = span;
+        sample.sleptNs = slept;
+    }
+    return sample;
 }
 
 static void keepThreads();
 static void *threadMain(void *);
 
-// On the walker's thread, a few times a second: the threads that may read
-// while reads keep to the CPU are as many as cores are free, neither kept
-// busy by other work nor by the walker; while the walk reads from storage,
-// or the walker alone reads and sleeps at it, more. Takes the lock.
+// On the walker's thread, a few times a second: the machine's load, whether
+// the walk reads from storage, and the walker's own sleep, read outside the
+// lock and then taken into the pace. Takes the lock.
 static void sampleLoad() {
     if (loadIgnored) return;
     uint64_t now = nowNanoseconds(CLOCK_MONOTONIC_COARSE) / 1000000u;
-    int storage = storageReadLately(now), others = 0;
+    PaceSample sample = {cores(), -1, storageReadLately(now), 0, 0, true};
+    int others = 0;
+    bool sampled = !ra->limits.fixed && othersLately(now, cores(), &others);
+    if (sampled) sample.others = others;
     uint64_t span = 0, slept = 0;  // the walker's own, while it reads every directory itself
-    bool sampled = !ra->fixed && othersLately(now, cores(), &others);
-    bool looked = sampled && sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, 0, &span, &slept);
-    if (storage < 0 && !sampled) return;
+    if (sampled && sleptSinceLastLook(&sleepWatch, waitedForThreadsNs, 0, &span, &slept)) {
+        sample.readingNs = span;
+        sample.sleptNs = slept;
+    }
+    if (sample.storage < 0 && !sampled) return;
     loadKnown = loadKnown || sampled;
     bool more;
     {
         std::lock_guard<std::mutex> lock(ra->lock);
-        int before = threadsAllowed();
-        if (storage >= 0) ra->diskReads = storage == 1;
-        if (looked && before == 0) noteSleep(span, slept, 0);
-        // A part of a core is worth reading on: a thread goes on while a
-        // tenth of a core is free, and starts again once three tenths are.
-        int free = (cores() - 1) * 256 - others;  // in 1/256 of a core
-        int threads = (free + (ra->cpuAllowed > 0 ? 230 : 180)) / 256;
-        if (sampled) ra->cpuAllowed = std::max(0, std::min(threads, ra->cpuThreads));
-        if (threadsAllowed() > before) wakeThreads();
+        takeSample(sample, 0);
         more = threadsAllowed() > ra->threadsStarted;
     }
     if (more) keepThreads();
@@ -304,14 +285,14 @@ static StepRef insertStep(StepRef position, const Step &step) {
             throw;
         }
     }
-    added->dir->steps += 1;
+    added->dir->ahead.steps += 1;
     return added;
 }
 
 static void eraseStep(StepRef step) {
     if (step->kind == stepRun)
         ra->runs.erase(std::lower_bound(ra->runs.begin(), ra->runs.end(), step, runBefore));
-    step->dir->steps -= 1;
+    step->dir->ahead.steps -= 1;
     ra->freeSteps.splice(ra->freeSteps.begin(), ra->steps, step);
 }
 
@@ -386,7 +367,7 @@ static bool claim(StepRef *claimed) {
         ra->stopped = true;
         return false;
     }
-    parent->pins += 1;
+    parent->ahead.pins += 1;
     ra->reads += 1;
     if (++run->next == run->end) eraseStep(run);
     return true;
@@ -402,7 +383,7 @@ static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool 
     const char *name = nameOf(child);
     try {
         struct stat st;  // through its descriptor's own ".", so it must be searchable
-        if (!openChildDir(parent, name, dir) || fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
+        if (!openChildDir(parent, name, dir) || sys::fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
             return false;
         dir->identity.dev = st.st_dev;
         dir->identity.ino = st.st_ino;
@@ -423,7 +404,7 @@ static bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir, bool 
 // scheduled right after it), failed, or dropped when the walker no longer
 // wants it. Unpins the parent. `continuing` as for wakeThreads(). Under the lock.
 static void publish(StepRef step, OpenDir *dir, int continuing) {
-    step->dir->pins -= 1;
+    step->dir->ahead.pins -= 1;
     if (step->state == stateAbandoned) {
         eraseStep(step);
         ra->reads -= 1;
@@ -479,6 +460,7 @@ static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
     bool outOfMemory = false;
     bool read = readChild(parent, entry, dir, &outOfMemory);
     uint64_t took = pooled ? nowNanoseconds(CLOCK_MONOTONIC) - start : 0;
+    PaceSample sample = pooled ? readSample(took) : PaceSample{1, -1, -1, 0, 0, false};
     lock.lock();
     if (!read) {
         freeDir(dir);
@@ -487,7 +469,7 @@ static bool readNext(std::unique_lock<std::mutex> &lock, bool pooled) {
     if (outOfMemory) ra->stopped = true;
     if (pooled) {
         ra->threadsReading -= 1;
-        noteRead(took);
+        takeSample(sample, 1);
     }
     publish(step, dir, pooled ? 1 : 0);
     return true;
@@ -648,7 +630,7 @@ static bool isAbandoned(const Step &step) {
 // Drops every step naming `dir`, and waits until no thread reads through
 // its descriptor. Under the lock; may wait.
 static void dropBelow(std::unique_lock<std::mutex> &lock, OpenDir *dir) {
-    while (dir->steps > 0 || dir->pins > 0) {
+    while (dir->ahead.steps > 0 || dir->ahead.pins > 0) {
         StepRef step = ra->steps.begin();
         while (step != ra->steps.end() && (step->dir != dir || isAbandoned(*step))) ++step;
         if (step != ra->steps.end())
@@ -692,7 +674,7 @@ static bool stillThere(const OpenDir *dir) {
 }
 
 // Reads wait on the disk or the network. Under the lock.
-static bool waits() { return ra->waiting || ra->diskReads; }
+static bool waits() { return ra->pace.waiting || ra->pace.diskReads; }
 
 // The read of `step` once it is no longer under way: the walker's thread
 // stats a batch of it, or reads what comes later, rather than wait; but
@@ -786,7 +768,7 @@ static void keepThreads() {
         blockEndSignals(&mask);
         for (int i = ra->threadsStarted; i < wanted && !failed; ++i) {
             pthread_t thread;
-            failed = pthread_create(&thread, &attributes, threadMain, nullptr) != 0;
+            failed = sys::threadStart(&thread, &attributes, threadMain, nullptr) != 0;
             started += failed ? 0 : 1;
         }
         restoreSignalMask(&mask);
@@ -795,9 +777,9 @@ static void keepThreads() {
     std::lock_guard<std::mutex> lock(ra->lock);
     ra->starting = false;
     ra->threadsStarted += started;
-    if (failed) ra->poolThreads = ra->cpuThreads = ra->threadsStarted;
+    if (failed) ra->limits.poolThreads = ra->limits.cpuThreads = ra->threadsStarted;
     if (ra->threadsStarted == 0) ra->stopped = true;  // not one: the walker reads alone
-    ra->cpuAllowed = std::min(ra->cpuAllowed, ra->poolThreads);
+    ra->pace.cpuAllowed = std::min(ra->pace.cpuAllowed, ra->limits.poolThreads);
 }
 
 // Sets the read-ahead up: its window, and as many threads as the machine's
@@ -812,15 +794,15 @@ static void start() {
     state->hardReads = std::min(2 * state->maxReads, windowForDescriptors(2 * windowDirs));
     state->maxEntries = windowEntries;
     state->spare.reserve(maxSpare);
-    state->poolThreads = threadSetting().threads;
-    state->fixed = threadSetting().fixed;
-    state->cpuThreads = std::min(state->poolThreads, cpuThreads());
-    state->cpuAllowed = 0;  // until the machine's load is known
+    state->limits.poolThreads = threadSetting().threads;
+    state->limits.fixed = threadSetting().fixed;
+    state->limits.cpuThreads = std::min(state->limits.poolThreads, cpuThreads());
+    state->pace.cpuAllowed = 0;  // until the machine's load is known
     ra = state;
     sampleLoad();
     if (!loadKnown) {
         std::lock_guard<std::mutex> lock(ra->lock);
-        ra->cpuAllowed = ra->cpuThreads;  // it cannot be known: as though the cores were free
+        ra->pace.cpuAllowed = ra->limits.cpuThreads;  // it cannot be known: as though the cores were free
     }
     keepThreads();
 }
@@ -892,9 +874,11 @@ bool readAheadRecycled(OpenDir *dir) {
 void readAheadIgnoreLoad() { loadIgnored = true; }
 
 ReadAheadCounts readAheadCounts() {
-    if (ra == nullptr) return ReadAheadCounts{0, 0, 0};
+    if (ra == nullptr) return ReadAheadCounts{0, 0, 0, false};
     std::lock_guard<std::mutex> lock(ra->lock);
-    return ra->counts;
+    ReadAheadCounts counts = ra->counts;
+    counts.stopped = ra->stopped;
+    return counts;
 }
 
 }  // namespace posix

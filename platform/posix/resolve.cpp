@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 
 namespace posix {
 
@@ -25,7 +26,7 @@ static bool isDotOrDotDot(const char *name) {
 bool readDirectory(int fd, EntryVisitor visit, void *context) {
     alignas(8) static thread_local char buffer[32768];  // each reading thread its own
     for (;;) {
-        ssize_t got = getdents64(fd, buffer, sizeof buffer);
+        ssize_t got = sys::getdents64(fd, buffer, sizeof buffer);
         if (got < 0) return false;
         if (got == 0) return true;
         for (ssize_t offset = 0; offset < got;) {
@@ -59,29 +60,30 @@ struct NameSearch {
     const char *wanted;
     std::string *best;
     bool found;
+    bool exact;  // the name itself was found: no other can take its place
 };
 
-// Keeps the first name in byte order that equals the wanted one without
-// regard to ASCII case; unsafe names are never chosen.
+// Keeps the name chooseName prefers.
 static void considerName(void *context, const char *name, size_t, unsigned char) {
     NameSearch *search = (NameSearch *)context;
-    if (!equalNoCase(name, search->wanted) || isUnsafeName(name)) return;
-    if (!search->found || std::strcmp(name, search->best->c_str()) < 0) {
-        search->best->assign(name);
-        search->found = true;
-    }
+    if (search->exact) return;
+    NameChoice choice = chooseName(name, search->wanted, search->found ? search->best->c_str() : nullptr);
+    if (choice == nameNot) return;
+    search->best->assign(name);
+    search->found = true;
+    search->exact = choice == nameExact;
 }
 
 bool findNameIn(int dirFd, const char *name, std::string *realName) {
     struct stat st;
-    if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (sys::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
         realName->assign(name);
         return true;
     }
     if (errno != ENOENT) return false;
-    int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = sys::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return false;
-    NameSearch search = {name, realName, false};
+    NameSearch search = {name, realName, false, false};
     bool read = readDirectory(fd, considerName, &search);
     close(fd);
     if (read && search.found) return true;
@@ -154,7 +156,7 @@ static bool realNameOf(int dir, const Component &c, std::string *real) {
     struct stat st;
     if (!c.exact) return findNameIn(dir, c.name.c_str(), real);
     real->assign(c.name);
-    return fstatat(dir, c.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    return sys::fstatat(dir, c.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 // Resolves `pending` from the chain's start. Each component is entered as a
@@ -180,7 +182,7 @@ static bool resolve(Chain *chain, std::deque<Component> pending, Links links, Fi
         bool exists = realNameOf(chain->top(), c, &real);
         if (!exists && !(last && file != nullptr && errno == ENOENT)) return false;
         struct stat st;
-        bool isLink = exists && fstatat(chain->top(), real.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        bool isLink = exists && sys::fstatat(chain->top(), real.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
                       S_ISLNK(st.st_mode);
         if (isLink && !(last && file != nullptr && links == Links::none)) {
             if (links == Links::none || ++followed > maxLinksFollowed) return (errno = ELOOP, false);
@@ -193,7 +195,7 @@ static bool resolve(Chain *chain, std::deque<Component> pending, Links links, Fi
             if (exists) file->name = real;
             return true;
         }
-        int child = openat(chain->top(), real.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int child = sys::openat(chain->top(), real.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (child < 0) return false;
         chain->push(child, real);
     }
@@ -251,7 +253,7 @@ int openKeyDirectory(const PathKey &key, std::string *native, Links links) {
     Chain chain;
     if (!resolveKey(key, links, &chain, nullptr)) return -1;
     native->assign(chain.native);
-    if (chain.fds.size() == 1) return openat(chain.top(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (chain.fds.size() == 1) return sys::openat(chain.top(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     int fd = chain.top();
     chain.fds.pop_back();  // handed over, not closed
     return fd;
@@ -279,7 +281,7 @@ FILE *openFile(const char *path, const char *mode, bool *foreign) {
     Chain chain;
     FileEnd end;
     if (!resolveFilePath(path, Links::withinStart, &chain, &end) || !end.found) return nullptr;
-    int fd = openat(chain.top(), end.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    int fd = sys::openat(chain.top(), end.name.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return nullptr;
     struct stat st;
     bool usable = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&

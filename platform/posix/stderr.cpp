@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/platform.h"
+#include "platform/posix/syscalls.h"
 
 FILE *platformStderr() { return stderr; }
 
@@ -21,7 +22,7 @@ int stderrTerminalColumns() {
 
 uint64_t monotonicMilliseconds() {
     struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
+    posix::sys::clock(CLOCK_MONOTONIC, &now);
     return (uint64_t)now.tv_sec * 1000u + (uint64_t)now.tv_nsec / 1000000u;
 }
 

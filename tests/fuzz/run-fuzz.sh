@@ -1,19 +1,34 @@
 #!/bin/bash
-# Builds the settings-reader fuzzer (clang++, libFuzzer, ASan, UBSan) against
-# the fake platform and runs it: tests/fuzz/run-fuzz.sh [seconds, default 60].
-# Build and grown corpus go to $FOLMAR_FUZZ_DIR (default build-fuzz/); the
-# checked-in corpus only seeds the run.
+# Builds the fuzzers (clang++, libFuzzer, ASan, UBSan) and runs each for a
+# bounded time: tests/fuzz/run-fuzz.sh [seconds each, default 20] [names].
+# settings: the settings reader on the fake platform; layout: the directory
+# lines; pathkeys: the one spelling of a Windows path. Builds and grown
+# corpora go to $FOLMAR_FUZZ_DIR (default build-fuzz/); a checked-in corpus
+# only seeds a run.
 set -eu
-seconds=${1:-60}
+seconds=${1:-20}
+shift || true
+names=${*:-settings layout pathkeys}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 work=${FOLMAR_FUZZ_DIR:-$root/build-fuzz}
-mkdir -p "$work/corpus"
 
-"${CXX_FUZZ:-clang++}" -std=c++17 -g -O1 -Wall -Wextra -I"$root" \
-    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
-    "$here/fuzz_settings.cpp" "$root/settings/settings.cpp" "$root/platform/fake/fake.cpp" \
-    "$root"/common/*.cpp -o "$work/fuzz_settings"
-
-"$work/fuzz_settings" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
-    -dict="$here/settings.dict" -print_final_stats=1 "$work/corpus" "$here/corpus"
+for name in $names; do
+    case $name in
+        settings) sources=("$root/settings/settings.cpp" "$root/platform/fake/fake.cpp" "$root"/common/*.cpp)
+                  options=(-max_len=8192 -dict="$here/settings.dict") ;;
+        layout)   sources=("$root"/report/*.cpp "$root/platform/fake/fake.cpp" "$root"/common/*.cpp)
+                  options=(-max_len=4096) ;;
+        pathkeys) sources=("$root"/platform/posix/{paths,drives,mounts}.cpp)
+                  options=(-max_len=1024) ;;
+        *) echo "run-fuzz.sh: no fuzzer $name" >&2; exit 2 ;;
+    esac
+    mkdir -p "$work/corpus-$name"
+    "${CXX_FUZZ:-clang++}" -std=c++17 -g -O1 -Wall -Wextra -Werror -I"$root" \
+        -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
+        "$here/fuzz_$name.cpp" "${sources[@]}" -o "$work/fuzz_$name"
+    seeds=()
+    [ "$name" = settings ] && seeds=("$here/corpus")
+    "$work/fuzz_$name" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 -artifact_prefix="$work/" "${options[@]}" \
+        "$work/corpus-$name" "${seeds[@]}"
+done

@@ -20,6 +20,7 @@
 #include "platform/platform.h"
 #include "platform/posix/dirs.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 
 namespace {
 
@@ -96,6 +97,15 @@ uint64_t heldAhead(const std::string &parent) {
     findClose(handle);
     return posix::readAheadCounts().read - before;
 }
+
+// `count` empty files of long names in the directory `relative`: records
+// past the size that is mapped rather than allocated.
+void makeMany(const std::string &relative, int count) {
+    std::filesystem::create_directories(native(relative));
+    const std::string stem = native(relative + "/" + std::string(200, 'f'));
+    for (int i = 0; i < count; ++i) std::ofstream(stem + std::to_string(100000 + i)).close();
+}
+const int manyFiles = 1400;
 
 // Whether openFile() opens `path` ("r"), or a replacement of it can be made and put in place ("w").
 bool opens(const std::string &path, const char *mode) {
@@ -319,4 +329,74 @@ TEST(ReadAhead, WindowHoldsAtMostItsDirectoriesAndEntries) {
     // 32,768 entries are 33 directories of 1,001; threads that began before it filled may add theirs.
     uint64_t held = heldAhead("C:\\win\\big");
     EXPECT_TRUE(held >= 33 && held < 40) << held;
+}
+
+// The failures below end the read-ahead for the rest of the process: ctest
+// runs each test in a process of its own.
+
+// No thread can be started: nothing is read ahead, and the walk finds the tree itself.
+TEST(Failures, ReadAheadWithoutAThreadReadsNothingAndTheWalkFindsTheSame) {
+    make({"ts/a/x=1", "ts/b/y=2", "ts/b/c/z=3"});
+    uint64_t before = posix::readAheadCounts().read;
+    posix::failSyscall(posix::sysThreadStart, 1, EAGAIN);
+    Tree tree;
+    readTree("C:\\ts", &tree);
+    posix::failSyscall(posix::sysThreadStart, 0, 0);
+    EXPECT_EQ(tree, (Tree{{"C:\\ts", {".:0/", "a:0/", "b:0/"}}, {"C:\\ts\\a", {".:0/", "x:1"}},
+                          {"C:\\ts\\b", {".:0/", "c:0/", "y:2"}}, {"C:\\ts\\b\\c", {".:0/", "z:3"}}}));
+    EXPECT_EQ(posix::readAheadCounts().read - before, 0u);
+    EXPECT_TRUE(posix::readAheadCounts().stopped);
+}
+
+// A large directory's memory cannot be mapped: the read-ahead stops for good, the walk reads it itself.
+TEST(Failures, ReadAheadStopsWhenItsMemoryCannotBeMappedAndTheWalkReadsItself) {
+    makeMany("big/a", manyFiles);
+    make({"big/b/c/", "later/d/e/"});
+    posix::failSyscall(posix::sysMmap, 1, ENOMEM);
+    FindData data;
+    FindHandle big = findFirstFile("C:\\big\\*.*", &data, true);
+    posix::readAheadSettle();  // a was read ahead, or tried
+    posix::failSyscall(posix::sysMmap, 0, 0);
+    EXPECT_TRUE(posix::readAheadCounts().stopped);
+    Tree tree;
+    readTree("C:\\big", &tree);
+    findClose(big);
+    EXPECT_EQ(tree["C:\\big\\a"].size(), (size_t)manyFiles + 1);
+    EXPECT_EQ(tree["C:\\big\\b"], (Listing{".:0/", "c:0/"}));
+    EXPECT_EQ(heldAhead("C:\\later"), 0u);
+}
+
+// The walk's own read of a large directory runs short of memory: the enumeration is tried once more.
+TEST(Failures, EnumerationIsTriedAgainWhenMemoryRanShort) {
+    makeMany("mem", manyFiles);
+    posix::failSyscall(posix::sysMmap, 1, ENOMEM);
+    FindData data;
+    FindHandle handle = findFirstFile("C:\\mem\\*.*", &data, true);
+    posix::failSyscall(posix::sysMmap, 0, 0);
+    EXPECT_EQ(drain(handle, &data).size(), (size_t)manyFiles + 1);
+}
+
+// Forty deep, the outer directories have given up their descriptors; one replaced under its
+// name is not the one the walk comes back to: its subdirectory is not found, not read from the other.
+TEST(Failures, OuterDirectoryReplacedWhileTheWalkIsDeepIsNotFoundAgain) {
+    posix::readAheadStop();  // every directory the walk's own read
+    std::string path = "deep", windows = "C:\\deep";
+    for (int level = 0; level < 40; ++level) path += "/l" + std::to_string(level);
+    make({path + "/", "deep/l0/l1/l2/s/old=1"});
+    std::vector<FindHandle> handles;  // deep, l0, l1, l2, l3, ... as the walk holds them
+    FindData data;
+    for (int level = -1; level < 40; ++level) {
+        if (level >= 0) windows += "\\l" + std::to_string(level);
+        handles.push_back(findFirstFile((windows + "\\*.*").c_str(), &data, true));
+        ASSERT_NE(handles.back(), invalidFindHandle) << windows;
+    }
+    ASSERT_EQ(rename(native("deep/l0/l1/l2").c_str(), native("deep/was-l2").c_str()), 0);
+    make({"deep/l0/l1/l2/s/new=9"});
+    while (handles.size() > 4) {  // back up to l2
+        findClose(handles.back());
+        handles.pop_back();
+    }
+    EXPECT_EQ(list("C:\\deep\\l0\\l1\\l2\\s\\*.*"), Listing{});
+    EXPECT_EQ(getLastError(), (uint32_t)errorPathNotFound);
+    for (FindHandle handle : handles) findClose(handle);
 }

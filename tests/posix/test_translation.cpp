@@ -1,12 +1,14 @@
 // The machine-free rules of the POSIX emulation: the FOLMAR_DRIVES text, the
 // one spelling of a Windows path, names, the Windows form of a working
 // directory, mountinfo lines, drive types of file systems, the user's
-// settings file, and the integer read from standard input.
+// settings file, the integer read from standard input, and the read-ahead's
+// pace: from one look at the machine to the threads that may read.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/posix/pace.h"
 #include "platform/posix/posix.h"
 
 using namespace posix;
@@ -125,4 +127,45 @@ TEST(StandardInput, IntegersAsScanfReadsThem) {
     stdin = saved;
     EXPECT_EQ(std::vector<int>({value[0], value[1], value[2], unread, value[3]}),
               std::vector<int>({30, -17, 5, 'x', 2147483647}));
+}
+
+// Sixteen threads in the pool, three while reads keep to the CPU (four
+// cores), unless the row's setting fixes the pool. Times in ms, load in
+// 1/256 of a core (-1: not looked at this time).
+TEST(Pacing, ThreadsThatMayReadFromOneLookAtTheMachine) {
+    struct Case {
+        const char *name;
+        int cores, others, storage, readingMs, sleptMs;
+        bool walker;
+        int cpuBefore;
+        bool waitingBefore, diskBefore, fixed;
+        int threads;
+    };
+    const Case cases[] = {
+        {"a quiet machine: one per core besides the walker's", 4, 0, 0, 0, 0, false, 1, false, false, false, 3},
+        {"a quiet machine of two cores: one", 2, 0, 0, 0, 0, false, 0, false, false, false, 1},
+        {"a busy machine: none", 4, 3 * 256, 0, 0, 0, false, 3, false, false, false, 0},
+        {"a tenth of a core free keeps a thread reading", 2, 230, 0, 0, 0, false, 1, false, false, false, 1},
+        {"but starts none", 2, 230, 0, 0, 0, false, 0, false, false, false, 0},
+        {"three tenths start one", 2, 180, -1, 0, 0, false, 0, false, false, false, 1},
+        {"a busy machine whose walk waits on the disk: the pool", 2, 512, 1, 0, 0, false, 0, false, false, false, 16},
+        {"a disk quiet again: the free cores", 4, -1, 0, 0, 0, false, 2, false, true, false, 2},
+        {"load not looked at: as before", 4, -1, -1, 0, 0, false, 2, false, false, false, 2},
+        {"a sleeping walker, reading alone: the pool", 2, 256, 0, 20, 15, true, 0, false, false, false, 16},
+        {"a sleeping walker beside reading threads: not counted", 4, 0, 0, 20, 15, true, 3, false, false, false, 3},
+        {"threads' reads under half asleep: the free cores", 4, 0, 0, 20, 9, false, 3, false, false, false, 3},
+        {"a quarter asleep keeps reads waiting", 2, 256, 0, 20, 6, false, 0, true, false, false, 16},
+        {"less than a quarter ends it", 2, 256, 0, 20, 4, false, 0, true, false, false, 0},
+        {"a pool set by the user reads whatever the load", 2, 512, 0, 0, 0, false, 0, false, false, true, 16},
+    };
+    for (const Case &c : cases) {
+        PaceLimits limits = {3, 16, c.fixed};
+        Pace pace;
+        pace.cpuAllowed = c.cpuBefore;
+        pace.waiting = c.waitingBefore;
+        pace.diskReads = c.diskBefore;
+        PaceSample sample = {c.cores, c.others, c.storage, (uint64_t)c.readingMs * 1000000u,
+                             (uint64_t)c.sleptMs * 1000000u, c.walker};
+        EXPECT_EQ(paceAfter(sample, limits, &pace), c.threads) << c.name;
+    }
 }

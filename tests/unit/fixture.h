@@ -24,7 +24,6 @@ protected:
         if (rs.outFile != nullptr) std::fclose(rs.outFile);
         fakeReset();
         resetRunState();
-        foldDriveTotals();  // no drive total of an earlier test is kept for the next line
         useReportSink(&consoleSink);  // as a single-path run chooses
         prepare();
     }
