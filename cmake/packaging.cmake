@@ -3,8 +3,9 @@
 # folmar_<version>_<arch>.deb, with the sample as the conffile
 # /etc/folmar/Folmar.ini and Debian's copyright and changelog.gz; from a
 # Windows cross build `cpack -G ZIP` makes folmar-<version>-win64.zip (or
-# -win32) with folmar.exe, README.txt, LICENSE.txt and Folmar.ini (the texts
-# with CR LF line ends). The version is read from common/version.h. Test
+# -win32) with folmar.exe, README.txt (docs/README-windows.txt, the quick
+# start for Windows users), LICENSE.txt and Folmar.ini (the texts with CR LF
+# line ends). The version is read from common/version.h. Test
 # programs and GoogleTest install nothing.
 include(GNUInstallDirs)
 
@@ -66,7 +67,7 @@ set(pkgdir "${CMAKE_BINARY_DIR}/package-text")
 if(WIN32)
   # A flat folder: folmar.exe beside its README, its licence and the sample
   # settings file, which the README says to copy to C:\Orvan\.
-  folmar_crlf_copy("${CMAKE_SOURCE_DIR}/README.md" "${pkgdir}/README.txt")
+  folmar_crlf_copy("${CMAKE_SOURCE_DIR}/docs/README-windows.txt" "${pkgdir}/README.txt")
   folmar_crlf_copy("${CMAKE_SOURCE_DIR}/LICENSE" "${pkgdir}/LICENSE.txt")
   folmar_crlf_copy("${CMAKE_SOURCE_DIR}/docs/Folmar.ini" "${pkgdir}/Folmar.ini")
   install(TARGETS folmar RUNTIME DESTINATION .)

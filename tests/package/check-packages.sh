@@ -3,7 +3,8 @@
 # with CPack and checks what a user gets: names, fields, files, lintian's verdict, the conffile, the manual page,
 # each exe's version resource; folmar installed from the .deb and folmar.exe from each zip (under wine) run on a
 # small tree with the sample Folmar.ini, and the installed folmar in an empty folder with the system's; the .deb
-# purged. Exits 1 on any failure; a part whose tools are missing prints SKIPPED.
+# purged. Exits 1 on any failure; a part whose tools are missing prints SKIPPED. Arguments name the parts to run
+# (deb, win64, win32; all by default).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 version=$(sed -n 's/^#define FOLMAR_VERSION "\(.*\)"$/\1/p' "$root/common/version.h")
@@ -53,6 +54,21 @@ check_version_resource() {
         ProductVersion "$version")
     got=$("$2" -J coff -O rc -i "$1" 2>&1 | grep -oE 'VALUE "(File|Product|Legal)[A-Za-z]*", ".*"' | LC_ALL=C sort)
     [ "$got" = "$want" ] || fail "the version resource of $1 holds '$got'"
+}
+
+# check_readme FILE: the Windows user's README.txt: CR LF line ends, printable ASCII (in every code page), lines
+# under 80 columns, and the three example commands.
+check_readme() {
+    local long
+    if LC_ALL=C grep -qv $'^[ -~]*\r$' "$1"; then
+        fail "$1: a line without CR LF or with a character beyond ASCII:"
+        LC_ALL=C grep -nv $'^[ -~]*\r$' "$1" | head -n 3 | cat -A | sed 's/^/    | /'
+    fi
+    long=$(tr -d '\r' <"$1" | awk 'length($0) >= 80 { printf "%d ", NR }')
+    [ -z "$long" ] || fail "$1: lines of 80 columns or more: $long"
+    for command in 'folmar D: /C > d.txt' 'folmar /ALL' 'folmar C:\Users /X:users.csv'; do
+        grep -qxF "  $command"$'\r' "$1" || fail "$1 has no example line '  $command'"
+    done
 }
 
 deb_part() {
@@ -110,9 +126,10 @@ zip_part() {
     # One folder: folmar.exe, README.txt, LICENSE.txt and Folmar.ini, the texts with CR LF line ends.
     diff <(printf '%s\n' "./$name/"{Folmar.ini,LICENSE.txt,README.txt,folmar.exe}) \
         <(cd "$tmp/unzip" && find "./$name" -type f | LC_ALL=C sort) || fail "the files of $name.zip (diff above)"
-    for text in README.txt:README.md LICENSE.txt:LICENSE Folmar.ini:docs/Folmar.ini; do
+    for text in README.txt:docs/README-windows.txt LICENSE.txt:LICENSE Folmar.ini:docs/Folmar.ini; do
         sed 's/$/\r/' "$root/${text#*:}" | cmp -s - "$dir/${text%:*}" || fail "${text%:*} is not ${text#*:} with CR LF"
     done
+    check_readme "$dir/README.txt"
     check_version_resource "$dir/folmar.exe" "$3-windres"
     have wine || [ -x /usr/lib/wine/wine64 ] || { skip "folmar.exe of $name under wine: wine is not installed"; return; }
     [ "$1" != win32 ] || [ -x /usr/lib/wine/wine ] ||
@@ -127,8 +144,16 @@ zip_part() {
         env WINEPREFIX="$pfx" sh "$root/tests/wine/wine-run.sh" folmar.exe 'D:\'
 }
 
-deb_part
-zip_part win64 build-win x86_64-w64-mingw32 mingw-w64-x86_64.cmake
-zip_part win32 build-win32 i686-w64-mingw32 mingw-w64-i686.cmake
+# The parts named as arguments (deb, win64, win32), or all three.
+parts=("$@")
+[ $# -gt 0 ] || parts=(deb win64 win32)
+for part in "${parts[@]}"; do
+    case $part in
+        deb) deb_part ;;
+        win64) zip_part win64 build-win x86_64-w64-mingw32 mingw-w64-x86_64.cmake ;;
+        win32) zip_part win32 build-win32 i686-w64-mingw32 mingw-w64-i686.cmake ;;
+        *) echo "check-packages.sh: no part '$part' (deb, win64, win32)"; exit 2 ;;
+    esac
+done
 [ "$failures" = 0 ] || { echo "Package checks FAILED ($failures failure(s))"; exit 1; }
 echo "Package checks passed ($skipped part(s) SKIPPED)"

@@ -24,7 +24,7 @@ command -v i686-w64-mingw32-g++ >/dev/null || with32="i686-w64-mingw32-g++ is no
 # build DIR TOOLCHAIN-FILE
 build() {
     echo "=== building the Windows program in $1"
-    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" >/dev/null && cmake --build "$1" -j2 ||
+    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" -DFOLMAR_TESTS=ON >/dev/null && cmake --build "$1" -j2 ||
         { echo "run-wine-tests.sh: the Windows build in $1 failed"; exit 1; }
 }
 
