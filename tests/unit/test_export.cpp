@@ -41,7 +41,8 @@ static const std::string csv = "\xEF\xBB\xBFPath,Bytes,Files,Subdirectories,Subt
 static const std::string jsonExcluded = json.substr(0, json.find("[{\"name\":\"S")) +
                                         "{\"name\":\"S,\\\"1\\\"\",\"excluded\":\"pattern\"},\n" +
                                         json.substr(json.find("[{\"name\":\"D"));
-static const std::string csvExcluded = csv.substr(0, csv.find("\"C:")) + "C:\\T\\D,,,,,,no\r\nC:\\T,5010,2,1,2,5010,yes\r\n";
+static const std::string csvExcluded = csv.substr(0, csv.find("\"C:")) + "C:\\T\\D,,,,,,no\r\n"
+                                                                  "C:\\T\\.h,9,1,0,1,9,yes\r\nC:\\T,5010,2,2,3,5019,yes\r\n";
 
 // The same export with and without /C and with showDirs=N, from /X: or the
 // settings (the command line wins), and the report of a run without it.
