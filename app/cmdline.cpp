@@ -286,7 +286,7 @@ void scanArguments(int argc, char **argv) {
         if (kind == HostPath::drivePath) continue;
         size_t length = std::strlen(argv[i]);
         targetTooLong = length >= sizeof targetArg || kind == HostPath::tooLong;
-        if (targetTooLong) length = sizeof targetArg - 1;
+        if (length >= sizeof targetArg) length = sizeof targetArg - 1;  // an argument short of it is kept whole
         std::memcpy(targetArg, argv[i], length);
         targetArg[length] = '\0';
     }
