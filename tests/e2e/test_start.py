@@ -10,6 +10,14 @@ import harness
 
 VERSION = "Folmar==>  Ver. 5.1b   18 January, 2008 \n"
 WAIT = "Folmar==>  Press Enter to continue \n"
+SLASH_HELP = ("Folmar (Ver. 5.1b) Usage:  Folmar  parm \n   Where parm may be: \n"
+              "      /All  -- to list all the drives  \n               output will be in C:FolmarAll.txt \n"
+              "      Drive -- A through Z or A: through Z: \n"
+              "      /C       Condensed Output (shows first level suddirectories only) \n"
+              "      /H    -- Help (this screen) \n      /L       Use Long (Windows95+) Filenames \n"
+              "      /S       Use Short (DOS 8.3) Filenames \n      /?    -- Help (this screen) \n\n"
+              "Folmar==>  For the latest updates and product information: \n"
+              "Folmar==>  www.orvan.example \nFolmar==>  sales@orvan.example \n")
 
 
 class Start(harness.TreeTest):
@@ -18,9 +26,10 @@ class Start(harness.TreeTest):
         harness.make_tree(self.tmp, {"--help/f": 300})
         drives = "C=" + self.tmp
         code, slash_help, _ = harness.run_folmar(["/?"], drives=drives, cwd=self.tmp)
-        self.assertEqual((code, slash_help[-len(WAIT):]), (1, WAIT))
+        self.assertEqual((code, slash_help[-len(WAIT):], SLASH_HELP in slash_help), (1, WAIT, True), slash_help)
         code, usage, err = harness.run_folmar(["--help"], drives=drives, cwd=self.tmp)
-        self.assertEqual((code, err, usage.startswith("Usage: folmar [target]")), (0, "", True), usage)
+        self.assertEqual((code, err, usage.startswith("Usage: folmar [target]"), VERSION in usage), (0, "", True, False),
+                         usage)
         for word in ("/C ", "/S ", "/L ", "/P ", "/E ", "/X:", "/I:", "/T:", "/ALL", "/? ", "/H ", "/usr/share",
                      "FOLMAR_DRIVES", "FOLMAR_READAHEAD", "~/.config/folmar/Folmar.ini", "/etc/folmar/Folmar.ini",
                      "exclude", "hardLinks", "largestFiles", "Exit codes"):
