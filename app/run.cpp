@@ -86,31 +86,30 @@ static const char *groupedCount(uint64_t count) {
     return grouped;
 }
 
-// Without /E, when directories could not be read: one line on standard
-// error that says how many and that /E lists them.
-static void printNotReadCount() {
-    if (rs.notReadCount == 0) return;
-    if (rs.notReadCount == 1) {
-        errText("Folmar==>  1 directory could not be read; /E lists them \n");
+// One line on standard error for `count` directories, when there are any:
+// `one` for a single one, else `many` with the count grouped in its %s.
+static void printCountLine(uint64_t count, const char *one, const char *many) {
+    if (count == 0) return;
+    if (count == 1) {
+        errText(one);
         return;
     }
     char line[128];
-    std::snprintf(line, sizeof line, "Folmar==>  %s directories could not be read; /E lists them \n",
-                  groupedCount(rs.notReadCount));
+    std::snprintf(line, sizeof line, many, groupedCount(count));
     errText(line);
+}
+
+// Without /E, when directories could not be read: how many, and that /E
+// lists them.
+static void printNotReadCount() {
+    printCountLine(rs.notReadCount, "Folmar==>  1 directory could not be read; /E lists them \n",
+                   "Folmar==>  %s directories could not be read; /E lists them \n");
 }
 
 // Under /E, after the list: how many directories it had no room for.
 static void printNotListedCount() {
-    if (rs.notListedCount == 0) return;
-    if (rs.notListedCount == 1) {
-        errText("Folmar==>  1 more directory could not be read and is not listed \n");
-        return;
-    }
-    char line[128];
-    std::snprintf(line, sizeof line, "Folmar==>  %s more directories could not be read and are not listed \n",
-                  groupedCount(rs.notListedCount));
-    errText(line);
+    printCountLine(rs.notListedCount, "Folmar==>  1 more directory could not be read and is not listed \n",
+                   "Folmar==>  %s more directories could not be read and are not listed \n");
 }
 
 // With patterns given and a walk begun: one line, last on standard error,
