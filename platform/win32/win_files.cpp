@@ -234,6 +234,15 @@ HANDLE findFirstAnsi(const char *searchPath, FindData *data) {
 
 }  // namespace
 
+// What the system says of the open file `h` into `info`, the handle closed
+// either way; false when `h` is no handle or the question fails.
+static bool closedAfterInfo(HANDLE h, BY_HANDLE_FILE_INFORMATION *info) {
+    if (h == INVALID_HANDLE_VALUE) return false;
+    bool known = GetFileInformationByHandle(h, info) != 0;
+    CloseHandle(h);
+    return known;
+}
+
 namespace win {
 
 DWORD listDirectory(const char *searchPath, bool shortNames, RecordSink sink, void *context, WidePaths *paths) {
@@ -337,11 +346,8 @@ bool getDirectoryIdentity(const char *path, FileIdentity *identity) {
         if (win::pathToAnsi(path, ansi, sizeof ansi))
             h = CreateFileA(ansi, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, flags, nullptr);
     }
-    if (h == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
-    bool known = GetFileInformationByHandle(h, &info) != 0;
-    CloseHandle(h);
-    if (!known) return false;
+    if (!closedAfterInfo(h, &info)) return false;
     identity->volume = info.dwVolumeSerialNumber;
     identity->index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
     return true;
@@ -413,11 +419,8 @@ bool getFileLinks(const char *path, FindData *data) {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
     HANDLE h = createFileW(wide, FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
-    bool known = GetFileInformationByHandle(h, &info) != 0;
-    CloseHandle(h);
-    if (!known) return false;
+    if (!closedAfterInfo(h, &info)) return false;
     data->links = info.nNumberOfLinks;
     data->identity.volume = info.dwVolumeSerialNumber;
     data->identity.index = ((uint64_t)info.nFileIndexHigh << 32) | info.nFileIndexLow;
