@@ -100,25 +100,14 @@ static void setLinks(Entry &entry, uint64_t dev, uint64_t ino, uint64_t links) {
     std::memcpy(room.nlink, &nlink, sizeof nlink);
 }
 
-namespace {
-
-struct Reading {
-    OpenDir *dir;
-    uint32_t toStat;  // non-directories whose size is still to be read
-};
-
-}  // namespace
-
 // Takes one entry as read; the type comes from the directory itself and the
 // entry is stat'ed here only when the file system does not give it.
 static void takeEntry(void *context, const char *name, size_t length, unsigned char type) {
-    Reading *reading = (Reading *)context;
-    OpenDir *dir = reading->dir;
+    OpenDir *dir = (OpenDir *)context;
     if (type == DT_DIR) {
         addEntry(dir, name, length, kindDirectory, 0, 0, 0);
     } else if (type != DT_UNKNOWN) {
         addEntry(dir, name, length, kindOther, 0, 0, 0);
-        reading->toStat += 1;
     } else {
         struct stat st;
         bool known = sys::fstatat(dir->fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -127,7 +116,6 @@ static void takeEntry(void *context, const char *name, size_t length, unsigned c
         Entry &entry = addEntry(dir, name, length, isDir ? kindDirectory : kindOther, known ? flagSizeKnown : 0,
                                 sized ? (uint64_t)st.st_size : 0, sized ? (uint64_t)st.st_blocks : 0);
         if (sized) setLinks(entry, (uint64_t)st.st_dev, (uint64_t)st.st_ino, (uint64_t)st.st_nlink);
-        reading->toStat += known ? 0 : 1;
     }
 }
 
@@ -212,11 +200,10 @@ static void sortEntries(OpenDir *dir) {
 
 bool readEntries(OpenDir *dir, bool searchable) {
     addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0, 0);
-    Reading reading = {dir, 0};
-    if (!readDirectory(dir->fd, takeEntry, &reading)) return false;
+    if (!readDirectory(dir->fd, takeEntry, dir)) return false;
     StatOutcome outcome;
     outcome.searched = searchable;
-    statEntries(dir, reading.toStat, &outcome);
+    statEntries(dir, &outcome);
     if (outcome.denied) {
         errno = EACCES;
         return false;
@@ -338,7 +325,6 @@ void clearDir(OpenDir *dir) {
     if (dir->fd >= 0) close(dir->fd);
     dir->fd = -1;
     dir->use = DirUse();
-    dir->ahead = DirAhead();
     dir->up = nullptr;
     dir->key.clear();
     dir->walkPath.clear();

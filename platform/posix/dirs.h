@@ -110,13 +110,6 @@ struct DirUse {
     uint32_t hint = 0;    // the record delivered last
 };
 
-// The read-ahead's bookkeeping of a directory (readahead.cpp, under its
-// lock). Both are 0 whenever the directory is let go and cleared.
-struct DirAhead {
-    int pins = 0;         // reads of a child through the directory's fd
-    int steps = 0;        // steps naming this directory
-};
-
 // A directory read from the file system. The walker owns the ones it has
 // open; the read-ahead owns the ones it read until the walker takes them.
 // Once handed over, a directory's entries and names no longer change,
@@ -139,7 +132,6 @@ struct OpenDir {
     DirIdentity identity;          // set when read ahead, when fd is given up, or for a loop check
     bool mountPoint = false;       // something is mounted on it (it may lead back up the walk)
     DirUse use;           // the enumerations'
-    DirAhead ahead;       // the read-ahead's
 };
 
 inline Entry &entryAt(const OpenDir *dir, uint32_t at) { return *(Entry *)(dir->records.data + at); }
@@ -215,14 +207,11 @@ void clearDir(OpenDir *dir);
 // ---- Read-ahead (readahead.cpp) ----
 
 // Read-ahead is on unless FOLMAR_READAHEAD is 0 (a number sets the threads).
-// The threads start with the first call of readAheadScheduled() or the first
-// large directory.
+// The threads start with the first call of readAheadScheduled().
 bool readAheadOn();
 // The walker has read `dir` (its subdirs filled) and opened its enumeration
 // for a walk: its subdirectories come next in walk order, before anything
-// scheduled so far. Nothing happens when read-ahead is off, or while no core
-// is free for it and reads do not wait on the disk (then only a directory
-// of many subdirectories is kept, for when threads may read again).
+// scheduled so far. Nothing happens when read-ahead is off.
 void readAheadScheduled(OpenDir *dir);
 // The walker enters the subdirectory of its open directory `parent` whose
 // record is at `entry`. Returns that directory as read ahead (the caller
@@ -232,19 +221,14 @@ void readAheadScheduled(OpenDir *dir);
 // is never returned.
 OpenDir *readAheadTake(OpenDir *parent, uint32_t entry);
 // The walker is done with `dir`: whatever is still scheduled below it is
-// dropped, and no read-ahead thread uses its descriptor any more.
+// dropped, and no read-ahead thread uses its descriptor any more (it waits
+// for a read under way through it).
 void readAheadReleased(OpenDir *dir);
-// Stats what statRange() would over all the records of `dir` after ".",
-// which `toStat` of them need; a directory of some size is shared out in
-// batches to the read-ahead threads that may read and to a thread waiting
-// for it (one of thousands starts the threads), and stat'ed on this thread
-// too.
-void statEntries(OpenDir *dir, uint32_t toStat, StatOutcome *outcome);
-
-// Takes `dir`, released by the walker (readAheadReleased) but not yet
-// emptied, for reading ahead into: the thread that does closes its
-// descriptor. False when the read-ahead keeps no more.
-bool readAheadRecycled(OpenDir *dir);
+// Stats what statRange() would over all the records of `dir` after "."; a
+// directory of some size is shared out in batches to the read-ahead threads
+// that may read and to a thread waiting for it (one of thousands starts
+// the threads), and stat'ed on this thread too.
+void statEntries(OpenDir *dir, StatOutcome *outcome);
 
 // Memory or a thread could not be had: the read-ahead stops for the rest of
 // the run and gives back what it holds; the walk goes on without it.

@@ -122,7 +122,6 @@ static void releaseDir(OpenDir *dir) {
         }
     }
     readAheadReleased(dir);
-    if (spareDirs.size() >= 8 && readAheadRecycled(dir)) return;
     clearDir(dir);
     if (spareDirs.size() < 16)
         spareDirs.push_back(dir);

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/schedule.h"
 #include "platform/utf8.h"
 #include "platform/win32/win32.h"
 
@@ -41,33 +42,7 @@ struct Listing {
     int users;            // open enumerations of the walker's
     size_t *subdirs;      // records the read-ahead lists, in walk order
     size_t subdirCount;
-};
-
-enum : int { stateReading, stateReady, stateFailed, stateAbandoned };
-
-// One part of the walk still to come, in a list in walk order: a run of
-// subdirectories nobody has started, or the read of one.
-struct Item {
-    Item *before, *after;
-    bool run;
-    int state;             // of a read
-    Listing *parent;
-    size_t from, to;       // a run: parent->subdirs[from..to) not started
-    size_t entry;          // a read: the record of parent being listed
-    Listing *result;       // a read, once ready
-};
-
-struct ReadAhead {
-    CRITICAL_SECTION lock;   // guards all below
-    HANDLE work;             // semaphore: a waiting thread may go on
-    HANDLE done;             // event: a read was published
-    Item *first, *last;      // the items, in walk order
-    size_t reads;            // read items: the window's directories
-    size_t entries;          // records of the ready reads
-    int idle;                // threads waiting on `work`
-    int wakes;               // releases of `work` not yet taken
-    bool walkerWaiting;
-    bool stopped;
+    size_t entered;       // the walker entered subdirs[entered - 1] last
 };
 
 struct OpenHandle {
@@ -86,7 +61,6 @@ const size_t pathRoom = walkPathBytes + 16;
 // Set on the walker's thread; constant-initialized, no function-local
 // statics (see win32.h).
 int threadsWanted = -1;           // from FOLMAR_READAHEAD, once read
-ReadAhead *ra = nullptr;          // never freed: its threads run until the process ends
 bool startTried = false;
 win::WidePaths *walkerPaths = nullptr;
 Listing **openListings = nullptr;  // the walker's, innermost last
@@ -244,235 +218,126 @@ bool entersChild(const Listing *parent, size_t at, const char *searchPath, bool 
            (head.altLength > 0 && length == head.altLength && std::memcmp(rest, altAt(parent, at, head), length) == 0);
 }
 
-// ---- The items (everything below under ra->lock unless said) ----
+// ---- The read-ahead's binding (platform/schedule.h) ----
 
-// Puts a copy of `item` before `position` (at the end for nullptr); false
-// when memory runs short.
-Item *insertItem(Item *position, const Item &item) {
-    Item *added = (Item *)std::malloc(sizeof(Item));
-    if (added == nullptr) return nullptr;
-    *added = item;
-    added->after = position;
-    added->before = position == nullptr ? ra->last : position->before;
-    (added->before == nullptr ? ra->first : added->before->after) = added;
-    (position == nullptr ? ra->last : position->before) = added;
-    return added;
+// A pool thread's own memory for a read.
+struct Scratch {
+    win::WidePaths paths;
+    char path[pathRoom];
+};
+
+CRITICAL_SECTION scheduleLock;  // the schedule's one lock
+HANDLE workSignal = nullptr;    // semaphore: a thread waiting for work may go on
+HANDLE doneSignal = nullptr;    // auto-reset event: a read was published for the waiting walker
+int waitingForWork = 0;         // threads waiting on workSignal, under the lock
+int wakesPending = 0;           // releases of workSignal not yet taken
+
+DWORD WINAPI poolThread(LPVOID) {
+    Scratch *scratch = (Scratch *)std::malloc(sizeof(Scratch));
+    if (scratch != nullptr) ahead::threadMain(scratch);
+    return 0;
 }
 
-void eraseItem(Item *item) {
-    (item->before == nullptr ? ra->first : item->before->after) = item->after;
-    (item->after == nullptr ? ra->last : item->after->before) = item->before;
-    std::free(item);
-}
-
-bool abandoned(const Item *item) { return !item->run && item->state == stateAbandoned; }
-
-void wakeThread() {
-    if (ra->idle > ra->wakes && !ra->stopped) {
-        ra->wakes += 1;
-        ReleaseSemaphore(ra->work, 1, nullptr);
-    }
-}
-
-// Takes the first subdirectory nobody has started, when the window has
-// room: its read goes before the run. nullptr when there is none.
-Item *claim() {
-    if (ra->stopped || ra->reads >= windowDirs || ra->entries >= windowEntries) return nullptr;
-    Item *run = ra->first;
-    while (run != nullptr && !run->run) run = run->after;
-    if (run == nullptr) return nullptr;
-    Item read = {nullptr, nullptr, false, stateReading, run->parent, 0, 0, run->parent->subdirs[run->from], nullptr};
-    Item *added = insertItem(run, read);
-    if (added == nullptr) {
-        ra->stopped = true;
-        return nullptr;
-    }
-    ra->reads += 1;
-    if (++run->from == run->to) eraseItem(run);
-    return added;
-}
-
-// Hands a finished read to the walk: its subdirectories scheduled right
-// after it; or drops it when the walker no longer wants it.
-void publish(Item *item, Listing *listing) {
-    if (item->state == stateAbandoned) {
-        ra->reads -= 1;
-        eraseItem(item);
-        freeListing(listing);
-    } else if (listing == nullptr) {
-        item->state = stateFailed;
-    } else {
-        item->state = stateReady;
-        item->result = listing;
-        ra->entries += listing->count;
-        Item run = {nullptr, nullptr, true, 0, listing, 0, listing->subdirCount, 0, nullptr};
-        if (listing->subdirCount > 0 && insertItem(item->after, run) == nullptr) ra->stopped = true;
-    }
-    wakeThread();
-    if (ra->walkerWaiting) SetEvent(ra->done);
-}
-
-DWORD WINAPI threadMain(LPVOID) {
-    win::WidePaths *paths = (win::WidePaths *)std::malloc(sizeof(win::WidePaths));
-    char *path = (char *)std::malloc(pathRoom);
-    EnterCriticalSection(&ra->lock);
-    for (;;) {
-        Item *item = paths == nullptr || path == nullptr ? nullptr : claim();
-        if (item == nullptr) {
-            ra->idle += 1;
-            LeaveCriticalSection(&ra->lock);
-            WaitForSingleObject(ra->work, INFINITE);
-            EnterCriticalSection(&ra->lock);
-            ra->idle -= 1;
-            ra->wakes -= ra->wakes > 0 ? 1 : 0;
-            continue;
-        }
-        childPath(item->parent, item->entry, path);
-        bool shortNames = item->parent->shortNames;
-        LeaveCriticalSection(&ra->lock);
-        DWORD error;
-        Listing *listing = readListing(path, shortNames, paths, &error);
-        EnterCriticalSection(&ra->lock);
-        if (listing == nullptr && error == ERROR_NOT_ENOUGH_MEMORY) ra->stopped = true;
-        publish(item, listing);
-    }
-}
-
-// Starts the threads; the read-ahead stays off when none starts.
-void start() {
+// The lock and the signals, made once; false when the system has none to give.
+bool setUp() {
+    if (startTried) return workSignal != nullptr && doneSignal != nullptr;
     startTried = true;
-    ReadAhead *state = (ReadAhead *)std::calloc(1, sizeof(ReadAhead));
-    if (state == nullptr) return;
-    InitializeCriticalSection(&state->lock);
-    state->work = CreateSemaphoreA(nullptr, 0, maxThreads, nullptr);
-    state->done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (state->work == nullptr || state->done == nullptr) return;
-    ra = state;
-    int started = 0;
-    for (int i = 0; i < threadsWanted; ++i) {
-        DWORD id;
-        HANDLE thread = CreateThread(nullptr, 0, threadMain, nullptr, 0, &id);
-        if (thread == nullptr) break;
-        CloseHandle(thread);
-        started += 1;
-    }
-    if (started == 0) ra = nullptr;
+    InitializeCriticalSection(&scheduleLock);
+    workSignal = CreateSemaphoreA(nullptr, 0, maxThreads, nullptr);
+    doneSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    ahead::setWindow(windowDirs, windowEntries);
+    return workSignal != nullptr && doneSignal != nullptr;
 }
 
-void dropBelow(Listing *listing);
-
-// Drops one item: a run is forgotten, a read under way is abandoned (its
-// thread drops it), a finished one is freed with everything below it.
-void dropItem(Item *item) {
-    if (item->run) {
-        eraseItem(item);
-        return;
-    }
-    if (item->state == stateReading) {
-        item->state = stateAbandoned;
-        return;
-    }
-    Listing *result = item->state == stateReady ? item->result : nullptr;
-    if (result != nullptr) ra->entries -= result->count;
-    ra->reads -= 1;
-    eraseItem(item);
-    wakeThread();
-    if (result != nullptr) {
-        dropBelow(result);
-        freeListing(result);
-    }
-}
-
-// Drops every item that names `listing`.
-void dropBelow(Listing *listing) {
-    for (;;) {
-        Item *found = ra->first;
-        while (found != nullptr && (found->parent != listing || abandoned(found))) found = found->after;
-        if (found == nullptr) return;
-        dropItem(found);
-    }
-}
-
-Item *firstLive() {
-    Item *item = ra->first;
-    while (item != nullptr && abandoned(item)) item = item->after;
-    return item;
-}
-
-// The item that stands for the walker's `searchPath`: the read of it, or
-// the run that holds it (then advanced past it: the walker lists it
-// itself; nullptr is returned). Items before it come earlier in walk order
-// and are dropped.
-Item *findItem(const char *searchPath, bool shortNames) {
-    for (;;) {
-        Item *found = ra->first;
-        size_t runAt = 0;
-        for (; found != nullptr; found = found->after) {
-            if (abandoned(found)) continue;
-            if (!found->run) {
-                if (entersChild(found->parent, found->entry, searchPath, shortNames)) break;
-                continue;
-            }
-            for (runAt = found->from; runAt < found->to; ++runAt)
-                if (entersChild(found->parent, found->parent->subdirs[runAt], searchPath, shortNames)) break;
-            if (runAt < found->to) break;
+// The subdirectory of an open listing of the walker's that `searchPath`
+// enters, as its parent and its position among the parent's subdirectories.
+// The walker enters them in order, so the search starts after the last one.
+bool findChild(const char *searchPath, bool shortNames, Listing **parent, size_t *index) {
+    for (size_t i = openCount; i-- > 0;) {
+        Listing *listing = openListings[i];
+        size_t count = listing->subdirCount;
+        for (size_t n = 0; n < count; ++n) {
+            size_t at = (listing->entered + n) % count;
+            if (!entersChild(listing, listing->subdirs[at], searchPath, shortNames)) continue;
+            listing->entered = at + 1;
+            *parent = listing;
+            *index = at;
+            return true;
         }
-        if (found == nullptr) return nullptr;
-        if (firstLive() != found) {
-            dropItem(firstLive());
-            continue;
-        }
-        if (!found->run) return found;
-        if ((found->from = runAt + 1) == found->to) eraseItem(found);
-        return nullptr;
     }
+    return false;
 }
 
 // The listing of `searchPath` as read ahead, nullptr when there is none
 // (or its read failed: the walker lists it again, to learn why).
 Listing *take(const char *searchPath, bool shortNames) {
-    if (ra == nullptr) return nullptr;
-    EnterCriticalSection(&ra->lock);
-    Item *item = findItem(searchPath, shortNames);
-    while (item != nullptr && item->state == stateReading) {
-        ra->walkerWaiting = true;
-        LeaveCriticalSection(&ra->lock);
-        WaitForSingleObject(ra->done, INFINITE);
-        EnterCriticalSection(&ra->lock);
-        ra->walkerWaiting = false;
-    }
-    Listing *listing = nullptr;
-    if (item != nullptr) {
-        listing = item->state == stateReady ? item->result : nullptr;
-        if (listing != nullptr) ra->entries -= listing->count;
-        ra->reads -= 1;
-        eraseItem(item);
-        wakeThread();
-    }
-    LeaveCriticalSection(&ra->lock);
+    Listing *parent;
+    size_t index;
+    if (!findChild(searchPath, shortNames, &parent, &index)) return nullptr;
+    return (Listing *)ahead::take(parent, index);
+}
+
+}  // namespace
+
+namespace aheadBinding {
+
+void lock() { EnterCriticalSection(&scheduleLock); }
+void unlock() { LeaveCriticalSection(&scheduleLock); }
+void waitWork() {
+    waitingForWork += 1;
+    unlock();
+    WaitForSingleObject(workSignal, INFINITE);
+    lock();
+    waitingForWork -= 1;
+    wakesPending -= wakesPending > 0 ? 1 : 0;
+}
+void wakeWork() {
+    if (waitingForWork <= wakesPending) return;
+    wakesPending += 1;
+    ReleaseSemaphore(workSignal, 1, nullptr);
+}
+void waitDone() {
+    unlock();
+    WaitForSingleObject(doneSignal, INFINITE);
+    lock();
+}
+void wakeDone() { SetEvent(doneSignal); }
+
+bool startThread() {
+    DWORD id;
+    HANDLE thread = CreateThread(nullptr, 0, poolThread, nullptr, 0, &id);
+    if (thread == nullptr) return false;
+    CloseHandle(thread);
+    return true;
+}
+
+int threadsAllowed() { return threadsWanted; }
+bool walkerHelps() { return false; }
+size_t subdirCount(ahead::Dir *dir) { return ((Listing *)dir)->subdirCount; }
+size_t entryCount(ahead::Dir *dir) { return ((Listing *)dir)->count; }
+
+// Only the pool reads ahead here (the walker never helps), so `scratch` is
+// a pool thread's.
+ahead::Dir *readDir(ahead::Dir *parentDir, size_t index, void *scratch, bool *outOfMemory) {
+    const Listing *parent = (const Listing *)parentDir;
+    Scratch *own = (Scratch *)scratch;
+    childPath(parent, parent->subdirs[index], own->path);
+    DWORD error;
+    Listing *listing = readListing(own->path, parent->shortNames, &own->paths, &error);
+    *outOfMemory = listing == nullptr && error == ERROR_NOT_ENOUGH_MEMORY;
     return listing;
 }
 
-// The walker has listed `listing` itself: its subdirectories come next in
-// walk order, before everything scheduled so far.
-void schedule(Listing *listing) {
-    if (!startTried) start();
-    if (ra == nullptr || listing->subdirCount == 0) return;
-    EnterCriticalSection(&ra->lock);
-    Item run = {nullptr, nullptr, true, 0, listing, 0, listing->subdirCount, 0, nullptr};
-    if (!ra->stopped && insertItem(ra->first, run) == nullptr) ra->stopped = true;
-    wakeThread();
-    LeaveCriticalSection(&ra->lock);
-}
+void readDone(void *) {}
+void dispose(ahead::Dir *dir) { freeListing((Listing *)dir); }
+// A listing holds every size already: nothing is ever shared out.
+bool nextPart(void *, Part *) { return false; }
+void doPart(void *, Part *) {}
+void partDone(void *, const Part &) {}
 
-// Memory ran short: nothing more is read ahead, and what was is given back.
-void stop() {
-    if (ra == nullptr) return;
-    EnterCriticalSection(&ra->lock);
-    ra->stopped = true;
-    while (firstLive() != nullptr) dropItem(firstLive());
-    LeaveCriticalSection(&ra->lock);
-}
+}  // namespace aheadBinding
+
+namespace {
 
 // ---- The walker's enumerations ----
 
@@ -550,7 +415,7 @@ FindHandle listFirst(const char *searchPath, FindData *data, bool shortNames, DW
     bool ahead = false;
     listing = walkerListing(searchPath, shortNames, error, &ahead);
     if (listing == nullptr) {
-        if (*error == ERROR_NOT_ENOUGH_MEMORY) stop();
+        if (*error == ERROR_NOT_ENOUGH_MEMORY) ahead::stop();
         return invalidFindHandle;
     }
     void *open = openListings;
@@ -561,12 +426,12 @@ FindHandle listFirst(const char *searchPath, FindData *data, bool shortNames, DW
     }
     if (handle == invalidFindHandle) {
         freeListing(listing);
-        stop();
+        ahead::stop();
         *error = ERROR_NOT_ENOUGH_MEMORY;
         return invalidFindHandle;
     }
     openListings[openCount++] = listing;
-    if (!ahead) schedule(listing);
+    if (!ahead && setUp()) ahead::schedule(listing);
     return handle;
 }
 
@@ -594,12 +459,7 @@ void listClose(FindHandle handle) {
         openCount -= 1;
         break;
     }
-    if (ra != nullptr) {
-        EnterCriticalSection(&ra->lock);
-        dropBelow(listing);
-        LeaveCriticalSection(&ra->lock);
-    }
-    freeListing(listing);
+    if (ahead::letGo(listing, false)) freeListing(listing);  // else the read-ahead frees it
 }
 
 }  // namespace win
