@@ -38,7 +38,7 @@ struct Schedule {
     size_t maxReads, maxEntries;  // the window
     Item *busy[maxBusy];          // reads under way (abandoned ones too)
     int busyCount;
-    Dir *orphans[maxBusy];        // let go while reads went through them
+    Dir *orphans[maxBusy];        // dropped or let go while reads went through them: each holds one
     int orphanCount;
     Job *jobs[maxBusy];           // shared out now
     int jobCount;
@@ -223,10 +223,12 @@ void drop(Item *item) {
     Dir *result = !item->run && item->state == ready ? item->result : nullptr;
     if (result != nullptr) s.entries -= entryCount(result);
     erase(item);
-    if (result != nullptr) {
-        dropBelow(result);
+    if (result == nullptr) return;
+    dropBelow(result);
+    if (holds(result))
+        s.orphans[s.orphanCount++] = result;  // freed by the last read through it
+    else
         dispose(result);
-    }
 }
 
 // Drops every item that names `dir`. What is listed below a dropped read
@@ -339,8 +341,8 @@ bool letGo(Dir *dir, bool wait) {
     dropBelow(dir);
     wakeThreads();
     bool now = true;
-    while (now && holds(dir)) {
-        if (wait || s.orphanCount == maxBusy) {
+    while (now && (holds(dir) || (wait && s.orphanCount > 0))) {
+        if (wait) {
             waitForOthers();
         } else {
             s.orphans[s.orphanCount++] = dir;

@@ -45,6 +45,9 @@ Dir *take(Dir *parent, size_t index);
 // True when the caller may free or reuse it now. With reads still under
 // way through it, `wait` waits for them (then true); otherwise false, and
 // the schedule disposes of it (aheadBinding::dispose) when the last is done.
+// A read-ahead directory dropped with reads under way through it is kept
+// until they are done in the same way; `wait` also waits for those, for a
+// binding whose reads look through a directory's ancestors too.
 bool letGo(Dir *dir, bool wait);
 // Memory ran short: nothing more is read ahead, and what was is given back.
 void stop();
