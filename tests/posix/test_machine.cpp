@@ -75,15 +75,16 @@ Listing list(const std::string &searchPath) {
     return drain(findFirstFile(searchPath.c_str(), &data, true), &data);
 }
 
-// Each directory below `path`, entered as the walker does: while its parent's enumeration is open.
-void readTree(const std::string &path, Tree *tree) {
+// Each directory below `path`, entered as the walker does: while its parent's enumeration is open, named
+// as its hint.
+void readTree(const std::string &path, Tree *tree, FindHandle parent = invalidFindHandle) {
     FindData data;
-    FindHandle handle = findFirstFile((path + "\\*.*").c_str(), &data, true);
+    FindHandle handle = findFirstFile((path + "\\*.*").c_str(), &data, true, parent);
     if (handle == invalidFindHandle) return;
     (*tree)[path] = list(path + "\\*.*");
     do {
         if ((data.attributes & fileAttributeDirectory) && std::string(data.cFileName) != ".")
-            readTree(path + "\\" + data.cFileName, tree);
+            readTree(path + "\\" + data.cFileName, tree, handle);
     } while (findNextFile(handle, &data));
     findClose(handle);
 }
