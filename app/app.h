@@ -9,3 +9,12 @@
 // directory on no drive, a walk that stopped, a report file that is the
 // settings file, or a report or standard output that could not be written).
 int folmarMain(int argc, char **argv);
+
+// Puts every piece of run state back to its value at program start: the
+// RunState record (clearRunState) and what the files of every folder keep
+// for a run of their own (the command line's kept arguments, the drive
+// list, the export, the largest files, the files with several names, the
+// list of directories not read, the patterns the platform hears of), so
+// that a second run in the same process starts as the first. Called by
+// folmarMain, and by tests between cases.
+void resetRunState();

@@ -67,9 +67,18 @@ static bool isLoneHostPath(int argc, char **argv) {
     return argc == 2 && hostPathOf(argv[1], targetArg, sizeof targetArg) != HostPath::notHostPath;
 }
 
-void keepExportArgument(int argc, char **argv) {
+void forgetCommandLine() {
     exportArgument[0] = '\0';
     exportArgumentTooLong = false;
+    excludeArgumentsUsed = excludeArgumentsTaken = 0;
+    excludeArgumentTooLong = false;
+    largestArgumentBad = false;
+    targetArg[0] = '\0';
+    targetTooLong = false;
+    targetHostPath = HostPath::notHostPath;
+}
+
+void keepExportArgument(int argc, char **argv) {
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (arg[0] != '/' || (arg[1] != 'X' && arg[1] != 'x') || arg[2] != ':') continue;
@@ -82,8 +91,6 @@ void keepExportArgument(int argc, char **argv) {
 }
 
 void keepExcludeArguments(int argc, char **argv) {
-    excludeArgumentsUsed = excludeArgumentsTaken = 0;
-    excludeArgumentTooLong = false;
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (arg[0] != '/' || (arg[1] != 'I' && arg[1] != 'i') || arg[2] != ':') continue;

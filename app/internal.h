@@ -33,6 +33,9 @@ void applySwitch(char *arg);
 // 0, or the exit code 1 after a message when a switch's value was refused
 // ("/T:" without a number from 0 to mostLargestFiles).
 int refuseBadSwitches();
+// Forgets the arguments kept for a run: no "/X:" path, no "/I:" pattern,
+// no refused "/T:", no target. Called by resetRunState.
+void forgetCommandLine();
 // Keeps the path of the last "/X:" argument as it was typed (its first 60
 // characters when it is longer than rs.exportFile holds); called before
 // anything upper-cases the arguments.

@@ -12,6 +12,7 @@
 #include "common/text.h"
 #include "common/sink.h"
 #include "common/version.h"
+#include "drives/drives.h"
 #include "report/report.h"
 #include "scan/scan.h"
 #include "settings/settings.h"
@@ -185,6 +186,18 @@ static int answerToolRequest(ToolRequest request) {
     return finish(0);
 }
 
+void resetRunState() {
+    clearRunState();
+    forgetCommandLine();
+    forgetDriveList();
+    abandonExport();
+    forgetJsonExport();
+    forgetLargestFiles();
+    forgetLinkedFiles();
+    forgetNotRead();
+    useExclusions();
+}
+
 int folmarMain(int argc, char **argv) {
     platformStartUp(&argc, &argv);
     resetRunState();
@@ -215,7 +228,6 @@ int folmarMain(int argc, char **argv) {
     code = fixLineWidth();
     if (code >= 0) return finish(code);
     if (!openChosenExport()) return finish(1);
-    forgetLinkedFiles();
     keepFileLinks(rs.hardLinks == HardLinks::once || exportSink() == &jsonSink);
     if (rs.runMode == RunMode::allDrives) return finish(runAllDrives());
     return finish(runSinglePath());

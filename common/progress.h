@@ -7,7 +7,7 @@
 #pragma once
 
 // Notes the start of the run and whether standard error is a terminal.
-// Called by resetRunState.
+// Called by clearRunState.
 void progressStart();
 // The walk enters rs.curPath: the display is drawn anew when it is due and
 // nothing was written to a standard output that is a terminal since the

@@ -1,5 +1,6 @@
-// The RunState record, its initial values, and the one writer of the line
-// width and its derived columns.
+// The RunState record, its initial values (with those of the sinks and
+// the progress display), and the one writer of the line width and its
+// derived columns.
 #include "common/runstate.h"
 
 #include <cstring>
@@ -10,7 +11,7 @@
 
 RunState rs;
 
-void resetRunState() {
+void clearRunState() {
     std::memset(&rs, 0, sizeof rs);
     rs.showDirs = Listing::longNames;
     rs.showFiles = Listing::none;

@@ -118,6 +118,7 @@ struct RunState {
     // ---- page bookkeeping (report layout) ----
     uint32_t lineCount;         // lines on the current page of the output file
     int pageNumber;             // current page, printed with "%2d"
+    uint32_t screenLines;       // console directory lines since the listing began or the last /P pause
 
     // ---- disk space ----
     uint32_t freeBytes;         // classic query, 32-bit (wraps)
@@ -130,11 +131,12 @@ struct RunState {
 
 extern RunState rs;
 
-// Puts every field back to its value at program start; `con` becomes the
-// platform's standard output, the run has no sink yet, and the line is as
-// wide as no width set makes it (the widest). Called once by main, and by
-// tests between cases.
-void resetRunState();
+// Puts every field of the record back to its value at program start, and
+// the state of common/ with it (no sink chosen, the progress display not
+// due yet); `con` becomes the platform's standard output, and the line is
+// as wide as no width set makes it (the widest). Called by resetRunState
+// (app/app.h), which puts back the state the other folders keep too.
+void clearRunState();
 // The one writer of rs.lineWidth and the columns that derive from it:
 // `width` held to narrowestLineWidth..widestLineWidth, pathColumn
 // (lineWidth - 14), wrapFloor (pathColumn / 2) and cpi (the pitch of the

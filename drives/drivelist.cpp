@@ -28,10 +28,14 @@ static const char *entryAt(int offset) {
     return driveStrings + offset;
 }
 
-// A failed system query leaves the list empty.
-void loadDriveStrings() {
+void forgetDriveList() {
     std::memset(driveStrings, 0, sizeof driveStrings);
     driveCursor = 0;
+}
+
+// A failed system query leaves the list empty.
+void loadDriveStrings() {
+    forgetDriveList();
     if (rs.driveList[0] != 0) {
         std::memcpy(driveStrings, rs.driveList, driveStringsLength);
         return;

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+// Empties the drive list, its cursor at the start. Called by resetRunState.
+void forgetDriveList();
 // Fills the drive list of the run once: the settings' driveList when it is
 // given, else the system's drive list (empty when that cannot be had). The
 // cursor then stands at its first entry.

@@ -59,8 +59,13 @@ const FindHandle invalidFindHandle = -1;
 // no entry at all. As on Windows, a directory other than a drive root lists
 // "." and ".." (directory bit set) before its own entries; the POSIX
 // emulation lists "." in every directory, so an empty directory that can be
-// opened still gives a handle.
-FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames);
+// opened still gives a handle. `parent` is a hint: invalidFindHandle, or
+// the caller's open enumeration of the directory that holds the one searched,
+// whose entry delivered last is that directory (the walk entering a
+// subdirectory); the enumeration may then find it without reading its path
+// again. The result is the same with or without the hint.
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames,
+                         FindHandle parent = invalidFindHandle);
 // Fills `data` with the next entry; false when none is left.
 bool findNextFile(FindHandle handle, FindData *data);
 void findClose(FindHandle handle);

@@ -60,5 +60,6 @@ bool finishExport() {
 void abandonExport() {
     if (exportStream != nullptr) abandonReplacement(exportStream);
     exportStream = nullptr;
+    exportFailed = false;
     gatheredUsed = 0;
 }

@@ -11,8 +11,6 @@
 #include "report/internal.h"
 #include "report/report.h"
 
-static uint32_t screenLines = 0;  // console directory lines since the listing began or the last /P pause
-
 // A text of `count` blanks (held to 0..128).
 static const char *blanks(int count) {
     static const char run[] =
@@ -93,7 +91,7 @@ void writePageHeader() {
 // rs.pageNumber to the next page (1).
 void printStdoutHeader() {
     ++rs.pageNumber;
-    screenLines = 0;
+    rs.screenLines = 0;
     conText(columnHeader(consoleHeader));
 }
 
@@ -118,12 +116,12 @@ void writeBlockLine(const char *line) {
 // Counts one console directory line; under /P, after screenPageLines of
 // them, prompts, waits for a key, clears the screen and starts counting again.
 void screenPause() {
-    ++screenLines;
-    if (!rs.pausePerScreen || screenLines < screenPageLines) return;
+    ++rs.screenLines;
+    if (!rs.pausePerScreen || rs.screenLines < screenPageLines) return;
     conText("\n");
     conText("Folmar==>  Press Enter to continue");
     conFlush();
     readKeyAndDrain();
     clearScreen();
-    screenLines = 0;
+    rs.screenLines = 0;
 }

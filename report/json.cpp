@@ -9,9 +9,8 @@
 #include "report/internal.h"
 #include "report/report.h"
 
-static bool allDrives = false;  // the root is the folder of the drives
-static bool infoOpen = false;   // the latest directory's object awaits its end
-static int openDirs = 0;        // directory arrays open in this drive's walk
+static bool infoOpen = false;  // the latest directory's object awaits its end
+static int openDirs = 0;       // directory arrays open in this drive's walk
 
 // `length` bytes of `text` as a JSON string: '"', '\' and control
 // characters escaped, every other byte as it is (a name that is no valid
@@ -61,15 +60,19 @@ static void writeDirName(const char *path, size_t length, const char *name) {
     writeString(path + start, length - start);
 }
 
-static void runStarted() {
-    allDrives = rs.runMode == RunMode::allDrives;
+void forgetJsonExport() {
     infoOpen = false;
     openDirs = 0;
-    exportText("[1,2,{\"progname\":\"folmar\",\"progver\":\"" FOLMAR_VERSION "\"}");
-    if (allDrives) exportText(",\n[{\"name\":\"All drives\"}");
 }
 
-static void runFinished() { exportText(allDrives ? "]]\n" : "]\n"); }
+// In an all-drives run the root is the folder of the drives.
+static void runStarted() {
+    forgetJsonExport();
+    exportText("[1,2,{\"progname\":\"folmar\",\"progver\":\"" FOLMAR_VERSION "\"}");
+    if (rs.runMode == RunMode::allDrives) exportText(",\n[{\"name\":\"All drives\"}");
+}
+
+static void runFinished() { exportText(rs.runMode == RunMode::allDrives ? "]]\n" : "]\n"); }
 
 static void dirEntered(const char *path, size_t length, const char *name) {
     endInfo(false);

@@ -29,7 +29,8 @@ void printDirLine(const char *path, uint64_t bytes);
 // backslash included) is the first `dirLength` bytes of `dirPath`, is kept
 // when it is among the largest so far (of equal sizes, the first met).
 void noteLargestFile(const char *dirPath, size_t dirLength, const FindData &file, uint64_t size);
-// Forgets them: the next drive's walk starts with none.
+// Forgets them: the next drive's walk starts with none. Called by the
+// fold of a drive's totals and by resetRunState.
 void forgetLargestFiles();
 
 // Page header of the report file (title block on a drive's first page,
@@ -47,6 +48,9 @@ void printGrandTotals();
 // (all-drives run); the export in ncdu's JSON format and as CSV.
 extern const Sink consoleSink, reportFileSink;
 extern const Sink jsonSink, csvSink;
+// The JSON export has no directory open. Called as its run starts and by
+// resetRunState.
+void forgetJsonExport();
 
 // ---- the export file (export.cpp) ----
 // Opens a new file that takes the place of `path` once it is complete;
@@ -55,5 +59,7 @@ bool openExport(const char *path);
 // Writes what is gathered and puts the new file in place of the old; false
 // when the export could not be written completely (the old file stays).
 bool finishExport();
-// Removes the new file, if one is open; the old file stays.
+// Removes the new file, if one is open (the old file stays), and forgets
+// what was gathered for it and whether a write failed. Called as every run
+// ends and by resetRunState.
 void abandonExport();

@@ -64,8 +64,10 @@ static void removeAt(uint32_t hole) {
     --held;
 }
 
+// A table that holds no file has every slot free already: a run that met
+// no file with several names never touches its pages.
 void forgetLinkedFiles() {
-    std::memset(table, 0, sizeof table);
+    if (held != 0) std::memset(table, 0, sizeof table);
     held = 0;
     volumeCount = 0;
 }

@@ -115,10 +115,7 @@ static bool keepLine(uint32_t errorCode, const char *path, size_t length, const 
            keepText(reason != nullptr ? reason : code) && keepText(") \n");
 }
 
-// Called before the first line of a run is counted: nothing of an earlier
-// run is kept.
-static void startList() {
-    if (rs.notReadCount + rs.excludedCount != 0) return;
+void forgetNotRead() {
     keptUsed = 0;
     if (spill != nullptr) std::fclose(spill);
     spill = nullptr;
@@ -138,7 +135,6 @@ static void takeBack(uint64_t lineStart) {
 }
 
 void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char *name) {
-    startList();
     rs.notReadCount += 1;
     if (!rs.listNotRead) return;
     uint64_t lineStart = spilled + keptUsed;
@@ -148,7 +144,6 @@ void noteNotRead(uint32_t errorCode, const char *path, size_t length, const char
 }
 
 void noteExcluded(const char *path, size_t length, const char *name, const char *pattern) {
-    startList();
     rs.excludedCount += 1;
     if (!rs.listNotRead) return;
     uint64_t lineStart = spilled + keptUsed;

@@ -28,7 +28,8 @@ void processDirs();
 // standard output can no longer be written (rs.stdoutFailed).
 bool walkStopped();
 // Tells the platform, before the first walk, which directories the
-// patterns leave out, so that it never reads one ahead of the walk.
+// patterns leave out, so that it never reads one ahead of the walk. Called
+// by resetRunState too: with no pattern, none.
 void useExclusions();
 
 // ---- rollup.cpp ----
@@ -44,10 +45,14 @@ void countDirectories(uint32_t count);
 void foldDriveTotals();
 
 // ---- links.cpp ----
-// The run starts with no file with several names met.
+// The run starts with no file with several names met. Called by
+// resetRunState.
 void forgetLinkedFiles();
 
 // ---- notread.cpp ----
+// The run starts with no directory listed as not read, and the scratch
+// file of an earlier run's list closed. Called by resetRunState.
+void forgetNotRead();
 // Under /E, the kept list on standard error, one directory a line with its
 // reason (or the pattern that left it out; rs.notListedCount more had no
 // room in it). Changes no counter.

@@ -155,13 +155,15 @@ static bool swappedIntoLoop(int depth) {
 // Opens the directory pass of the directory in rs.curPath (its path of
 // levels[depth].length bytes, final backslash included), runs its file pass
 // and hands its line on. False when it cannot be enumerated, or leads back
-// up its branch: it gets no line.
+// up its branch: it gets no line. Below the start, the parent's directory
+// pass, which delivered it last, is the platform's hint.
 static bool openLevel(int depth) {
     Level &level = levels[depth];
     progressTick();
     level.figures = DirFigures{0, 0, 0, 0, 0, true};
     std::memcpy(rs.curPath + level.length, searchPattern, sizeof searchPattern);
-    level.handle = findFirstFile(rs.curPath, &entry, shortNamesWanted());
+    FindHandle parent = depth == 0 ? invalidFindHandle : levels[depth - 1].handle;
+    level.handle = findFirstFile(rs.curPath, &entry, shortNamesWanted(), parent);
     if (level.handle == invalidFindHandle) {
         enumerationFailed(depth);
         rs.curPath[level.length] = '\0';

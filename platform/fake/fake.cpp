@@ -415,10 +415,23 @@ void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
 
 // ---------------------------------------------------------------- the seam
 
-FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
+// A hint must be what platform.h says: an open enumeration whose entry
+// delivered last is the directory searched. Any other is a fault of the
+// caller, which a system might not show (its hint ignored): the test ends.
+static void checkParentHint(const char *searchPath, FindHandle parent) {
+    if (parent == invalidFindHandle) return;
+    int n = resolve(searchPath, false, false, false);
+    bool known = parent >= 0 && (size_t)parent < m.enums.size() && m.enums[parent].open;
+    if (known && m.enums[parent].next > 0 && n >= 0 && m.enums[parent].nodes[m.enums[parent].next - 1] == n) return;
+    std::fprintf(stderr, "findFirstFile(%s): the hint %ld delivered another entry last\n", searchPath, (long)parent);
+    std::abort();
+}
+
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames, FindHandle parent) {
     if (shortNames) ++m.shortNameRequests;
     m.lastError = errorPathNotFound;
     int n = resolve(searchPath, false);
+    checkParentHint(searchPath, parent);
     if (n < 0 || !m.nodes[n].isDir) return invalidFindHandle;
     Node &dir = m.nodes[n];
     int call = dir.firstCalls++;

@@ -32,21 +32,12 @@ struct Handle {
     uint32_t next;        // the record to deliver next
 };
 
-// A directory whose Windows path, as the caller spelled it, is the first
-// `length` bytes (`chars` characters) of the spelled path.
-struct Spelled {
-    OpenDir *dir;
-    size_t length;
-    size_t chars;
-};
-
 struct Enumerations {
     std::vector<OpenDir *> open;     // innermost last; one per open directory
     std::vector<OpenDir *> spare;    // released, kept for their buffers
     std::vector<Handle> handles;     // indexed by FindHandle
     std::vector<size_t> freeHandles; // slots of handles that are free
-    std::string spelledPath;         // directory part of the latest walk's search path
-    std::vector<Spelled> spelled;    // open directories along it, outermost first
+    std::string latestPath;          // directory part of the latest whole enumeration's search path
 };
 
 }  // namespace
@@ -57,12 +48,12 @@ static std::vector<OpenDir *> &openDirs = state.open;
 static std::vector<OpenDir *> &spareDirs = state.spare;
 static std::vector<Handle> &handles = state.handles;
 static std::vector<size_t> &freeHandles = state.freeHandles;
-// The directory part of the latest search path of a whole enumeration as its
-// caller spelled it ("C:\a\b\"), and the open directories whose paths are
-// prefixes of it: the walk's next search path is most often one of them or
-// a child of the innermost, and is then found without building its key.
-static std::string &spelledPath = state.spelledPath;
-static std::vector<Spelled> &spelledDirs = state.spelled;
+// The directory of the latest whole enumeration, and the directory part of
+// its search path as its caller spelled it ("C:\a\b\"): the walk enumerates
+// each directory a second time (its file pass) by the same path, which is
+// then found without building its key.
+static std::string &latestPath = state.latestPath;
+static OpenDir *latestDir = nullptr;
 static const size_t maxSearchPath = walkPathBytes + 8;
 // Open directories that hold a descriptor, and the first of them that may:
 // every one before it has given its descriptor up.
@@ -107,12 +98,7 @@ static OpenDir *takeDir() {
 // Closes a directory whose last enumeration ended; whatever the read-ahead
 // still holds below it is dropped first. A few are kept for their buffers.
 static void releaseDir(OpenDir *dir) {
-    for (size_t i = spelledDirs.size(); i-- > 0;) {
-        if (spelledDirs[i].dir == dir) {
-            spelledDirs.resize(i);
-            break;
-        }
-    }
+    if (dir == latestDir) latestDir = nullptr;
     for (size_t i = openDirs.size(); i-- > 0;) {
         if (openDirs[i] == dir) {
             openDirs.erase(openDirs.begin() + (long)i);
@@ -446,12 +432,14 @@ static FindHandle singleEntry(OpenDir *dir, const char *name, FindData *data) {
 }
 
 // A directory just opened for a whole enumeration, whose Windows path with
-// its final backslash is `windowsLength` characters long (the first
-// `dirLength` bytes of `searchPath`, as the walk spells it): the walk may
-// enter its subdirectories next, so they are handed to the read-ahead
-// (unless it did so itself, reading it ahead under a path of that length).
-static void prepareWalk(OpenDir *dir, const char *searchPath, size_t dirLength, size_t windowsLength) {
-    if (!readAheadOn() || dir->windowsLength == windowsLength) return;
+// its final backslash is the first `dirLength` bytes of `searchPath` (as the
+// walk spells it): the walk may enter its subdirectories next, so they are
+// handed to the read-ahead (unless it did so itself, reading it ahead under
+// a path of that length).
+static void prepareWalk(OpenDir *dir, const char *searchPath, size_t dirLength) {
+    if (!readAheadOn()) return;
+    size_t windowsLength = utf8CharsIn(searchPath, dirLength);
+    if (dir->windowsLength == windowsLength) return;
     if (dir->windowsLength != 0) readAheadReleased(dir);
     dir->windowsLength = windowsLength;
     noteWalkPath(dir, searchPath, dirLength);
@@ -472,80 +460,66 @@ static const char *splitSearchPath(const char *searchPath, size_t length, size_t
     return tail;
 }
 
-// A name the walk would build a path from as it stands: no separator, no
-// control character, not "." or "..", and something there.
-static bool plainComponent(const char *name, size_t length) {
-    if (length == 0 || (name[0] == '.' && (length == 1 || (length == 2 && name[1] == '.')))) return false;
-    for (size_t i = 0; i < length; ++i) {
-        unsigned char c = (unsigned char)name[i];
-        if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
+static Handle *handleOf(FindHandle handle);
+
+// The open directory whose key is that of the child `name` (its key
+// `keyLength` bytes) of `up`: built and compared only when some open
+// directory's key has that length.
+static OpenDir *openChildByKey(const OpenDir *up, const std::string &name, size_t keyLength) {
+    for (const OpenDir *open : openDirs) {
+        if (open->keyLength != keyLength || open->onDrive != up->onDrive) continue;
+        static std::string key;  // kept for its buffer
+        wholeKey(up, &key);
+        if (!key.empty()) key += '\\';
+        key += name;
+        return findOpenDir(key, keyLength, up->onDrive);
     }
-    return true;
+    return nullptr;
 }
 
-// Forgets the spelled directories from index `keep` on.
-static void forgetSpelled(size_t keep) {
-    if (keep < spelledDirs.size()) spelledDirs.resize(keep);
-}
-
-// The directory that the directory part `dirPath` (`length` bytes, "X:\...\")
-// of a search path names when it is one of the spelled directories, or a
-// plain child of one: then *opened says whether it was opened here, and
-// *chars gets the characters of its path. nullptr with *known false when
-// the path is no such thing (its key must be built), or with *known true
-// when the child cannot be opened (errno set).
-static OpenDir *spelledDirectory(const char *dirPath, size_t length, bool *opened, size_t *chars,
-                                 bool *known) {
+// The walk's case: the directory part `dirPath` (`length` bytes, its final
+// backslash included) of a search path names the entry that the open
+// enumeration `parent` delivered last. Returns that subdirectory (*opened:
+// opened here), or nullptr with *known true when it cannot be opened (errno
+// set), or with *known false when the hint does not fit the path, which is
+// then read as text.
+static OpenDir *hintedChild(FindHandle parent, const char *dirPath, size_t length, bool *opened, bool *known) {
     *known = false;
-    if (spelledDirs.empty() || length < 3 || dirPath[1] != ':' || dirPath[2] != '\\' ||
-        dirPath[length - 1] != '\\')
-        return nullptr;
-    const Spelled &top = spelledDirs.back();
-    if (length == top.length && std::memcmp(dirPath, spelledPath.data(), length) == 0) {
-        *opened = false;
-        *chars = top.chars;
-        *known = true;
-        return top.dir;
-    }
-    size_t parentLength = length - 1;
-    while (parentLength > 0 && dirPath[parentLength - 1] != '\\') --parentLength;
-    const char *name = dirPath + parentLength;
-    size_t nameLength = length - 1 - parentLength;
-    size_t index = spelledDirs.size();
-    while (index > 0 && spelledDirs[index - 1].length > parentLength) --index;
-    if (index == 0 || spelledDirs[index - 1].length != parentLength || !plainComponent(name, nameLength) ||
-        std::memcmp(dirPath, spelledPath.data(), parentLength) != 0)
-        return nullptr;
-    Spelled parent = spelledDirs[index - 1];
-    static std::string key, childName;  // kept for their buffers
-    wholeKey(parent.dir, &key);
-    if (!key.empty()) key += '\\';
-    key.append(name, nameLength);
-    if (findOpenDir(key, key.size(), parent.dir->onDrive) != nullptr) return nullptr;  // by its key
+    const Handle *h = handleOf(parent);
+    if (h == nullptr || length < 2 || dirPath[length - 1] != '\\') return nullptr;
+    OpenDir *up = h->dir;
+    size_t nameStart = length - 1;
+    while (nameStart > 0 && dirPath[nameStart - 1] != '\\') --nameStart;
+    static std::string name;  // kept for its buffer
+    name.assign(dirPath + nameStart, length - 1 - nameStart);
+    uint32_t last = up->use.hint;  // never "." (at 0), nor a name with a separator as delivered
+    if (last == 0 || last >= up->records.used || !shownNameEquals(entryAt(up, last), name.c_str())) return nullptr;
     *known = true;
-    childName.assign(name, nameLength);
-    OpenDir *child = openChild(parent.dir, childName.c_str(), key.size(), parent.dir->onDrive);
-    if (child == nullptr) return nullptr;
-    forgetSpelled(index);
-    spelledPath.resize(parentLength);
-    spelledPath.append(name, nameLength).append(1, '\\');
-    *chars = parent.chars + utf8CharsIn(name, nameLength) + 1;
-    *opened = true;
-    spelledDirs.push_back(Spelled{child, length, *chars});
-    return child;
+    size_t keyLength = up->keyLength + (up->keyLength > 0 ? 1 : 0) + name.size();
+    OpenDir *dir = openChildByKey(up, name, keyLength);
+    *opened = dir == nullptr;
+    return dir != nullptr ? dir : openChild(up, name.c_str(), keyLength, up->onDrive);
 }
 
-// Makes `dir`, found by its key under the directory part `dirPath`, the
-// only spelled directory when that part can begin a walk ("X:\...\").
-static void spellAnew(OpenDir *dir, const char *dirPath, size_t length, size_t chars) {
-    forgetSpelled(0);
+// The directory of the latest whole enumeration, when `dirPath` (`length`
+// bytes) is its path as spelled then, from a drive's root ("X:\...\").
+static OpenDir *latestDirectory(const char *dirPath, size_t length) {
+    if (latestDir == nullptr || length != latestPath.size() || std::memcmp(dirPath, latestPath.data(), length) != 0)
+        return nullptr;
+    return latestDir;
+}
+
+// Remembers `dir` as the latest whole enumeration's, when its path can be
+// found again as spelled: one that begins at a drive's root.
+static void noteLatest(OpenDir *dir, const char *dirPath, size_t length) {
+    latestDir = nullptr;
     if (length < 3 || dirPath[1] != ':' || dirPath[2] != '\\' || dirPath[length - 1] != '\\') return;
-    spelledPath.assign(dirPath, length);
-    spelledDirs.push_back(Spelled{dir, length, chars});
+    latestPath.assign(dirPath, length);
+    latestDir = dir;
 }
 
 // findFirstFile without the care for memory; errno says why it failed.
-static FindHandle openEnumeration(const char *searchPath, size_t length, FindData *data) {
+static FindHandle openEnumeration(const char *searchPath, size_t length, FindData *data, FindHandle parent) {
     static std::string dirPath;
     static PathKey key;
     errno = ENOENT;
@@ -554,9 +528,10 @@ static FindHandle openEnumeration(const char *searchPath, size_t length, FindDat
     if (*tail == '\0') return invalidFindHandle;
     bool whole = std::strcmp(tail, "*.*") == 0 || std::strcmp(tail, "*") == 0;
     bool opened = false, known = false;
-    size_t chars = 0;
-    OpenDir *dir = whole ? spelledDirectory(searchPath, dirLength, &opened, &chars, &known) : nullptr;
+    OpenDir *dir = whole && parent != invalidFindHandle
+                       ? hintedChild(parent, searchPath, dirLength, &opened, &known) : nullptr;
     if (dir == nullptr && known) return invalidFindHandle;
+    if (dir == nullptr && whole) dir = latestDirectory(searchPath, dirLength);
     if (dir == nullptr) {
         dirPath.assign(searchPath, dirLength);
         std::string current;
@@ -568,22 +543,21 @@ static FindHandle openEnumeration(const char *searchPath, size_t length, FindDat
         if (opened) dir = openDirectory(key);
         if (dir == nullptr) return invalidFindHandle;
         if (!whole) return singleEntry(dir, tail, data);
-        chars = utf8Chars(dirPath.c_str());
-        spellAnew(dir, searchPath, dirLength, chars);
     }
-    if (opened) prepareWalk(dir, searchPath, dirLength, chars);
+    noteLatest(dir, searchPath, dirLength);
+    if (opened) prepareWalk(dir, searchPath, dirLength);
     return newHandle(dir, data);
 }
 
 // Memory that cannot be had first stops the read-ahead, which gives back
 // what it holds; the enumeration is then tried once more.
-FindHandle findFirstFile(const char *searchPath, FindData *data, bool) {
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool, FindHandle parent) {
     lastError = errorCodeOf(ENOENT);
     size_t length = searchPath == nullptr ? maxSearchPath : std::strlen(searchPath);
     if (length >= maxSearchPath) return invalidFindHandle;
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
-            FindHandle handle = openEnumeration(searchPath, length, data);
+            FindHandle handle = openEnumeration(searchPath, length, data, parent);
             if (handle == invalidFindHandle) lastError = errorCodeOf(errno);
             return handle;
         } catch (const std::bad_alloc &) {

@@ -4,7 +4,8 @@
 // untouched. Where the file system allows, the new file has no name at all
 // until then (O_TMPFILE), so that neither a walk of its folder nor a
 // process killed outright ever sees it; elsewhere it is created exclusively
-// under a name of its own. It takes the old file's permission bits (and,
+// under a name of its own, which the walk knows as its own file and counts
+// in no figure (isOwnNewFile). It takes the old file's permission bits (and,
 // run as root, its owner and group), so that no more users may read it than
 // could read the old one; a file another user planted, or a hard link, is
 // replaced, never written into. The signal handlers (signals.cpp) remove the
@@ -22,6 +23,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix.h"
+#include "platform/posix/syscalls.h"
 
 using namespace posix;
 
@@ -66,7 +68,7 @@ int underFreeName(int slot, Make make) {
 int createUnnamed(int dirFd) {
 #ifdef O_TMPFILE
     static const bool linkable = access("/proc/self/fd", X_OK) == 0 || geteuid() == 0;
-    if (linkable) return openat(dirFd, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
+    if (linkable) return sys::openat(dirFd, ".", O_RDWR | O_TMPFILE | O_CLOEXEC, 0666);
 #endif
     (void)dirFd;
     return -1;
@@ -110,7 +112,7 @@ bool replaceable(const char *path, Chain *chain, FileEnd *end, struct stat *old)
     if (onPseudoFileSystem(chain->top(), chain->native)) return false;
     if (!end->found) return true;
     int dir = chain->top();
-    if (fstatat(dir, end->name.c_str(), old, AT_SYMLINK_NOFOLLOW) != 0) return false;
+    if (sys::fstatat(dir, end->name.c_str(), old, AT_SYMLINK_NOFOLLOW) != 0) return false;
     if (!S_ISREG(old->st_mode)) {
         errno = 0;
         return false;
@@ -165,7 +167,7 @@ static FILE *createNewFile(const char *path) {
     int fd = createUnnamed(dirFd);
     if (fd < 0) {
         fd = underFreeName(slot, [&](const char *name) {
-            return openat(dirFd, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            return sys::openat(dirFd, name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         });
         temps[slot].named = fd >= 0;
     }
@@ -237,7 +239,7 @@ bool isStandardOutput(const char *writtenPath) {
     FileEnd end;
     struct stat written, out;
     return writtenPath != nullptr && resolveFilePath(writtenPath, Links::none, &chain, &end) && end.found &&
-           fstatat(chain.top(), end.name.c_str(), &written, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(written.st_mode) &&
+           sys::fstatat(chain.top(), end.name.c_str(), &written, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(written.st_mode) &&
            fstat(STDOUT_FILENO, &out) == 0 && out.st_dev == written.st_dev && out.st_ino == written.st_ino;
 }
 
@@ -246,7 +248,7 @@ bool isSameFile(const char *writtenPath, const char *readPath) {
     FileEnd end;
     struct stat written, read;
     if (writtenPath == nullptr || !resolveFilePath(writtenPath, Links::none, &chain, &end) || !end.found ||
-        fstatat(chain.top(), end.name.c_str(), &written, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(written.st_mode))
+        sys::fstatat(chain.top(), end.name.c_str(), &written, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(written.st_mode))
         return false;
     FILE *file = reopenSharedSettingsPlace(readPath);
     if (file == nullptr) file = openFile(readPath, "r");
@@ -259,6 +261,23 @@ bool isSameFile(const char *writtenPath, const char *readPath) {
 // No program holds a file here against its replacement.
 uint32_t replacementError() { return 0; }
 
-// The drives of the POSIX emulation are walked without the run's new files
-// only where they have no name (O_TMPFILE).
-bool isOwnNewFile(const char *, const char *) { return false; }
+// A new file without a name (O_TMPFILE) is never listed; one made under a
+// name of its own (a file system without unnamed files) is known by its
+// name first, which costs the walk a comparison per slot, then by device
+// and inode.
+bool isOwnNewFile(const char *searchPath, const char *name) {
+    for (int slot = 0; slot < maxReplacements; ++slot) {
+        if (streams[slot] == nullptr || !temps[slot].named || std::strcmp(name, temps[slot].name) != 0) continue;
+        const char *pattern = std::strrchr(searchPath, '\\');
+        std::string path(searchPath, pattern == nullptr ? 0 : (size_t)(pattern - searchPath) + 1);
+        path += name;
+        Chain chain;
+        FileEnd end;
+        struct stat entry, own;
+        if (resolveFilePath(path.c_str(), Links::none, &chain, &end) && end.found &&
+            sys::fstatat(chain.top(), end.name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) == 0 &&
+            fstat(fileno(streams[slot]), &own) == 0 && entry.st_dev == own.st_dev && entry.st_ino == own.st_ino)
+            return true;
+    }
+    return false;
+}

@@ -35,7 +35,12 @@ static bool failsNow(Syscall which) {
 namespace sys {
 
 int openat(int dir, const char *path, int flags, mode_t mode) {
-    return failsNow(sysOpenat) ? -1 : ::openat(dir, path, flags, mode);
+#ifdef O_TMPFILE
+    Syscall which = (flags & O_TMPFILE) == O_TMPFILE ? sysOpenUnnamed : sysOpenat;
+#else
+    Syscall which = sysOpenat;
+#endif
+    return failsNow(which) ? -1 : ::openat(dir, path, flags, mode);
 }
 
 int fstatat(int dir, const char *path, struct stat *st, int flags) {

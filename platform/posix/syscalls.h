@@ -1,8 +1,9 @@
-// The system calls of the POSIX layer that the walk and its read-ahead
-// depend on, in one table of wrappers private to platform/posix, so that a
-// test can make the Nth call of one of them fail and watch the layer keep
-// its promise (the read-ahead stopping, an enumeration tried again, a
-// replaced directory refused).
+// The system calls of the POSIX layer that the walk, its read-ahead and
+// the files written whole depend on, in one table of wrappers private to
+// platform/posix, so that a test can make the Nth call of one of them fail
+// and watch the layer keep its promise (the read-ahead stopping, an
+// enumeration tried again, a replaced directory refused, a new file made
+// under a name where no unnamed one can be had).
 #pragma once
 
 #include <cstddef>
@@ -13,13 +14,15 @@
 
 namespace posix {
 
+// sysOpenUnnamed: an openat that makes a file without a name (O_TMPFILE),
+// which file systems grant or refuse on their own (EOPNOTSUPP).
 enum Syscall {
     sysOpenat, sysFstatat, sysGetdents, sysMmap, sysMremap, sysThreadStart, sysProcRead, sysClock,
-    syscallCount
+    sysOpenUnnamed, syscallCount
 };
 
 namespace sys {
-int openat(int dir, const char *path, int flags, mode_t mode = 0);
+int openat(int dir, const char *path, int flags, mode_t mode = 0);  // O_TMPFILE: sysOpenUnnamed
 int fstatat(int dir, const char *path, struct stat *st, int flags);
 ssize_t getdents64(int fd, void *buffer, size_t size);
 void *mmap(size_t length);                                 // anonymous, private, read and write

@@ -276,7 +276,9 @@ static bool wholeDirectory(const char *searchPath) {
     return endsWith("\\*.*", 4) || endsWith("\\*", 2);
 }
 
-FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames) {
+// The system finds a directory by its path as fast as by a hint: `parent`
+// is not used.
+FindHandle findFirstFile(const char *searchPath, FindData *data, bool shortNames, FindHandle) {
     if (searchPath == nullptr || wildcardInDirectoryPart(searchPath)) {
         lastFindError = ERROR_INVALID_NAME;
         return invalidFindHandle;

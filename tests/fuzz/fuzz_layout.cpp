@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/sink.h"
+#include "app/app.h"
 #include "common/runstate.h"
 #include "common/text.h"
 #include "platform/fake/fake.h"

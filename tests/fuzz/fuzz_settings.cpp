@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/app.h"
 #include "common/runstate.h"
 #include "common/text.h"
 #include "platform/fake/fake.h"

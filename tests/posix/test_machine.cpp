@@ -75,15 +75,16 @@ Listing list(const std::string &searchPath) {
     return drain(findFirstFile(searchPath.c_str(), &data, true), &data);
 }
 
-// Each directory below `path`, entered as the walker does: while its parent's enumeration is open.
-void readTree(const std::string &path, Tree *tree) {
+// Each directory below `path`, entered as the walker does: while its parent's enumeration is open, named
+// as its hint.
+void readTree(const std::string &path, Tree *tree, FindHandle parent = invalidFindHandle) {
     FindData data;
-    FindHandle handle = findFirstFile((path + "\\*.*").c_str(), &data, true);
+    FindHandle handle = findFirstFile((path + "\\*.*").c_str(), &data, true, parent);
     if (handle == invalidFindHandle) return;
     (*tree)[path] = list(path + "\\*.*");
     do {
         if ((data.attributes & fileAttributeDirectory) && std::string(data.cFileName) != ".")
-            readTree(path + "\\" + data.cFileName, tree);
+            readTree(path + "\\" + data.cFileName, tree, handle);
     } while (findNextFile(handle, &data));
     findClose(handle);
 }
@@ -250,9 +251,19 @@ TEST(Files, OpenedThroughTheSameTranslationAndOnlyWhenRegular) {
     EXPECT_EQ(list("C:\\Orvan\\*.*"), (Listing{".:0/", "Folmar.ini:0", "New.txt:0", "#x:0"}));  // no new file left
     EXPECT_EQ(list("C:\\victim"), (Listing{"victim:8"}));
     EXPECT_TRUE(isSameFile("C:\\hard", "c:\\odd\\in\\VICTIM") && !isSameFile("C:\\odd\\link", "C:\\victim"));
-    // A report file and an export are made side by side.
+    // A report file and an export are made side by side. Where the file system makes no file without a name,
+    // the report's new file has one in its folder, which the walk knows as its own there and nowhere else.
+    posix::failSyscall(posix::sysOpenUnnamed, 1, EOPNOTSUPP);
     FILE *report = createReplacement("C:\\odd\\r.txt"), *exported = createReplacement("C:\\odd\\e.json");
+    std::string named;
+    for (const std::string &entry : list("C:\\odd\\*.*"))
+        if (entry.rfind(".folmar-", 0) == 0) named += entry.substr(0, entry.find(':'));
+    ASSERT_EQ(named.size(), 16u) << named;
+    make({"odd/dir/" + named + "=1"});
+    EXPECT_TRUE(isOwnNewFile("C:\\odd\\*.*", named.c_str()));
+    EXPECT_FALSE(isOwnNewFile("C:\\odd\\dir\\*.*", named.c_str()) || isOwnNewFile("C:\\odd\\*.*", "r.txt"));
     EXPECT_TRUE(report && exported && commitReplacement(report) && commitReplacement(exported));
+    EXPECT_EQ(list("C:\\odd\\*.*").count(named + ":0"), 0u);
 }
 
 // The shared settings file: the user's, else the system's, else the drive path; the first regular file, so a

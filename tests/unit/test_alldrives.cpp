@@ -174,8 +174,15 @@ TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplet
 // The largest files after the drive's totals: largest first, of equal sizes
 // the first met (a later one never takes a place), a long path wrapped as a
 // directory's; the page fills at its 56th line, and the next header comes
-// before the next line, none after the last.
+// before the next line, none after the last. A run that stopped before its
+// totals leaves none of its files to the next run of the process.
 TEST_F(AllDrivesTest, LargestFilesFollowTheTotalsLargestFirstTiesInWalkOrder) {
+    fakeAddFile("C:\\A\\stopped", 999);
+    fakeAddDir("C:\\B");
+    fakeFailDir("C:\\B", 0, errorNotEnoughMemory);
+    rs.largestFiles = 4;
+    EXPECT_EQ(runAllDrives(), 1);
+    fresh();
     const std::string name = std::string(70, 'x');
     fakeAddFile("C:\\A\\f1", 100);
     fakeAddFile("C:\\A\\tie1", 50);

@@ -113,7 +113,6 @@ TEST_F(TotalsTest, GrandTotalsSaturateAndShowAsStars) {
 // with no room left in the table (200,000 files at once, 64 volumes) counts
 // at every name and is said to, and its last name met gives its room back.
 TEST_F(TotalsTest, LinkedFilesCountOnceWhileThereIsRoomAndAreSaidToCountAgainWhenNot) {
-    forgetLinkedFiles();
     FindData file{};
     auto first = [&file](uint64_t volume, uint64_t index, uint32_t links) {
         file.links = links;
