@@ -60,11 +60,13 @@ Node *tree(int width, int depth, int *next) {
     return node;
 }
 
-// Walks `dir` as the walker does, taking each subdirectory; the ids it
-// entered, in order, and how many came read ahead.
+// Walks `dir` as the walker does, taking each subdirectory, slower than the
+// threads (they read all they may before it goes on); the ids it entered,
+// in order, and how many came read ahead.
 void walk(Copy *dir, std::vector<int> *entered, int *ahead) {
     entered->push_back(dir->node->id);
     ahead::schedule(dir);
+    ahead::settle();
     for (size_t i = 0; i < dir->node->subdirs.size(); ++i) {
         Copy *child = (Copy *)ahead::take(dir, i);
         *ahead += child != nullptr ? 1 : 0;
