@@ -43,6 +43,7 @@ struct Schedule {
     Job *jobs[maxBusy];           // shared out now
     int jobCount;
     int doneWaiters;              // threads in waitDone
+    unsigned published;           // reads, parts and jobs so far; looked at without the lock
     int idle, reading, started;   // threads of the pool: waiting, reading, started
     bool begun, starting, startFailed, stopped;
     Counts counts;
@@ -107,6 +108,19 @@ void waitForOthers() {
     s.doneWaiters -= 1;
 }
 
+void published() { __atomic_add_fetch(&s.published, 1, __ATOMIC_RELEASE); }
+
+// The walker waits for its read: first looking for a while (as the binding
+// decides) with the lock let go, as a wake-up can take longer than a part
+// of the read it could help with; then asleep. Under the lock.
+void awaitOthers() {
+    unsigned seen = __atomic_load_n(&s.published, __ATOMIC_ACQUIRE);
+    unlock();
+    bool moved = lookBriefly(&s.published, seen);
+    lock();
+    if (!moved && __atomic_load_n(&s.published, __ATOMIC_ACQUIRE) == seen) waitForOthers();
+}
+
 // ---- Shared jobs ----
 
 // Does the next part of a job shared out (of `only`, when given) with the
@@ -126,6 +140,7 @@ bool helpWithJob(void *scratch, const Job *only = nullptr) {
         s.reading -= scratch != nullptr ? 1 : 0;
         job->busy -= 1;
         partDone(job->work, part);
+        published();
         if (s.doneWaiters > 0) wakeDone();
         return true;
     }
@@ -182,6 +197,7 @@ void publish(Item *item, Dir *result) {
     }
     if (s.orphanCount > 0) freeOrphan(parent);
     wakeThreads();
+    published();
     if (s.doneWaiters > 0) wakeDone();
 }
 
@@ -279,25 +295,12 @@ void share(Job *job) {
     lock();
     job->open = true;
     job->busy = 0;
-    bool shared = !s.stopped && s.jobCount < maxBusy && s.started > 0 && (threadsAllowed() > 0 || s.doneWaiters > 0);
-    if (shared) {
-        s.jobs[s.jobCount++] = job;
-        wakeThreads();
-        if (s.doneWaiters > 0) wakeDone();
-    }
-    while (job->open || job->busy > 0) {
-        if (!shared) {
-            aheadBinding::Part part;
-            if ((job->open = nextPart(job->work, &part))) {
-                unlock();
-                doPart(job->work, &part);
-                lock();
-                partDone(job->work, part);
-            }
-        } else if (!helpWithJob(nullptr, job) && job->busy > 0) {
-            waitForOthers();
-        }
-    }
+    s.jobs[s.jobCount++] = job;  // at most one a read under way, and the walker's
+    published();                 // a walker looking for its read helps with this
+    wakeThreads();
+    if (s.doneWaiters > 0) wakeDone();
+    while (job->open || job->busy > 0)
+        if (!helpWithJob(nullptr, job) && job->busy > 0) waitForOthers();
     for (int i = 0; i < s.jobCount; ++i)
         if (s.jobs[i] == job) s.jobs[i] = s.jobs[--s.jobCount];
     unlock();
@@ -322,7 +325,7 @@ Dir *take(Dir *parent, size_t index) {
         if (item->from == item->to) erase(item);
     } else if (item != nullptr) {
         while (item->state == reading)
-            if (!helpWithJob(nullptr) && (!walkerHelps() || !readNext(nullptr))) waitForOthers();
+            if (!helpWithJob(nullptr) && (!walkerHelps() || !readNext(nullptr))) awaitOthers();
         if (item->state == ready) {
             dir = item->result;
             s.entries -= entryCount(dir);

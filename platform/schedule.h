@@ -90,6 +90,9 @@ void waitWork();
 void wakeWork();  // one thread waiting for work
 void waitDone();
 void wakeDone();  // every thread in waitDone (the walker, or a thread sharing a job)
+// Looks at *counter for a short while, the lock let go, before the walker
+// sleeps waiting for its read: true when it moved from `seen`.
+bool lookBriefly(const unsigned *counter, unsigned seen);
 // Starts one thread running ahead::threadMain() with scratch memory of its
 // own (never nullptr); false when it cannot.
 bool startThread();

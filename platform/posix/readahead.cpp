@@ -36,6 +36,7 @@ const size_t windowEntries = 32768;
 const int maxThreads = 16;
 const size_t threadStack = 256 * 1024;  // a read needs little; 8 MiB each would crowd memory
 const uint64_t readWatched = 10000000;  // ns of reading between looks at a thread's sleep
+const uint64_t walkerSpin = 100000;     // ns the walker looks for its read before it sleeps
 // A directory of this many entries has its files stat'ed in batches by the
 // threads that may read and any that waits (the walker waiting for it, down
 // a deep chain); one this large starts the threads itself.
@@ -61,7 +62,9 @@ struct Watch {
 };
 thread_local bool inPool = false;  // this thread is one of the pool's
 SleepWatch walkerSleep;         // the walker's own
-uint64_t walkerWaitedNs = 0;    // the walker's time waiting for reads
+// This thread's time waiting for other threads (for a read, or for the
+// parts of a shared directory): not time asleep in the file system.
+thread_local uint64_t waitedNs = 0;
 
 int cores() {
     static const int count = std::max(1, (int)std::thread::hardware_concurrency());
@@ -121,7 +124,7 @@ void sampleLoad() {
     bool sampled = !limits.fixed && othersLately(now, cores(), &others);
     if (sampled) sample.others = others;
     uint64_t span = 0, slept = 0;  // the walker's own, while it reads every directory itself
-    if (sampled && sleptSinceLastLook(&walkerSleep, walkerWaitedNs, 0, &span, &slept)) {
+    if (sampled && sleptSinceLastLook(&walkerSleep, waitedNs, 0, &span, &slept)) {
         sample.readingNs = span;
         sample.sleptNs = slept;
     }
@@ -185,7 +188,7 @@ PaceSample readSample(Watch *watch, uint64_t ns) {
     watch->readingNs += ns;
     if (watch->sleep.looked && watch->readingNs < readWatched) return sample;
     uint64_t span, slept;
-    bool looked = sleptSinceLastLook(&watch->sleep, 0, watch->readingNs, &span, &slept);
+    bool looked = sleptSinceLastLook(&watch->sleep, waitedNs, watch->readingNs, &span, &slept);
     watch->readingNs = 0;
     if (looked) {
         sample.readingNs = span;
@@ -225,7 +228,7 @@ void wakeWork() { pthread_cond_signal(&work); }
 void waitDone() {
     uint64_t start = nowNanoseconds(CLOCK_MONOTONIC);
     pthread_cond_wait(&done, &mutex);
-    walkerWaitedNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
+    waitedNs += nowNanoseconds(CLOCK_MONOTONIC) - start;
 }
 void wakeDone() { pthread_cond_broadcast(&done); }
 
@@ -242,6 +245,19 @@ bool startThread() {
     restoreSignalMask(&mask);
     pthread_attr_destroy(&attributes);
     return ok;
+}
+
+// In a virtual machine a wake-up can take longer than the read it waits
+// for, down a deep chain every time.
+bool lookBriefly(const unsigned *counter, unsigned seen) {
+    uint64_t until = nowNanoseconds(CLOCK_MONOTONIC) + walkerSpin;
+    for (int i = 0;; ++i) {
+        if (__atomic_load_n(counter, __ATOMIC_ACQUIRE) != seen) return true;
+        if ((i & 63) == 63 && nowNanoseconds(CLOCK_MONOTONIC) >= until) return false;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
 }
 
 int threadsAllowed() { return paceThreads(limits, pace); }

@@ -311,6 +311,7 @@ bool startThread() {
     return true;
 }
 
+bool lookBriefly(const unsigned *, unsigned) { return false; }
 int threadsAllowed() { return threadsWanted; }
 bool walkerHelps() { return false; }
 size_t subdirCount(ahead::Dir *dir) { return ((Listing *)dir)->subdirCount; }

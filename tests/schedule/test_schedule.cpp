@@ -93,6 +93,7 @@ bool startThread() {
     }).detach();
     return true;
 }
+bool lookBriefly(const unsigned *, unsigned) { return false; }
 int threadsAllowed() { return allowed; }
 bool walkerHelps() { return false; }
 size_t subdirCount(ahead::Dir *dir) { return ((Copy *)dir)->node->subdirs.size(); }
