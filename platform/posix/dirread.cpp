@@ -198,12 +198,12 @@ static void sortEntries(OpenDir *dir) {
     std::swap(dir->records.capacity, sortedRecords.capacity);
 }
 
-bool readEntries(OpenDir *dir, bool searchable) {
+bool readEntries(OpenDir *dir, bool searchable, StatAll statAll) {
     addEntry(dir, ".", 1, kindDirectory, flagSizeKnown, 0, 0);
     if (!readDirectory(dir->fd, takeEntry, dir)) return false;
     StatOutcome outcome;
     outcome.searched = searchable;
-    statEntries(dir, &outcome);
+    statAll(dir, &outcome);
     if (outcome.denied) {
         errno = EACCES;
         return false;

@@ -164,23 +164,26 @@ Entry &addEntry(OpenDir *dir, const char *name, size_t length, uint8_t kind, uin
 // dir->mountPoint says whether it is a mount point. False when the directory is a pseudo file
 // system's mount point or cannot be opened.
 bool openChildDir(const OpenDir *parent, const char *name, OpenDir *dir);
-// Reads the directory open as dir->fd into `dir` (which holds no entries):
-// "." first, then the entries in the order an NTFS volume lists them
-// (compareWindowsOrder), so that the walk and the read-ahead go through a
-// directory in the Windows build's order; the
-// type from the directory itself (stat'ed only when it does not say), and
-// the size of every non-directory. False (errno set) on a read error, and
-// when the directory can be listed but not searched, so that no size in it
-// could be read; `searchable` says the caller has already found that it can
-// be (else a directory without files is stat'ed to know). Safe on any
-// thread for a directory it owns.
-bool readEntries(OpenDir *dir, bool searchable);
 // What the stats of a directory's entries found: some size could be read
 // (so the directory can be searched); access was denied.
 struct StatOutcome {
     bool searched = false;
     bool denied = false;
 };
+// Stats the non-directories of a directory just read, as statRange() does
+// over all its records (statEntries() shares a large one out).
+typedef void (*StatAll)(OpenDir *dir, StatOutcome *outcome);
+// Reads the directory open as dir->fd into `dir` (which holds no entries):
+// "." first, then the entries in the order an NTFS volume lists them
+// (compareWindowsOrder), so that the walk and the read-ahead go through a
+// directory in the Windows build's order; the
+// type from the directory itself (stat'ed only when it does not say), and
+// the size of every non-directory, by `statAll`. False (errno set) on a
+// read error, and when the directory can be listed but not searched, so
+// that no size in it could be read; `searchable` says the caller has
+// already found that it can be (else a directory without files is stat'ed
+// to know). Safe on any thread for a directory it owns.
+bool readEntries(OpenDir *dir, bool searchable, StatAll statAll);
 // Stats the non-directories of `dir` among the records [from, to) whose
 // sizes are not known yet, stopping when access is denied.
 void statRange(OpenDir *dir, uint32_t from, uint32_t to, StatOutcome *outcome);

@@ -216,7 +216,7 @@ static OpenDir *registerDir(OpenDir *dir, const char *key, size_t keyLength, boo
 static OpenDir *readOpenDir(OpenDir *dir, const char *key, size_t keyLength, bool onDrive) {
     bool read = false;
     try {
-        read = readEntries(dir, false);
+        read = readEntries(dir, false, statEntries);
     } catch (const std::bad_alloc &) {
         releaseDir(dir);
         throw;

@@ -168,7 +168,8 @@ bool readChild(const OpenDir *parent, uint32_t entry, OpenDir *dir) {
     const Entry &child = entryAt(parent, entry);
     const char *name = nameOf(child);
     struct stat st;  // through its descriptor's own ".", so it must be searchable
-    if (!openChildDir(parent, name, dir) || sys::fstatat(dir->fd, ".", &st, 0) != 0 || !readEntries(dir, true))
+    if (!openChildDir(parent, name, dir) || sys::fstatat(dir->fd, ".", &st, 0) != 0 ||
+        !readEntries(dir, true, statEntries))
         return false;
     dir->identity.dev = st.st_dev;
     dir->identity.ino = st.st_ino;
