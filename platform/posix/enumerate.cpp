@@ -19,6 +19,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/dirs.h"
+#include "platform/posix/readahead.h"
 #include "platform/posix/posix.h"
 #include "platform/posix/syscalls.h"
 #include "platform/utf8.h"

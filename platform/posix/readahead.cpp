@@ -20,6 +20,7 @@
 #include <time.h>
 
 #include "platform/posix/dirs.h"
+#include "platform/posix/readahead.h"
 #include "platform/posix/pace.h"
 #include "platform/posix/posix.h"
 #include "platform/posix/syscalls.h"
