@@ -74,11 +74,11 @@ class Start(harness.TreeTest):
         self.assertEqual((code, out.splitlines()[-1]), (1, "Folmar==>  It is the settings file of this run "))
 
     def test_linux_paths_are_targets_in_drive_form_taken_from_the_working_directory(self):
-        harness.make_tree(self.tmp, {"Data/Sub/f": 7, "Data/g": 5})
+        harness.make_tree(self.tmp, {"Data/Sub/f": 7, "Data/g": 5, "Dé/Sub/h": 1})
         os.symlink("Data/Sub", os.path.join(self.tmp, "lnk"))
         cases = [([self.tmp + "/Data/Sub"], "", "C:\\Data\\Sub"), (["Data/Sub", "/C"], "", "C:\\Data\\Sub"),
                  (["."], "Data", "C:\\Data"), ([".."], "Data/Sub", "C:\\Data"), (["lnk/"], "", "C:\\Data\\Sub"),
-                 (["c:/Data/Sub", "/L"], "", "c:\\Data\\Sub"), ([".\\Sub"], "Data", "C:\\Data\\SUB"),
+                 (["c:/Dé/Sub", "/L"], "", "c:\\D\xc3\xa9\\Sub"), ([".\\Sub"], "Data", "C:\\Data\\SUB"),
                  (["/nosuch"], "Data", "C:\\Data"),  # no such object: a switch, ignored
                  (["/usr"], "", "Folmar==>  /usr is on no drive\n")]
         for args, cwd, first in cases:

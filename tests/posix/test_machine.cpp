@@ -134,7 +134,7 @@ TEST(Enumeration, DotFirstDirectoriesByBitLinksByTheirOwnSize) {
 // as itself, a character past U+FFFF as its pair; names equal so by their bytes; dotless i is no I.
 TEST(Enumeration, EntriesInTheOrderAnNtfsVolumeListsThem) {
     const std::vector<std::string> order = {".", "A", "a", "B", "I", "_", "\xc3\x84", "\xc3\xa4", "\xc4\xb1",
-                                            "\xed\xa0\x80", "\xf0\x9f\x98\x80", "\xef\xbf\xa6", "\xef\xbf\xbd", "\xff"};
+                                            "\xc5\x8b" "a", "\xc5\x8a" "z", "\xed\xa0\x80", "\xf0\x9f\x98\x80", "\xef\xbf\xa6", "\xef\xbf\xbd", "\xff"};
     for (size_t i = order.size(); i-- > 1;) make({"ord/" + order[i] + (i % 2 ? "=1" : "/")});
     FindData data;
     FindHandle handle = findFirstFile("C:\\ord\\*.*", &data, true);

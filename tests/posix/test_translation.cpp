@@ -97,7 +97,8 @@ TEST(FileSystems, PseudoRemoteAndCdrom) {
         {0x9660, "iso9660", driveCdrom},          {0x15013346, "udf", driveCdrom},
         {0x01021997, "9p", driveRemote},          {0x00C36400, "ceph", driveRemote},
         {0x0BD00BD0, "lustre", driveRemote},      {0x73757245, "coda", driveRemote},
-        {0xEF53, "ext4", driveFixed}};
+        {0x5346414F, "afs", driveRemote},         {0x6B414653, "afs", driveRemote},
+        {0xFE534D42, "smb3", driveRemote},        {0xEF53, "ext4", driveFixed}};
     for (const auto &c : cases) EXPECT_EQ(driveTypeOfFileSystem(c.magic, c.mountType), c.type) << c.mountType;
 }
 
