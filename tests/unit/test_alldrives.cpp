@@ -202,4 +202,11 @@ TEST_F(AllDrivesTest, LargestFilesFollowTheTotalsLargestFirstTiesInWalkOrder) {
               "C:\\A\\tie1" + dots(66) + " 50\n"
               "C:\\B\\tie2" + dots(66) + " 50\n"
               "\n\f");
+    fresh();  // sizes met 1, 3, 2, 4, 5: the kept three are the largest, whatever order they came in
+    for (const char *f : {"C:\\E\\a=1", "C:\\E\\b=3", "C:\\E\\c=2", "C:\\E\\d=4", "C:\\E\\e=5"})
+        fakeAddFile(std::string(f, 6).c_str(), (uint64_t)(f[7] - '0'));
+    rs.largestFiles = 3;
+    EXPECT_EQ(runAllDrives(), 0);
+    EXPECT_TRUE(contains(fakeFileText("C:\\FolmarAll.txt"), "Largest files: \nC:\\E\\e" + dots(70) + " 5\nC:\\E\\d" +
+                                                            dots(70) + " 4\nC:\\E\\b" + dots(70) + " 3\n\n"));
 }
