@@ -131,10 +131,12 @@ TEST(Enumeration, DotFirstDirectoriesByBitLinksByTheirOwnSize) {
 }
 
 // By UTF-16 units upper-cased, "." first: a byte that is no UTF-8 reads as U+FFFD, an encoded lone surrogate
-// as itself, a character past U+FFFF as its pair; names equal so by their bytes; dotless i is no I.
+// as itself, a character past U+FFFF as its pair; names equal so by their bytes; dotless i is no I; a
+// lower-case letter sorts as its capital past eight equal characters and in Latin Extended-A and -B.
 TEST(Enumeration, EntriesInTheOrderAnNtfsVolumeListsThem) {
-    const std::vector<std::string> order = {".", "A", "a", "B", "I", "_", "\xc3\x84", "\xc3\xa4", "\xc4\xb1",
-                                            "\xc5\x8b" "a", "\xc5\x8a" "z", "\xed\xa0\x80", "\xf0\x9f\x98\x80", "\xef\xbf\xa6", "\xef\xbf\xbd", "\xff"};
+    const std::vector<std::string> order = {".", "12345678a", "12345678B", "A", "a", "B", "I", "_", "\xc3\x84",
+                                            "\xc3\xa4", "\xc4\xb1", "\xc5\x8b" "a", "\xc5\x8a" "z", "\xc8\xa5" "a",
+                                            "\xc8\xa4" "z", "\xed\xa0\x80", "\xf0\x9f\x98\x80", "\xef\xbf\xa6", "\xef\xbf\xbd", "\xff"};
     for (size_t i = order.size(); i-- > 1;) make({"ord/" + order[i] + (i % 2 ? "=1" : "/")});
     FindData data;
     FindHandle handle = findFirstFile("C:\\ord\\*.*", &data, true);
@@ -376,6 +378,18 @@ TEST(Failures, ReadAheadStopsWhenItsMemoryCannotBeMappedAndTheWalkReadsItself) {
     EXPECT_EQ(tree["C:\\big\\a"].size(), (size_t)manyFiles + 1);
     EXPECT_EQ(tree["C:\\big\\b"], (Listing{".:0/", "c:0/"}));
     EXPECT_EQ(heldAhead("C:\\later"), 0u);
+}
+
+// Entries that cannot be read (getdents fails) make no empty directory: the enumeration fails, saying why.
+TEST(Failures, DirectoryWhoseEntriesCannotBeReadIsNotDeliveredEmpty) {
+    posix::readAheadStop();
+    make({"gd/x=1"});
+    posix::failSyscall(posix::sysGetdents, 1, EIO);
+    FindData data;
+    FindHandle handle = findFirstFile("C:\\gd\\*.*", &data, true);
+    posix::failSyscall(posix::sysGetdents, 0, 0);
+    EXPECT_EQ(handle, invalidFindHandle);
+    EXPECT_EQ(list("C:\\gd\\*.*"), (Listing{".:0/", "x:1"}));
 }
 
 // The walk's own read of a large directory runs short of memory: the enumeration is tried once more.

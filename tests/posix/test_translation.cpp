@@ -55,7 +55,7 @@ TEST(Names, TrailingDotsAndBlanksAndRootPaths) {
         EXPECT_EQ(trimmed, t.trimmed) << t.name;
     }
     const struct { const char *path; char letter; } roots[] = {
-        {"d:\\", 'D'}, {"C:", 'C'}, {"C:/", 'C'}, {"D:\\x", 0}, {"C:x", 0}, {"1:\\", 0}};
+        {"d:\\", 'D'}, {"C:", 'C'}, {"C:/", 'C'}, {"a:\\", 'A'}, {"z:", 'Z'}, {"D:\\x", 0}, {"C:x", 0}, {"1:\\", 0}};
     for (const auto &r : roots) EXPECT_EQ(rootPathLetter(r.path), r.letter) << r.path;
 }
 
