@@ -98,7 +98,7 @@ TEST_F(ExportTest, AllDrivesExportHasAFolderOfTheDrives) {
 TEST_F(ExportTest, AnExportRefusedOrNotWrittenEndsWithExitCodeOne) {
     struct Case { std::vector<std::string> args; void (*fault)(); std::string messages; bool walked; };
     const Case cases[] = {
-        {{"C:\\T", "/X:C:\\e.txt"}, nullptr, "Folmar==>  Unable to export to C:\\e.txt \n"
+        {{"C:\\T", "/X:C:\\e_json"}, nullptr, "Folmar==>  Unable to export to C:\\e_json \n"
                                              "Folmar==>  The name of an export file ends in .json or .csv \n", false},
         {{"C:\\T", "/X:C:\\" + std::string(300, 'e') + ".json"}, nullptr,
          "Folmar==>  Export path too long: C:\\" + std::string(57, 'e') + "...\n", false},
