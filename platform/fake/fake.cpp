@@ -54,6 +54,7 @@ struct Enumeration {
 struct FakeFile {
     std::string diskPath;   // where the bytes live
     bool failOpen = false;
+    uint32_t openError = 0;  // a failed replacement's system error
     bool full = false;
 };
 
@@ -89,6 +90,7 @@ struct Machine {
     bool linuxHost = false;
     std::map<std::string, std::pair<HostPath, std::string>> hostPaths;  // key: the argument
     std::string replacementFailure = "access denied";
+    uint32_t replacementError = 0;  // of the latest createReplacement
     std::map<std::string, FakeFile> files;  // key: upper-cased Windows path
     std::vector<std::string> tempPaths;
     int tempCounter = 0;
@@ -410,7 +412,10 @@ bool fakeFileExists(const char *path) {
     return it != m.files.end() && !it->second.diskPath.empty();
 }
 
-void fakeFailOpen(const char *path) { fileRecord(path).failOpen = true; }
+void fakeFailOpen(const char *path, uint32_t error) {
+    fileRecord(path).failOpen = true;
+    fileRecord(path).openError = error;
+}
 void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
 
 // ---------------------------------------------------------------- the seam
@@ -671,7 +676,8 @@ FILE *openSharedSettingsFile(const char *path, const char *mode, bool *) { retur
 // file's content only when it is committed. Every file is binary here.
 FILE *createReplacement(const char *path, bool) {
     auto it = m.files.find(upper(path));
-    if (it != m.files.end() && it->second.failOpen) return nullptr;
+    m.replacementError = it != m.files.end() && it->second.failOpen ? it->second.openError : 0;
+    if (m.replacementError != 0) return nullptr;
     bool full = it != m.files.end() && it->second.full;
     std::string disk = newTempPath();
     FILE *create = std::fopen(disk.c_str(), "wb");
@@ -684,7 +690,7 @@ FILE *createReplacement(const char *path, bool) {
     return create;
 }
 
-uint32_t replacementError() { return 0; }
+uint32_t replacementError() { return m.replacementError; }
 
 // The fake keeps a replacement's new file outside its tree.
 bool isOwnNewFile(const char *, const char *) { return false; }

@@ -122,8 +122,9 @@ void fakePutFile(const char *path, const std::string &content);
 // flushed) or put in place by commitReplacement().
 std::string fakeFileText(const char *path);
 bool fakeFileExists(const char *path);
-// openFile and createReplacement of this path fail.
-void fakeFailOpen(const char *path);
+// openFile and createReplacement of this path fail; a replacement with
+// `error` (replacementError(); access denied unless said).
+void fakeFailOpen(const char *path, uint32_t error = 5);
 // Replacements created and neither committed nor abandoned; abandoned.
 int fakeOpenReplacements();
 int fakeAbandonedReplacements();

@@ -149,7 +149,7 @@ TEST_F(AllDrivesTest, AReportFileThatCannotBeOpenedOrWrittenIsNeverCalledComplet
         fresh();
         fakeAddFile("C:\\A\\f.txt", 10);
         fakePutFile("C:\\FolmarAll.txt", "the previous report\n");
-        if (fault == cannotOpen) fakeFailOpen("C:\\FolmarAll.txt");
+        if (fault == cannotOpen) fakeFailOpen("C:\\FolmarAll.txt", 112);  // the disk is full, no other program holds it
         if (fault == fullDisk) fakeFullDisk("C:\\FolmarAll.txt");
         if (fault == walkStops) fakeFailDir("C:\\A", 0, errorNotEnoughMemory);
         EXPECT_EQ(runAllDrives(), 1);
