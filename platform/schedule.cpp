@@ -36,6 +36,7 @@ struct Schedule {
     size_t reads, runs;           // items of each kind listed; reads are the window's directories
     size_t entries;               // of the ready reads
     size_t maxReads, maxEntries;  // the window
+    size_t hardReads;             // the window for reads that come before reads claimed already
     Item *busy[maxBusy];          // reads under way (abandoned ones too)
     int busyCount;
     Dir *orphans[maxBusy];        // dropped or let go while reads went through them: each holds one
@@ -94,7 +95,26 @@ bool holds(const Dir *dir) {
     return false;
 }
 
-bool roomAhead() { return !s.stopped && s.runs > 0 && s.reads < s.maxReads && s.entries < s.maxEntries; }
+// The first subdirectory nobody has started comes before a read already
+// claimed: one claimed while its parent was still being read, which waits
+// for the walker to get past it.
+bool runBeforeReads() {
+    const Item *lastRead = s.last;
+    while (lastRead != nullptr && lastRead->run) lastRead = lastRead->before;
+    for (const Item *item = s.first; item != lastRead; item = item->after)
+        if (item->run) return true;
+    return false;
+}
+
+// A subdirectory nobody has started is there, and room in the window: it
+// may hold up to hardReads and twice the entries for one that comes before
+// reads already claimed, or the walker would read its whole subtree alone
+// while those wait (on a cold disk, most of a tree).
+bool roomAhead() {
+    if (s.stopped || s.runs == 0) return false;
+    if (s.reads < s.maxReads && s.entries < s.maxEntries) return true;
+    return s.reads < s.hardReads && s.entries < 2 * s.maxEntries && runBeforeReads();
+}
 
 bool jobOpen() {
     for (int i = 0; i < s.jobCount; ++i)
@@ -280,8 +300,9 @@ Item *find(Dir *parent, size_t index) {
 
 // ---- The walker's side ----
 
-void setWindow(size_t dirs, size_t entries) {
+void setWindow(size_t dirs, size_t hardDirs, size_t entries) {
     s.maxReads = dirs;
+    s.hardReads = hardDirs;
     s.maxEntries = entries;
 }
 

@@ -30,8 +30,10 @@ struct Counts {
 };
 
 // The window: directories held ahead (read or being read, not yet taken),
-// and the entries of those read. Set before the first schedule().
-void setWindow(size_t dirs, size_t entries);
+// and the entries of those read; up to `hardDirs` directories and twice the
+// entries while the walk's next subdirectory comes before reads already
+// claimed. Set before the first schedule().
+void setWindow(size_t dirs, size_t hardDirs, size_t entries);
 // The walker has read `dir` itself and will enter its subdirectories next,
 // before anything scheduled so far. The threads start at the first call.
 void schedule(Dir *dir);

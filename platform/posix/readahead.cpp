@@ -96,15 +96,15 @@ const PaceLimits &setting() {
     return limits;
 }
 
-// Directories the window may hold open: the walker keeps room for the
-// descriptors of its own branch (at most 32), its files and the reads
-// under way.
-size_t windowForDescriptors() {
+// Directories the window may hold open, at most `most`: the walker keeps
+// room for the descriptors of its own branch (at most 32), its files and
+// the reads under way.
+size_t windowForDescriptors(size_t most = windowDirs) {
     struct rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return windowDirs;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return most;
     if (limit.rlim_cur < 64 + 2 * maxThreads) return 0;
     size_t spare = (size_t)limit.rlim_cur - 64 - maxThreads;
-    return spare < windowDirs ? spare : windowDirs;
+    return spare < most ? spare : most;
 }
 
 // Takes `sample` into the pace; wakes a thread when more may read now.
@@ -142,7 +142,7 @@ void sampleLoad() {
 void start() {
     started = true;
     isPseudoMountPoint("/");  // the mount table, read once, before the threads
-    ahead::setWindow(windowForDescriptors(), windowEntries);
+    ahead::setWindow(windowForDescriptors(), windowForDescriptors(2 * windowDirs), windowEntries);
     limits = setting();
     limits.cpuThreads = std::min(limits.poolThreads, cpuThreads());
     pace.cpuAllowed = 0;  // until the machine's load is known

@@ -245,7 +245,7 @@ bool setUp() {
     InitializeCriticalSection(&scheduleLock);
     workSignal = CreateSemaphoreA(nullptr, 0, maxThreads, nullptr);
     doneSignal = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    ahead::setWindow(windowDirs, windowEntries);
+    ahead::setWindow(windowDirs, windowDirs, windowEntries);
     return workSignal != nullptr && doneSignal != nullptr;
 }
 

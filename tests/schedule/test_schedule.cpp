@@ -132,7 +132,7 @@ TEST(Schedule, ThreeThreadsReadATreeAndEveryCopyIsFreedOnce) {
     int next = 0;
     Node *root = tree(3, 4, &next);
     allowed = 3;
-    ahead::setWindow(8, 1000);
+    ahead::setWindow(8, 8, 1000);
     int before = settledCount(&disposed);
     int entered = 0, taken = 0;
     walk(newCopy(root), &entered, &taken);
@@ -151,7 +151,7 @@ TEST(Schedule, ReadsInWalkOrderUpToTheWindowAndDropsWhatTheWalkerPasses) {
     int next = 0;
     Node *root = tree(4, 2, &next);  // ids: the root 0, then 1 with 2-5 below it, 6 with 7-10, ...
     allowed = 1;
-    ahead::setWindow(6, 1000);
+    ahead::setWindow(6, 6, 1000);
     int before = settledCount(&disposed);
     Copy *top = newCopy(root);
     ahead::schedule(top);
@@ -180,7 +180,7 @@ TEST(Schedule, DirectoryLetGoDuringItsChildsReadIsFreedByThatRead) {
     int next = 0;
     Node *root = tree(1, 1, &next);
     allowed = 1;
-    ahead::setWindow(4, 100);
+    ahead::setWindow(4, 4, 100);
     int before = settledCount(&disposed);
     std::unique_lock<std::mutex> lock(mutex);
     heldId = root->subdirs[0]->id;
