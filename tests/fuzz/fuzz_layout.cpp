@@ -11,7 +11,6 @@
 #include <string>
 
 #include "common/sink.h"
-#include "app/app.h"
 #include "common/runstate.h"
 #include "common/text.h"
 #include "platform/fake/fake.h"
@@ -31,7 +30,7 @@ static int columnsOf(const std::string &line) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 3) return 0;
     fakeReset();
-    resetRunState();
+    clearRunState();  // the record, the sinks and the display: what these layers keep
     useReportSink(&consoleSink);
     int width = 75 + data[0] % 51;
     setLineWidth(width);

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/app.h"
 #include "common/runstate.h"
 #include "common/text.h"
 #include "platform/fake/fake.h"
@@ -17,7 +16,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     fakeReset();
     fakeSetCodePage(size % 2 == 1);  // a file of odd length is read on a system with an ANSI code page
-    resetRunState();
+    clearRunState();  // the record, the sinks and the display: what these layers keep
     fakePutFile("Folmar.ini", std::string(reinterpret_cast<const char *>(data), size));
     readSettings();
     std::fflush(rs.con);
