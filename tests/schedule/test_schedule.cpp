@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -52,10 +53,12 @@ void deleteCopy(Copy *dir) {
     delete dir;
 }
 
+std::deque<Node> nodes;  // every tree's, for the process
+
 // A tree of `width` subdirectories a level, `depth` levels below the root;
 // ids in walk order.
 Node *tree(int width, int depth, int *next) {
-    Node *node = new Node{(*next)++, {}};
+    Node *node = &nodes.emplace_back(Node{(*next)++, {}});
     for (int i = 0; depth > 0 && i < width; ++i) node->subdirs.push_back(tree(width, depth - 1, next));
     return node;
 }
