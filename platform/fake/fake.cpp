@@ -413,8 +413,9 @@ bool fakeFileExists(const char *path) {
 }
 
 void fakeFailOpen(const char *path, uint32_t error) {
-    fileRecord(path).failOpen = true;
-    fileRecord(path).openError = error;
+    FakeFile &file = fileRecord(path);
+    file.failOpen = true;
+    file.openError = error;
 }
 void fakeFullDisk(const char *path) { fileRecord(path).full = true; }
 

@@ -256,6 +256,8 @@ bool findChild(const char *searchPath, bool shortNames, Listing **parent, size_t
     for (size_t i = openCount; i-- > 0;) {
         Listing *listing = openListings[i];
         size_t count = listing->subdirCount;
+        if (listing->shortNames != shortNames || std::strncmp(listing->path, searchPath, listing->directory) != 0)
+            continue;  // not below this one: none of its subdirectories is asked for
         for (size_t n = 0; n < count; ++n) {
             size_t at = (listing->entered + n) % count;
             if (!entersChild(listing, listing->subdirs[at], searchPath, shortNames)) continue;

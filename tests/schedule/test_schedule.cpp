@@ -129,14 +129,23 @@ int settledCount(int *count) {
     return *count;
 }
 
+// A fresh tree of `width` subdirectories a level, `depth` levels deep, read
+// by `threads` through a window of `window` directories; the copies freed
+// so far go to *disposedBefore.
+Node *start(int width, int depth, int threads, size_t window, int *disposedBefore) {
+    int next = 0;
+    Node *root = tree(width, depth, &next);
+    allowed = threads;
+    ahead::setWindow(window, window, 1000);
+    *disposedBefore = settledCount(&disposed);
+    return root;
+}
+
 // Three threads read a tree of 121 directories through a window of 8: the
 // walker takes what was read for it, and nothing leaks or is freed twice.
 TEST(Schedule, ThreeThreadsReadATreeAndEveryCopyIsFreedOnce) {
-    int next = 0;
-    Node *root = tree(3, 4, &next);
-    allowed = 3;
-    ahead::setWindow(8, 8, 1000);
-    int before = settledCount(&disposed);
+    int before;
+    Node *root = start(3, 4, 3, 8, &before);
     int entered = 0, taken = 0;
     walk(newCopy(root), &entered, &taken);
     EXPECT_EQ(settledCount(&liveCopies), 0);
@@ -151,11 +160,8 @@ TEST(Schedule, ThreeThreadsReadATreeAndEveryCopyIsFreedOnce) {
 // goes past is dropped with everything read below it, and the window fills
 // again after the directory it took.
 TEST(Schedule, ReadsInWalkOrderUpToTheWindowAndDropsWhatTheWalkerPasses) {
-    int next = 0;
-    Node *root = tree(4, 2, &next);  // ids: the root 0, then 1 with 2-5 below it, 6 with 7-10, ...
-    allowed = 1;
-    ahead::setWindow(6, 6, 1000);
-    int before = settledCount(&disposed);
+    int before;
+    Node *root = start(4, 2, 1, 6, &before);  // ids: the root 0, then 1 with 2-5 below it, 6 with 7-10, ...
     Copy *top = newCopy(root);
     ahead::schedule(top);
     EXPECT_EQ(settledCount(&liveCopies), 1 + 6);
@@ -180,11 +186,8 @@ TEST(Schedule, ReadsInWalkOrderUpToTheWindowAndDropsWhatTheWalkerPasses) {
 // A directory let go while a read goes through it is freed by that read,
 // once, and so is what it read.
 TEST(Schedule, DirectoryLetGoDuringItsChildsReadIsFreedByThatRead) {
-    int next = 0;
-    Node *root = tree(1, 1, &next);
-    allowed = 1;
-    ahead::setWindow(4, 4, 100);
-    int before = settledCount(&disposed);
+    int before;
+    Node *root = start(1, 1, 1, 4, &before);
     std::unique_lock<std::mutex> lock(mutex);
     heldId = root->subdirs[0]->id;
     lock.unlock();
